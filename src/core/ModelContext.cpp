@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ModelContext.h"
+
+#include <algorithm>
+
+namespace scrivlet {
+
+namespace {
+
+constexpr char kColumnList[]
+    = "id, createdAt, seq, kindRaw, textCipher, richCipher, text, richData, "
+      "contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, "
+      "byteSize";
+
+std::string selectSql(const FetchDescriptor &descriptor, int limit)
+{
+    std::string sql = std::string("SELECT ") + kColumnList + " FROM ClipItem";
+    switch (descriptor.filter) {
+    case FetchDescriptor::Filter::all:
+        break;
+    case FetchDescriptor::Filter::unpinned:
+        sql += " WHERE isPinned = 0";
+        break;
+    case FetchDescriptor::Filter::withLegacyPayload:
+        sql += " WHERE text IS NOT NULL OR richData IS NOT NULL";
+        break;
+    }
+    if (descriptor.sort == FetchDescriptor::Sort::seqDescending)
+        sql += " ORDER BY seq DESC";
+    if (limit > 0)
+        sql += " LIMIT " + std::to_string(limit);
+    return sql;
+}
+
+std::optional<QString> optionalText(const sqlite::Statement &row, int column)
+{
+    return row.isNull(column) ? std::nullopt : std::optional<QString>(row.text(column));
+}
+
+std::optional<QByteArray> optionalBlob(const sqlite::Statement &row, int column)
+{
+    return row.isNull(column) ? std::nullopt : std::optional<QByteArray>(row.blob(column));
+}
+
+void bindRecord(sqlite::Statement &statement, const ClipRecord &r)
+{
+    statement.bind(1, r.id.toString(QUuid::WithoutBraces).toUpper());
+    statement.bind(2, r.createdAt);
+    statement.bind(3, r.seq);
+    statement.bind(4, r.kindRaw);
+    statement.bind(5, r.textCipher);
+    statement.bind(6, r.richCipher);
+    statement.bind(7, r.legacyText);
+    statement.bind(8, r.legacyRich);
+    statement.bind(9, r.contentHash);
+    statement.bind(10, r.imageFileRef);
+    statement.bind(11, r.sourceAppBundleID);
+    statement.bind(12, qint64(r.isPinned ? 1 : 0));
+    statement.bind(13, r.pinnedAt);
+    statement.bind(14, r.byteSize);
+}
+
+Status runOnce(sqlite::Statement &statement, sqlite3 *db)
+{
+    const int rc = statement.step();
+    statement.reset();
+    if (rc != SQLITE_DONE)
+        return Error {sqlite::lastError(db)};
+    return success();
+}
+
+} // namespace
+
+ModelContext::ModelContext(sqlite3 *db)
+    : m_db(db)
+    , m_insert(db,
+          "INSERT INTO ClipItem (id, createdAt, seq, kindRaw, textCipher, richCipher, text, "
+          "richData, contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, byteSize) "
+          "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)")
+    , m_update(db,
+          "UPDATE ClipItem SET createdAt = ?2, seq = ?3, kindRaw = ?4, textCipher = ?5, "
+          "richCipher = ?6, text = ?7, richData = ?8, contentHash = ?9, imageFileRef = ?10, "
+          "sourceAppBundleID = ?11, isPinned = ?12, pinnedAt = ?13, byteSize = ?14 WHERE id = ?1")
+    , m_delete(db, "DELETE FROM ClipItem WHERE id = ?1")
+{ }
+
+ModelContext::~ModelContext()
+{
+    // Records outliving the context must not call back into it.
+    for (const auto &weak : std::as_const(m_loaded)) {
+        if (ClipItemPtr item = weak.lock())
+            item->m_context = nullptr;
+    }
+}
+
+bool ModelContext::isValid() const
+{
+    return m_insert.isValid() && m_update.isValid() && m_delete.isValid()
+        && sqlite::Statement(m_db, selectSql({}, 1).c_str()).isValid();
+}
+
+Result<std::vector<ClipItemPtr>> ModelContext::fetch(const FetchDescriptor &descriptor)
+{
+    const int limit = descriptor.limit.value_or(0);
+    // Unsaved field writes can move a record in or out of a filter, so then
+    // the database's copy cannot be filtered or limited by SQL.
+    FetchDescriptor sql = descriptor;
+    int queryLimit = limit > 0 ? limit + int(m_removed.size()) : 0;
+    if (descriptor.filter != FetchDescriptor::Filter::all && !m_changed.isEmpty()) {
+        sql.filter = FetchDescriptor::Filter::all;
+        queryLimit = 0;
+    }
+    sqlite::Statement query(m_db, selectSql(sql, queryLimit).c_str());
+    if (!query.isValid())
+        return Error {sqlite::lastError(m_db)};
+
+    std::vector<ClipItemPtr> items;
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        ClipItemPtr item = materialise(query);
+        if (!m_removed.contains(item->id()) && matches(*item, descriptor.filter))
+            items.push_back(std::move(item));
+    }
+    if (rc != SQLITE_DONE)
+        return Error {sqlite::lastError(m_db)};
+
+    for (const ClipItemPtr &item : std::as_const(m_inserted)) {
+        if (matches(*item, descriptor.filter))
+            items.push_back(item);
+    }
+    if (descriptor.sort == FetchDescriptor::Sort::seqDescending)
+        std::stable_sort(items.begin(), items.end(),
+            [](const ClipItemPtr &a, const ClipItemPtr &b) { return a->seq() > b->seq(); });
+    if (limit > 0 && items.size() > size_t(limit))
+        items.resize(size_t(limit));
+    return items;
+}
+
+bool ModelContext::matches(const ClipItem &item, FetchDescriptor::Filter filter)
+{
+    switch (filter) {
+    case FetchDescriptor::Filter::all:
+        return true;
+    case FetchDescriptor::Filter::unpinned:
+        return !item.isPinned();
+    case FetchDescriptor::Filter::withLegacyPayload:
+        return item.legacyText() || item.legacyRich();
+    }
+    return true;
+}
+
+ClipItemPtr ModelContext::materialise(const sqlite::Statement &row)
+{
+    const QUuid id = QUuid::fromString(row.text(0));
+    if (ClipItemPtr existing = m_loaded.value(id).lock())
+        return existing; // the object in memory is the newer truth
+
+    ClipRecord r;
+    r.id = id;
+    r.createdAt = row.real(1);
+    r.seq = row.integer(2);
+    r.kindRaw = row.text(3);
+    r.textCipher = row.blob(4);
+    r.richCipher = optionalBlob(row, 5);
+    r.legacyText = optionalText(row, 6);
+    r.legacyRich = optionalBlob(row, 7);
+    r.contentHash = row.text(8);
+    r.imageFileRef = optionalText(row, 9);
+    r.sourceAppBundleID = optionalText(row, 10);
+    r.isPinned = row.integer(11) != 0;
+    r.pinnedAt = row.isNull(12) ? std::nullopt : std::optional<double>(row.real(12));
+    r.byteSize = row.integer(13);
+
+    ClipItemPtr item = ClipItem::create(std::move(r));
+    item->m_context = this;
+    m_loaded.insert(id, item);
+    return item;
+}
+
+void ModelContext::insert(const ClipItemPtr &item)
+{
+    if (!item || item->m_context)
+        return;
+    item->m_context = this;
+    m_loaded.insert(item->id(), item);
+    m_inserted.insert(item->id(), item);
+}
+
+void ModelContext::remove(const ClipItemPtr &item)
+{
+    if (!item || item->m_context != this)
+        return;
+    m_changed.remove(item->id());
+    if (m_inserted.remove(item->id())) {
+        // Never stored: forgetting it is enough.
+        item->m_context = nullptr;
+        m_loaded.remove(item->id());
+        return;
+    }
+    m_removed.insert(item->id(), item);
+}
+
+void ModelContext::noteChanged(ClipItem &item)
+{
+    const QUuid &id = item.id();
+    if (!m_inserted.contains(id) && !m_removed.contains(id))
+        m_changed.insert(id, item.shared_from_this());
+}
+
+bool ModelContext::hasChanges() const
+{
+    return !m_inserted.isEmpty() || !m_changed.isEmpty() || !m_removed.isEmpty();
+}
+
+Status ModelContext::save()
+{
+    if (!hasChanges())
+        return success();
+    if (Status begun = sqlite::execute(m_db, "BEGIN IMMEDIATE"); !begun)
+        return begun;
+    Status written = writePending();
+    if (written)
+        written = sqlite::execute(m_db, "COMMIT");
+    if (!written) {
+        (void)sqlite::execute(m_db, "ROLLBACK"); // the first error is the one to report
+        return written;
+    }
+
+    for (const ClipItemPtr &item : std::as_const(m_removed)) {
+        item->m_context = nullptr;
+        m_loaded.remove(item->id());
+    }
+    m_inserted.clear();
+    m_changed.clear();
+    m_removed.clear();
+    // Forget the records nobody holds any more.
+    m_loaded.removeIf([](const auto &entry) { return entry.value().expired(); });
+    return success();
+}
+
+Status ModelContext::writePending()
+{
+    for (const ClipItemPtr &item : std::as_const(m_removed)) {
+        m_delete.bind(1, item->id().toString(QUuid::WithoutBraces).toUpper());
+        if (Status done = runOnce(m_delete, m_db); !done)
+            return done;
+    }
+    for (const ClipItemPtr &item : std::as_const(m_changed)) {
+        bindRecord(m_update, item->record());
+        if (Status done = runOnce(m_update, m_db); !done)
+            return done;
+    }
+    for (const ClipItemPtr &item : std::as_const(m_inserted)) {
+        bindRecord(m_insert, item->record());
+        if (Status done = runOnce(m_insert, m_db); !done)
+            return done;
+    }
+    return success();
+}
+
+} // namespace scrivlet

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ClipItem.h"
+#include "Result.h"
+#include "Sqlite.h"
+
+#include <QHash>
+#include <QUuid>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace scrivlet {
+
+struct FetchDescriptor
+{
+    enum class Sort { none, seqDescending };
+    // Narrowing that the store uses where it makes an operation cheaper; the
+    // result is what filtering the whole history would give.
+    enum class Filter { all, unpinned, withLegacyPayload };
+
+    Sort sort = Sort::none;
+    std::optional<int> limit; // a positive count, or none
+    Filter filter = Filter::all;
+
+    static FetchDescriptor newestFirst(
+        std::optional<int> limit = std::nullopt, Filter filter = Filter::all)
+    {
+        return {Sort::seqDescending, limit, filter};
+    }
+};
+
+// The records of one history, with an identity map: a stored record is one
+// object for as long as anyone holds it. Inserts, removals and field writes
+// stay pending until `save`, and fetches already see them.
+class ModelContext
+{
+public:
+    explicit ModelContext(sqlite3 *db);
+    ~ModelContext();
+    ModelContext(const ModelContext &) = delete;
+    ModelContext &operator=(const ModelContext &) = delete;
+
+    [[nodiscard]] bool isValid() const;
+
+    [[nodiscard]] Result<std::vector<ClipItemPtr>> fetch(const FetchDescriptor &descriptor = {});
+    void insert(const ClipItemPtr &item);
+    void remove(const ClipItemPtr &item);
+    // One transaction. On failure the database is as it was and the changes
+    // stay pending for the next save.
+    [[nodiscard]] Status save();
+    [[nodiscard]] bool hasChanges() const;
+
+private:
+    friend class ClipItem;
+    void noteChanged(ClipItem &item);
+    ClipItemPtr materialise(const sqlite::Statement &row);
+    [[nodiscard]] static bool matches(const ClipItem &item, FetchDescriptor::Filter filter);
+    [[nodiscard]] Status writePending();
+
+    sqlite3 *m_db;
+    sqlite::Statement m_insert;
+    sqlite::Statement m_update;
+    sqlite::Statement m_delete;
+    QHash<QUuid, std::weak_ptr<ClipItem>> m_loaded;
+    // Held strongly until saved, so that no pending change is dropped.
+    QHash<QUuid, ClipItemPtr> m_inserted;
+    QHash<QUuid, ClipItemPtr> m_changed;
+    QHash<QUuid, ClipItemPtr> m_removed;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/Keyring.h"
+
+#include <QString>
+
+namespace scrivlet {
+
+// The content key in a file readable by the user alone, for sessions without
+// any Secret Service. The file is written once and never replaced.
+class KeyFile : public Keyring
+{
+public:
+    static constexpr char kFileName[] = "content-key";
+
+    explicit KeyFile(QString folder);
+
+    [[nodiscard]] bool isPresent() override { return true; }
+    [[nodiscard]] Lookup lookup() override;
+    [[nodiscard]] Status store(const SecretBytes &key) override;
+
+    [[nodiscard]] QString filePath() const;
+
+private:
+    QString m_folder;
+};
+
+} // namespace scrivlet

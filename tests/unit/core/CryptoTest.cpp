@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/Crypto.h"
+
+#include "core/Digest.h"
+
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+SecretBytes keyOf(std::size_t length, unsigned char fill)
+{
+    SecretBytes key(length);
+    for (std::size_t i = 0; i < length; ++i)
+        key.data()[i] = static_cast<unsigned char>(fill + i);
+    return key;
+}
+
+TEST(Crypto, SealThenOpenRoundTripsForEveryAesKeyLength)
+{
+    for (std::size_t length : {16u, 24u, 32u}) {
+        const Crypto crypto(keyOf(length, 7));
+        for (const QByteArray &plain :
+            {QByteArray(), QByteArray("x"), QByteArray(100000, 'a'), QByteArray("with\0zero", 9)}) {
+            const QByteArray box = crypto.seal(plain);
+            ASSERT_EQ(box.size(), plain.size() + 28) << "key length " << length;
+            const auto opened = crypto.open(box);
+            ASSERT_TRUE(opened.has_value()) << "key length " << length;
+            EXPECT_EQ(*opened, plain);
+        }
+    }
+}
+
+TEST(Crypto, SealingTwiceGivesDifferentBoxes)
+{
+    const Crypto crypto(keyOf(32, 1));
+    const QByteArray first = crypto.seal("same");
+    const QByteArray second = crypto.seal("same");
+    EXPECT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second);
+    EXPECT_NE(first.left(12), second.left(12)) << "the nonce must be fresh";
+}
+
+TEST(Crypto, OpenRefusesEverythingButAnIntactBoxUnderTheSameKey)
+{
+    const Crypto crypto(keyOf(32, 1));
+    const Crypto other(keyOf(32, 2));
+    const QByteArray box = crypto.seal("secret text");
+
+    QByteArray flippedCipher = box;
+    flippedCipher[14] = char(flippedCipher[14] ^ 0x01);
+    QByteArray flippedTag = box;
+    flippedTag[box.size() - 1] = char(flippedTag[box.size() - 1] ^ 0x80);
+    QByteArray flippedNonce = box;
+    flippedNonce[0] = char(flippedNonce[0] ^ 0x01);
+    const QByteArray emptyBox = crypto.seal({});
+
+    const struct
+    {
+        const char *name;
+        const Crypto &cipher;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty bytes", crypto, QByteArray()},
+        {"27 bytes", crypto, QByteArray(27, 'x')},
+        {"28 random bytes", crypto, QByteArray(28, 'x')},
+        {"altered ciphertext", crypto, flippedCipher},
+        {"altered tag", crypto, flippedTag},
+        {"altered nonce", crypto, flippedNonce},
+        // A shorter tag must not authenticate.
+        {"truncated tag", crypto, box.left(box.size() - 4)},
+        {"truncated empty box", crypto, emptyBox.left(27)},
+        {"appended byte", crypto, box + 'x'},
+        {"another key", other, box},
+    };
+    for (const auto &c : cases)
+        EXPECT_FALSE(c.cipher.open(c.bytes).has_value()) << c.name;
+}
+
+TEST(Crypto, KeysOfOtherLengthsNeitherSealNorOpen)
+{
+    const QByteArray box = Crypto(keyOf(32, 1)).seal("text");
+    for (std::size_t length : {0u, 1u, 15u, 20u, 31u, 33u, 64u}) {
+        const Crypto crypto(keyOf(length, 1));
+        EXPECT_TRUE(crypto.seal("text").isEmpty()) << length;
+        EXPECT_FALSE(crypto.open(box).has_value()) << length;
+    }
+}
+
+TEST(Crypto, SixteenByteKeyIsAes128AndDiffersFromItsPrefixInA32ByteKey)
+{
+    const Crypto aes128(keyOf(16, 9));
+    const Crypto aes256(keyOf(32, 9)); // same first 16 bytes
+    const QByteArray box = aes128.seal("short key");
+    EXPECT_EQ(aes128.open(box).value_or(QByteArray()), QByteArray("short key"));
+    EXPECT_FALSE(aes256.open(box).has_value());
+}
+
+TEST(Digest, KnownVectors)
+{
+    // RFC 4231 test case 2.
+    const QByteArray key = "Jefe";
+    const QByteArray mac
+        = digest::hmacSha256(SecretBytes::fromByteArray(key), "what do ya want for nothing?");
+    EXPECT_EQ(digest::hex(mac),
+        QStringLiteral("5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"));
+
+    // RFC 5869 test case 3 (no salt, no info).
+    const SecretBytes ikm = SecretBytes::fromByteArray(QByteArray(22, '\x0b'));
+    const SecretBytes okm = digest::hkdfSha256(ikm, QByteArray(), 42);
+    const QByteArray okmBytes(reinterpret_cast<const char *>(okm.data()), int(okm.size()));
+    EXPECT_EQ(digest::hex(okmBytes),
+        QStringLiteral("8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395faa"
+                       "4b61a96c8"));
+}
+
+TEST(CryptoShared, IsAbsentUntilSet)
+{
+    Crypto::setShared(std::nullopt);
+    EXPECT_FALSE(Crypto::shared().has_value());
+    Crypto::setShared(Crypto(keyOf(32, 3)));
+    EXPECT_TRUE(Crypto::shared().has_value());
+    Crypto::setShared(std::nullopt);
+}
+
+} // namespace
+} // namespace scrivlet

@@ -12,23 +12,28 @@ constexpr char kColumnList[]
       "contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, "
       "byteSize";
 
-std::string selectSql(const FetchDescriptor &descriptor, int limit)
+std::string selectSql(const FetchDescriptor &d)
 {
-    std::string sql = std::string("SELECT ") + kColumnList + " FROM ClipItem";
-    switch (descriptor.filter) {
+    std::string sql = std::string("SELECT ") + kColumnList + " FROM ClipItem WHERE 1";
+    switch (d.filter) {
     case FetchDescriptor::Filter::all:
         break;
     case FetchDescriptor::Filter::unpinned:
-        sql += " WHERE isPinned = 0";
+        sql += " AND isPinned = 0";
         break;
     case FetchDescriptor::Filter::withLegacyPayload:
-        sql += " WHERE text IS NOT NULL OR richData IS NOT NULL";
+        sql += " AND (text IS NOT NULL OR richData IS NOT NULL)";
+        break;
+    case FetchDescriptor::Filter::withImageFile:
+        sql += " AND imageFileRef IS NOT NULL";
         break;
     }
-    if (descriptor.sort == FetchDescriptor::Sort::seqDescending)
+    if (d.createdBefore)
+        sql += " AND createdAt < ?1";
+    if (d.sort == FetchDescriptor::Sort::seqDescending)
         sql += " ORDER BY seq DESC";
-    if (limit > 0)
-        sql += " LIMIT " + std::to_string(limit);
+    if (d.limit || d.offset > 0)
+        sql += " LIMIT " + std::to_string(d.limit.value_or(-1)) + " OFFSET " + std::to_string(d.offset);
     return sql;
 }
 
@@ -96,55 +101,63 @@ ModelContext::~ModelContext()
 bool ModelContext::isValid() const
 {
     return m_insert.isValid() && m_update.isValid() && m_delete.isValid()
-        && sqlite::Statement(m_db, selectSql({}, 1).c_str()).isValid();
+        && sqlite::Statement(m_db, selectSql({}).c_str()).isValid();
 }
 
 Result<std::vector<ClipItemPtr>> ModelContext::fetch(const FetchDescriptor &descriptor)
 {
-    const int limit = descriptor.limit.value_or(0);
-    // Unsaved field writes can move a record in or out of a filter, so then
-    // the database's copy cannot be filtered or limited by SQL.
-    FetchDescriptor sql = descriptor;
-    int queryLimit = limit > 0 ? limit + int(m_removed.size()) : 0;
-    if (descriptor.filter != FetchDescriptor::Filter::all && !m_changed.isEmpty()) {
-        sql.filter = FetchDescriptor::Filter::all;
-        queryLimit = 0;
-    }
-    sqlite::Statement query(m_db, selectSql(sql, queryLimit).c_str());
+    // While changes are pending the database's copy differs from memory: then
+    // read every row and narrow here, so the answer is the same either way.
+    const bool narrowInSql = !hasChanges();
+    FetchDescriptor sql;
+    sql.sort = descriptor.sort;
+    if (narrowInSql)
+        sql = descriptor;
+    sqlite::Statement query(m_db, selectSql(sql).c_str());
     if (!query.isValid())
         return Error {sqlite::lastError(m_db)};
+    if (sql.createdBefore)
+        query.bind(1, *sql.createdBefore);
 
     std::vector<ClipItemPtr> items;
     int rc = SQLITE_ROW;
     while ((rc = query.step()) == SQLITE_ROW) {
         ClipItemPtr item = materialise(query);
-        if (!m_removed.contains(item->id()) && matches(*item, descriptor.filter))
+        if (narrowInSql || (!m_removed.contains(item->id()) && matches(*item, descriptor)))
             items.push_back(std::move(item));
     }
     if (rc != SQLITE_DONE)
         return Error {sqlite::lastError(m_db)};
+    if (narrowInSql)
+        return items;
 
     for (const ClipItemPtr &item : std::as_const(m_inserted)) {
-        if (matches(*item, descriptor.filter))
+        if (matches(*item, descriptor))
             items.push_back(item);
     }
     if (descriptor.sort == FetchDescriptor::Sort::seqDescending)
         std::stable_sort(items.begin(), items.end(),
             [](const ClipItemPtr &a, const ClipItemPtr &b) { return a->seq() > b->seq(); });
-    if (limit > 0 && items.size() > size_t(limit))
-        items.resize(size_t(limit));
+    const auto skip = std::min(items.size(), std::size_t(std::max(descriptor.offset, 0)));
+    items.erase(items.begin(), items.begin() + std::ptrdiff_t(skip));
+    if (descriptor.limit && items.size() > std::size_t(std::max(*descriptor.limit, 0)))
+        items.resize(std::size_t(std::max(*descriptor.limit, 0)));
     return items;
 }
 
-bool ModelContext::matches(const ClipItem &item, FetchDescriptor::Filter filter)
+bool ModelContext::matches(const ClipItem &item, const FetchDescriptor &descriptor)
 {
-    switch (filter) {
+    if (descriptor.createdBefore && !(item.createdAt() < *descriptor.createdBefore))
+        return false;
+    switch (descriptor.filter) {
     case FetchDescriptor::Filter::all:
         return true;
     case FetchDescriptor::Filter::unpinned:
         return !item.isPinned();
     case FetchDescriptor::Filter::withLegacyPayload:
         return item.legacyText() || item.legacyRich();
+    case FetchDescriptor::Filter::withImageFile:
+        return item.imageFileRef().has_value();
     }
     return true;
 }

@@ -18,16 +18,22 @@ struct FetchDescriptor
     enum class Sort { none, seqDescending };
     // Narrowing that the store uses where it makes an operation cheaper; the
     // result is what filtering the whole history would give.
-    enum class Filter { all, unpinned, withLegacyPayload };
+    enum class Filter { all, unpinned, withLegacyPayload, withImageFile };
 
     Sort sort = Sort::none;
     std::optional<int> limit; // a positive count, or none
     Filter filter = Filter::all;
+    int offset = 0; // records skipped before the first one returned
+    std::optional<double> createdBefore; // only records strictly older
 
     static FetchDescriptor newestFirst(
         std::optional<int> limit = std::nullopt, Filter filter = Filter::all)
     {
-        return {Sort::seqDescending, limit, filter};
+        FetchDescriptor descriptor;
+        descriptor.sort = Sort::seqDescending;
+        descriptor.limit = limit;
+        descriptor.filter = filter;
+        return descriptor;
     }
 };
 
@@ -56,7 +62,7 @@ private:
     friend class ClipItem;
     void noteChanged(ClipItem &item);
     ClipItemPtr materialise(const sqlite::Statement &row);
-    [[nodiscard]] static bool matches(const ClipItem &item, FetchDescriptor::Filter filter);
+    [[nodiscard]] static bool matches(const ClipItem &item, const FetchDescriptor &descriptor);
     [[nodiscard]] Status writePending();
 
     sqlite3 *m_db;

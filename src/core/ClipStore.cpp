@@ -6,7 +6,6 @@
 #include "ModelContext.h"
 
 #include <QUuid>
-
 #include <algorithm>
 
 namespace scrivlet {
@@ -23,7 +22,8 @@ QByteArray joinedPaths(const QStringList &paths)
 // The bytes that identify a content; absent when it is not worth recording.
 std::optional<QByteArray> identifyingBytes(const ClipContent &content)
 {
-    struct Visitor {
+    struct Visitor
+    {
         std::optional<QByteArray> operator()(const ClipContent::Text &c) const
         {
             if (c.text.trimmed().isEmpty())
@@ -62,10 +62,12 @@ ClipStore::ClipStore(ModelContext &context, ImageStore imageStore, const Clock &
 
 SecretBytes ClipStore::hashKeyFor(const SecretBytes &contentKey)
 {
-    return digest::hkdfSha256(contentKey, QByteArrayLiteral("org.scrivlet.Scrivlet/content-hash/v1"), 32);
+    return digest::hkdfSha256(
+        contentKey, QByteArrayLiteral("org.scrivlet.Scrivlet/content-hash/v1"), 32);
 }
 
-std::optional<QString> ClipStore::contentHash(const ClipContent &content, const SecretBytes &hashKey)
+std::optional<QString> ClipStore::contentHash(
+    const ClipContent &content, const SecretBytes &hashKey)
 {
     const std::optional<QByteArray> bytes = identifyingBytes(content);
     if (!bytes)
@@ -102,8 +104,8 @@ void ClipStore::recordContent(const ClipContent &content, const std::optional<QS
     enforceLimits();
 }
 
-ClipItemPtr ClipStore::makeItem(const ClipContent &content, const QString &hash,
-    const std::optional<QString> &sourceApp)
+ClipItemPtr ClipStore::makeItem(
+    const ClipContent &content, const QString &hash, const std::optional<QString> &sourceApp)
 {
     ClipRecord record;
     record.id = QUuid::createUuid();
@@ -152,8 +154,8 @@ std::vector<ClipItemPtr> ClipStore::recentItems(int limit)
     if (!fetched)
         return {};
     std::vector<ClipItemPtr> items = std::move(fetched).value();
-    const auto unpinned = std::stable_partition(items.begin(), items.end(),
-        [](const ClipItemPtr &item) { return item->isPinned(); });
+    const auto unpinned = std::stable_partition(
+        items.begin(), items.end(), [](const ClipItemPtr &item) { return item->isPinned(); });
     std::stable_sort(items.begin(), unpinned, [](const ClipItemPtr &a, const ClipItemPtr &b) {
         constexpr double kEarliest = -std::numeric_limits<double>::infinity();
         return a->pinnedAt().value_or(kEarliest) > b->pinnedAt().value_or(kEarliest);

@@ -9,7 +9,6 @@
 
 #include <QSet>
 #include <QString>
-
 #include <limits>
 #include <optional>
 #include <vector>
@@ -49,14 +48,14 @@ public:
 
     // 64 lower-case hex digits of HMAC-SHA-256 under `hashKey` over the bytes
     // that identify the content; absent when it is not worth recording.
-    [[nodiscard]] static std::optional<QString> contentHash(const ClipContent &content,
-        const SecretBytes &hashKey);
+    [[nodiscard]] static std::optional<QString> contentHash(
+        const ClipContent &content, const SecretBytes &hashKey);
     // The content-hash key, derived from the content key.
     [[nodiscard]] static SecretBytes hashKeyFor(const SecretBytes &contentKey);
 
 private:
-    [[nodiscard]] ClipItemPtr makeItem(const ClipContent &content, const QString &hash,
-        const std::optional<QString> &sourceApp);
+    [[nodiscard]] ClipItemPtr makeItem(
+        const ClipContent &content, const QString &hash, const std::optional<QString> &sourceApp);
     void migrateLegacyPlaintext();
     void sweepImages();
     void removeItem(const ClipItemPtr &item);

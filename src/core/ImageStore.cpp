@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,7 +39,8 @@ bool writeAll(int fd, const char *data, qsizetype size)
 
 void syncFolder(const QString &folder)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd
+        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -52,8 +52,7 @@ void syncFolder(const QString &folder)
 ImageStore::ImageStore(QString directory, std::optional<Crypto> crypto)
     : m_directory(std::move(directory))
     , m_crypto(std::move(crypto))
-{
-}
+{ }
 
 QString ImageStore::defaultDirectory()
 {
@@ -79,7 +78,8 @@ Result<QString> ImageStore::write(const QByteArray &image) const
     if (Status made = paths::ensurePrivateFolder(m_directory); !made)
         return Error {made.error()};
 
-    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
+    const QString name
+        = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".png");
     const QByteArray finalPath = QFile::encodeName(*pathOf(name));
     const QByteArray temporary = QFile::encodeName(
         m_directory + QStringLiteral("/.") + name + QLatin1String(kTemporarySuffix));
@@ -126,12 +126,14 @@ void ImageStore::deleteFile(const QString &name) const
 void ImageStore::sweep(const QSet<QString> &named, double now, double graceSeconds) const
 {
     const QDir folder(m_directory);
-    const QFileInfoList entries
-        = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    const QFileInfoList entries = folder.entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
-        const bool temporary = name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(kTemporarySuffix));
-        const bool image = name.endsWith(QLatin1String(".png")) && !name.startsWith(QLatin1Char('.'));
+        const bool temporary
+            = name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(kTemporarySuffix));
+        const bool image
+            = name.endsWith(QLatin1String(".png")) && !name.startsWith(QLatin1Char('.'));
         if (!(temporary || (image && !named.contains(name))))
             continue;
         const double age = now - double(entry.lastModified().toMSecsSinceEpoch()) / 1000.0;

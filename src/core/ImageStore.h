@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QSet>
 #include <QString>
-
 #include <optional>
 
 namespace scrivlet {

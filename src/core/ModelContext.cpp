@@ -33,7 +33,8 @@ std::string selectSql(const FetchDescriptor &d)
     if (d.sort == FetchDescriptor::Sort::seqDescending)
         sql += " ORDER BY seq DESC";
     if (d.limit || d.offset > 0)
-        sql += " LIMIT " + std::to_string(d.limit.value_or(-1)) + " OFFSET " + std::to_string(d.offset);
+        sql += " LIMIT " + std::to_string(d.limit.value_or(-1)) + " OFFSET "
+            + std::to_string(d.offset);
     return sql;
 }
 

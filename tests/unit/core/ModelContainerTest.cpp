@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ModelContainer.h"
 
+#include "TestSql.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,6 +11,8 @@
 
 namespace scrivlet {
 namespace {
+
+using testing::runSql;
 
 ClipItemPtr makeItem(qint64 seq, const QString &kind = QStringLiteral("text"))
 {
@@ -44,17 +48,6 @@ int mode(const QString &path)
     { };
     ::stat(QFile::encodeName(path).constData(), &info);
     return int(info.st_mode & 0777);
-}
-
-void runSql(const QString &file, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
-    char *message = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-    EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
 }
 
 QByteArray contents(const QString &path)

@@ -1,0 +1,374 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/ClipStore.h"
+
+#include "TestSql.h"
+#include "core/Crypto.h"
+#include "core/ModelContainer.h"
+#include "fakes/FakeClock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using testing::FakeClock;
+
+SecretBytes keyOf(unsigned char fill)
+{
+    SecretBytes key(32);
+    std::fill_n(key.data(), 32, fill);
+    return key;
+}
+
+ClipContent text(const char *value)
+{
+    return ClipContent::text(QString::fromUtf8(value));
+}
+
+class ClipStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Crypto::setShared(Crypto(keyOf(0x11)));
+        reopen();
+    }
+    void TearDown() override
+    {
+        m_store.reset();
+        m_container.reset();
+        Crypto::setShared(std::nullopt);
+    }
+
+    void reopen()
+    {
+        m_store.reset();
+        m_container.reset();
+        auto opened = ModelContainer::open(m_dir.path());
+        ASSERT_TRUE(opened.ok()) << opened.error().toStdString();
+        m_container = std::move(opened).value();
+        m_store = std::make_unique<ClipStore>(
+            m_container->mainContext(), ImageStore(imagesFolder(), Crypto::shared()), m_clock);
+    }
+
+    QString imagesFolder() const { return m_dir.path() + QStringLiteral("/images"); }
+    QStringList imageFiles() const
+    {
+        return QDir(imagesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    // The texts of the history in display order.
+    std::vector<QString> texts(int limit = 1000)
+    {
+        std::vector<QString> out;
+        for (const auto &item : m_store->recentItems(limit))
+            out.push_back(item->text());
+        return out;
+    }
+
+    ClipItemPtr first() { return m_store->recentItems(1000).at(0); }
+
+    void record(const ClipContent &content)
+    {
+        m_clock.time += 1;
+        m_store->recordContent(content, QStringLiteral("org.example.Editor"));
+    }
+
+    QTemporaryDir m_dir;
+    FakeClock m_clock;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ClipStore> m_store;
+};
+
+using Texts = std::vector<QString>;
+
+TEST_F(ClipStoreTest, RecordingKeepsOneCopyOfEachContentNewestFirst)
+{
+    const struct
+    {
+        const char *name;
+        std::vector<ClipContent> copies;
+        Texts expected;
+    } cases[] = {
+        {"same text twice", {text("A"), text("A")}, {"A"}},
+        {"A, B, A", {text("A"), text("B"), text("A")}, {"A", "B"}},
+        {"white space only", {text(" \t\n\r "), text("\u00a0\u2003")}, {}},
+        {"surrounding spaces kept", {text("  x \n")}, {"  x \n"}},
+        {"text then a file list of that text",
+            {text("/home/a.txt"), ClipContent::files({QStringLiteral("/home/a.txt")})},
+            {"/home/a.txt"}},
+        {"empty file list", {ClipContent::files({})}, {}},
+        {"file list joined by line feeds",
+            {ClipContent::files({QStringLiteral("/a"), QStringLiteral("/b c")})}, {"/a\n/b c"}},
+        {"rich texts equal by their RTF",
+            {ClipContent::richText(QStringLiteral("one"), "{\\rtf1 x}"),
+                ClipContent::richText(QStringLiteral("two"), "{\\rtf1 x}"), text("C"),
+                ClipContent::richText(QStringLiteral("three"), "{\\rtf1 x}")},
+            {"three", "C"}},
+    };
+    for (const auto &c : cases) {
+        m_store->clearAll();
+        for (const ClipContent &copy : c.copies)
+            record(copy);
+        EXPECT_EQ(texts(), c.expected) << c.name;
+    }
+}
+
+TEST_F(ClipStoreTest, ACopyOfTheFirstEntryChangesNothingWhileAnEarlierCopyIsReplaced)
+{
+    record(text("A"));
+    const ClipItemPtr original = first();
+    const QUuid id = original->id();
+    const qint64 seq = original->seq();
+    record(text("A"));
+    EXPECT_EQ(first()->id(), id);
+    EXPECT_EQ(m_store->nextSeq(), seq + 1) << "no sequence number is spent";
+
+    record(text("B"));
+    record(text("A"));
+    const ClipItemPtr again = first();
+    EXPECT_NE(again->id(), id);
+    EXPECT_GT(again->seq(), seq + 1);
+    EXPECT_EQ(texts(), (Texts {"A", "B"}));
+}
+
+TEST_F(ClipStoreTest, APinnedFirstEntryHidesTheRepeatFromTheFirstEntryCheck)
+{
+    record(text("P"));
+    m_store->togglePin(first());
+    record(text("A"));
+    const QUuid firstCopy = m_store->recentItems(2).at(1)->id();
+    record(text("A"));
+    const ClipItemPtr second = m_store->recentItems(2).at(1);
+    EXPECT_NE(second->id(), firstCopy) << "replaced by a new record each time";
+    EXPECT_EQ(texts(), (Texts {"P", "A"}));
+
+    // The pinned entry's own content, while first: nothing changes.
+    const QUuid pinned = first()->id();
+    record(text("P"));
+    EXPECT_EQ(first()->id(), pinned);
+    EXPECT_TRUE(first()->isPinned());
+
+    // A pinned entry that is not first is replaced by a new, unpinned one.
+    record(text("Q"));
+    m_store->togglePin(m_store->recentItems(3).at(1)); // Q: pinned later, so now first
+    record(text("P"));
+    const auto items = m_store->recentItems(10);
+    EXPECT_EQ(texts(), (Texts {"Q", "P", "A"}));
+    EXPECT_FALSE(items.at(1)->isPinned());
+    EXPECT_FALSE(items.at(1)->pinnedAt().has_value());
+}
+
+TEST_F(ClipStoreTest, ADuplicateOutsideTheNewest500IsNotFound)
+{
+    for (int i = 0; i <= 500; ++i)
+        record(ClipContent::text(QStringLiteral("entry %1").arg(i)));
+    record(text("entry 0"));
+    int copies = 0;
+    for (const auto &item : m_store->recentItems(1000))
+        copies += item->text() == QLatin1String("entry 0");
+    EXPECT_EQ(copies, 2);
+}
+
+TEST_F(ClipStoreTest, RecordsAreSealedWithTheirSizesAndSource)
+{
+    record(ClipContent::richText(QStringLiteral("été"), "{\\rtf1 \\'e9t\\'e9}"));
+    const ClipItemPtr rich = first();
+    EXPECT_EQ(rich->kind(), ClipKind::richText);
+    EXPECT_EQ(rich->byteSize(), 5) << "UTF-8 bytes of the plain text";
+    EXPECT_EQ(rich->richData().value_or(QByteArray()), QByteArray("{\\rtf1 \\'e9t\\'e9}"));
+    EXPECT_EQ(rich->sourceAppBundleID(), QStringLiteral("org.example.Editor"));
+    EXPECT_DOUBLE_EQ(rich->createdAt(), m_clock.time);
+    EXPECT_FALSE(rich->isPinned());
+
+    record(ClipContent::image(QByteArray()));
+    const ClipItemPtr empty = first();
+    EXPECT_EQ(empty->kind(), ClipKind::image);
+    EXPECT_EQ(empty->byteSize(), 0);
+    EXPECT_EQ(empty->textCipher().size(), 28);
+    EXPECT_EQ(m_store->imageStore().read(*empty->imageFileRef()), QByteArray());
+}
+
+TEST_F(ClipStoreTest, TheContentHashIsKeyed)
+{
+    const SecretBytes hashKey = ClipStore::hashKeyFor(keyOf(0x11));
+    const auto hash = ClipStore::contentHash(text("1234"), hashKey);
+    ASSERT_TRUE(hash.has_value());
+    EXPECT_EQ(hash->size(), 64);
+    EXPECT_EQ(*hash, hash->toLower());
+    const QString unkeyed
+        = QString::fromLatin1(QCryptographicHash::hash("1234", QCryptographicHash::Sha256).toHex());
+    EXPECT_NE(*hash, unkeyed);
+    EXPECT_NE(*hash, ClipStore::contentHash(text("1234"), ClipStore::hashKeyFor(keyOf(0x12))));
+    EXPECT_EQ(*hash, ClipStore::contentHash(ClipContent::files({QStringLiteral("1234")}), hashKey));
+
+    record(text("1234"));
+    EXPECT_EQ(first()->contentHash(), *hash);
+}
+
+TEST_F(ClipStoreTest, NothingIsRecordedWithoutAKey)
+{
+    Crypto::setShared(std::nullopt);
+    reopen();
+    record(text("secret"));
+    record(ClipContent::image("png"));
+    EXPECT_TRUE(m_store->recentItems(10).empty());
+    EXPECT_TRUE(imageFiles().isEmpty());
+}
+
+TEST_F(ClipStoreTest, ImagesReplacedDeletedAndClearedTakeTheirFilesWithThem)
+{
+    record(ClipContent::image("image one"));
+    const QString firstFile = *first()->imageFileRef();
+    EXPECT_EQ(imageFiles(), QStringList {firstFile});
+    QFile sealed(imagesFolder() + QLatin1Char('/') + firstFile);
+    ASSERT_TRUE(sealed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sealed.readAll().size(), 9 + 28);
+
+    record(text("between"));
+    record(ClipContent::image("image one"));
+    const QString secondFile = *first()->imageFileRef();
+    EXPECT_NE(secondFile, firstFile);
+    EXPECT_EQ(imageFiles(), QStringList {secondFile});
+    EXPECT_EQ(m_store->imageStore().read(secondFile), QByteArray("image one"));
+
+    m_store->deleteItem(m_store->recentItems(2).at(1)); // the text: no file involved
+    EXPECT_EQ(imageFiles(), QStringList {secondFile});
+    m_store->deleteItem(first());
+    EXPECT_TRUE(imageFiles().isEmpty());
+
+    record(ClipContent::image("image two"));
+    m_store->togglePin(first());
+    m_store->clearAll();
+    EXPECT_TRUE(m_store->recentItems(10).empty());
+    EXPECT_TRUE(imageFiles().isEmpty());
+}
+
+TEST_F(ClipStoreTest, SequenceNumbersContinueAcrossRestartsAndClearing)
+{
+    EXPECT_EQ(m_store->nextSeq(), 1);
+    record(text("one"));
+    EXPECT_EQ(first()->seq(), 1);
+    for (int i = 2; i <= 41; ++i)
+        record(ClipContent::text(QString::number(i)));
+    reopen();
+    record(text("next"));
+    EXPECT_EQ(first()->seq(), 42);
+    m_store->clearAll();
+    record(text("after clearing"));
+    EXPECT_EQ(first()->seq(), 43);
+}
+
+TEST_F(ClipStoreTest, DisplayOrderPutsTheMostRecentlyPinnedFirst)
+{
+    for (const char *value : {"A", "B", "C", "D"})
+        record(text(value));
+    auto byText = [&](const char *value) {
+        for (const auto &item : m_store->recentItems(10)) {
+            if (item->text() == QLatin1String(value))
+                return item;
+        }
+        return ClipItemPtr();
+    };
+    m_store->togglePin(byText("B"));
+    m_clock.time += 1;
+    m_store->togglePin(byText("A"));
+    EXPECT_EQ(texts(), (Texts {"A", "B", "D", "C"}));
+    m_store->togglePin(byText("A"));
+    EXPECT_EQ(texts(), (Texts {"B", "D", "C", "A"}));
+    EXPECT_FALSE(byText("A")->pinnedAt().has_value());
+
+    // Equal pin times keep the newest first.
+    m_store->togglePin(byText("C"));
+    m_store->togglePin(byText("D"));
+    EXPECT_EQ(texts(), (Texts {"D", "C", "B", "A"}));
+}
+
+TEST_F(ClipStoreTest, OnlyTheNewestRecordsTakePartInTheList)
+{
+    record(text("old pinned"));
+    m_store->togglePin(first());
+    for (int i = 0; i < 300; ++i)
+        record(ClipContent::text(QStringLiteral("n%1").arg(i)));
+    const auto listed = m_store->recentItems(200);
+    EXPECT_EQ(listed.size(), 200u);
+    EXPECT_EQ(listed.front()->text(), QStringLiteral("n299"));
+    EXPECT_FALSE(listed.front()->isPinned());
+}
+
+TEST_F(ClipStoreTest, PruningByCountAndAgeSparesPinnedEntries)
+{
+    for (int i = 0; i < 15; ++i)
+        record(ClipContent::text(QStringLiteral("e%1").arg(i)));
+    for (const char *value : {"e0", "e5", "e14"}) {
+        for (const auto &item : m_store->recentItems(100)) {
+            if (item->text() == QLatin1String(value))
+                m_store->togglePin(item);
+        }
+    }
+    m_store->maxItems = 10;
+    m_store->enforceLimits();
+    const auto items = m_store->recentItems(100);
+    ASSERT_EQ(items.size(), 13u);
+    EXPECT_EQ(items.back()->text(), QStringLiteral("e3")) << "e1 and e2 are the oldest unpinned";
+
+    // maxItems 0 removes every unpinned entry, even the one just recorded.
+    m_store->maxItems = 0;
+    record(text("fresh"));
+    EXPECT_EQ(texts(), (Texts {"e14", "e5", "e0"}));
+}
+
+TEST_F(ClipStoreTest, PruningByAgeCutsStrictlyAtWholeDays)
+{
+    const double now = m_clock.time;
+    m_clock.time = now - 365 * 86400.0;
+    m_store->recordContent(text("pinned, a year old"), std::nullopt);
+    m_store->togglePin(first());
+    for (const auto &[value, age] :
+        {std::pair {"older", 86401.0}, {"younger", 86399.0}, {"exactly a day", 86400.0}}) {
+        m_clock.time = now - age;
+        m_store->recordContent(text(value), std::nullopt);
+    }
+    m_clock.time = now;
+    m_store->retentionDays = 1;
+    m_store->enforceLimits();
+    EXPECT_EQ(texts(), (Texts {"pinned, a year old", "exactly a day", "younger"}));
+}
+
+TEST_F(ClipStoreTest, UnpinnedOldEntriesGoAtTheNextPruning)
+{
+    m_store->recordContent(text("kept while pinned"), std::nullopt);
+    m_store->togglePin(first());
+    m_clock.time += 365 * 86400.0;
+    m_store->retentionDays = 30;
+    m_store->enforceLimits();
+    ASSERT_EQ(texts(), (Texts {"kept while pinned"}));
+    m_store->togglePin(first());
+    EXPECT_EQ(texts().size(), 1u) << "unpinning alone does not prune";
+    m_store->enforceLimits();
+    EXPECT_TRUE(texts().empty());
+}
+
+TEST_F(ClipStoreTest, AnImageFileOutlivesItsRecordUntilTheRemovalIsSaved)
+{
+    record(ClipContent::image("picture"));
+    const QString name = *first()->imageFileRef();
+    const QString file = m_dir.path() + QStringLiteral("/history.sqlite");
+    testing::runSql(file,
+        "CREATE TRIGGER refuse BEFORE DELETE ON ClipItem BEGIN SELECT RAISE(ABORT, 'disk full'); "
+        "END");
+    m_store->deleteItem(first());
+    EXPECT_EQ(imageFiles(), QStringList {name}) << "the record is still stored, so is its file";
+
+    testing::runSql(file, "DROP TRIGGER refuse");
+    record(text("next save"));
+    EXPECT_TRUE(imageFiles().isEmpty());
+    EXPECT_EQ(texts(), (Texts {"next save"}));
+}
+
+} // namespace
+} // namespace scrivlet

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TestSql.h"
+#include "core/ClipStore.h"
+#include "core/Crypto.h"
+#include "core/ModelContainer.h"
+#include "fakes/FakeClock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+SecretBytes keyOf(unsigned char fill)
+{
+    SecretBytes key(32);
+    std::fill_n(key.data(), 32, fill);
+    return key;
+}
+
+// A history as an earlier version left it: payloads in the clear under the
+// attributes "text" and "richData".
+class MigrationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(m_dir.path()));
+        testing::runSql(file(),
+            "CREATE TABLE ClipItem (id TEXT PRIMARY KEY, createdAt REAL, seq INTEGER, "
+            "kindRaw TEXT, text TEXT, richData BLOB, contentHash TEXT, imageFileRef TEXT, "
+            "sourceAppBundleID TEXT, isPinned INTEGER, pinnedAt REAL, byteSize INTEGER);"
+            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000001', 10, 1, "
+            "'richText', "
+            "'bonjour', x'7B5C72746631207D', 'oldhash', NULL, 'org.old.App', 1, 20, 7);"
+            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000002', 11, 2, 'text', "
+            "'plain only', NULL, 'oldhash2', NULL, NULL, 0, NULL, 10);"
+            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000003', 12, 3, 'text', "
+            "'', NULL, '', NULL, NULL, 0, NULL, 0);");
+    }
+    void TearDown() override { Crypto::setShared(std::nullopt); }
+
+    QString file() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
+
+    // Opens the history as launch does and returns its records, oldest first.
+    std::vector<ClipItemPtr> open()
+    {
+        m_store.reset();
+        m_container.reset();
+        auto opened = ModelContainer::open(m_dir.path());
+        EXPECT_TRUE(opened.ok());
+        m_container = std::move(opened).value();
+        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
+            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()), m_clock);
+        auto items = m_store->recentItems(100);
+        std::sort(items.begin(), items.end(),
+            [](const auto &a, const auto &b) { return a->seq() < b->seq(); });
+        return items;
+    }
+
+    QTemporaryDir m_dir;
+    testing::FakeClock m_clock;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ClipStore> m_store;
+};
+
+TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
+{
+    Crypto::setShared(Crypto(keyOf(3)));
+    const auto items = open();
+    ASSERT_EQ(items.size(), 3u);
+
+    const ClipRecord &rich = items[0]->record();
+    EXPECT_EQ(items[0]->text(), QStringLiteral("bonjour"));
+    EXPECT_EQ(items[0]->richData().value_or(QByteArray()), QByteArray("{\\rtf1 }"));
+    EXPECT_FALSE(rich.legacyText || rich.legacyRich);
+    EXPECT_EQ(rich.sourceAppBundleID, QStringLiteral("org.old.App"));
+    EXPECT_TRUE(rich.isPinned);
+    EXPECT_EQ(rich.pinnedAt, 20.0);
+    EXPECT_EQ(rich.seq, 1);
+    EXPECT_EQ(rich.byteSize, 7);
+    EXPECT_EQ(rich.contentHash,
+        ClipStore::contentHash(
+            ClipContent::richText({}, "{\\rtf1 }"), ClipStore::hashKeyFor(keyOf(3))))
+        << "the old unkeyed hash is replaced by a keyed one";
+
+    EXPECT_EQ(items[1]->text(), QStringLiteral("plain only"));
+    EXPECT_FALSE(items[1]->record().richCipher.has_value());
+    EXPECT_EQ(items[2]->record().textCipher.size(), 28);
+
+    // Nothing plain is left in the file.
+    testing::runSql(file(), "PRAGMA wal_checkpoint(TRUNCATE)");
+    QFile raw(file());
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    EXPECT_FALSE(bytes.contains("bonjour"));
+    EXPECT_FALSE(bytes.contains("plain only"));
+}
+
+TEST_F(MigrationTest, MigratesOnceAndThenSavesNothing)
+{
+    Crypto::setShared(Crypto(keyOf(3)));
+    const QByteArray firstCipher = open()[1]->textCipher();
+    m_store.reset();
+    m_container.reset();
+    testing::runSql(file(), "PRAGMA wal_checkpoint(TRUNCATE)");
+    const QFileInfo before(file());
+    const auto again = open();
+    EXPECT_EQ(again[1]->textCipher(), firstCipher) << "sealed once, not again";
+    EXPECT_FALSE(m_container->mainContext().hasChanges());
+    EXPECT_EQ(QFileInfo(file() + QStringLiteral("-wal")).size(), 0) << "nothing was written";
+}
+
+TEST_F(MigrationTest, WithoutACipherThePlaintextIsKeptForLater)
+{
+    const auto items = open();
+    EXPECT_EQ(items[0]->legacyText(), QStringLiteral("bonjour"));
+    EXPECT_EQ(items[0]->legacyRich(), QByteArray("{\\rtf1 }"));
+
+    Crypto::setShared(Crypto(keyOf(3)));
+    EXPECT_EQ(open()[0]->text(), QStringLiteral("bonjour"));
+}
+
+} // namespace
+} // namespace scrivlet

@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace scrivlet {
+
+// Keeps the content key and decrypted history out of core dumps and away from
+// other processes of the same user that would attach to this one.
+void hardenProcess();
+
+} // namespace scrivlet

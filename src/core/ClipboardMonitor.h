@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace scrivlet {
+
+class ClipStore;
+class Pasteboard;
+class Workspace;
+
+// Notices clipboard changes and records each one at most once. What is on
+// the clipboard when the monitor is made is never recorded.
+class ClipboardMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    using CaptureDecision = std::function<bool(const std::optional<QString> &sourceApp)>;
+    static constexpr int kPollMilliseconds = 300;
+
+    ClipboardMonitor(
+        ClipStore &store, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
+
+    // Read afresh at every change; accepts everything until replaced.
+    CaptureDecision captureDecision = [](const std::optional<QString> &) { return true; };
+
+    // Starts polling; a second call restarts the one timer.
+    void start();
+    // One tick: deals with the change, if any, since the last one.
+    void poll();
+
+private:
+    ClipStore &m_store;
+    Pasteboard &m_pasteboard;
+    Workspace &m_workspace;
+    qint64 m_lastChangeCount;
+    QTimer m_timer;
+};
+
+} // namespace scrivlet

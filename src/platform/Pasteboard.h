@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/PasteboardReading.h"
+
+#include <functional>
+#include <memory>
+
+namespace scrivlet {
+
+// The desktop's clipboard as capture sees it.
+class Pasteboard
+{
+public:
+    using SnapshotHandler = std::function<void(std::shared_ptr<const PasteboardSnapshot>)>;
+
+    virtual ~Pasteboard() = default;
+    // Moves whenever the clipboard's contents are replaced.
+    [[nodiscard]] virtual qint64 changeCount() const = 0;
+    // Delivers what the clipboard holds now, later or at once, but always in
+    // the order asked. Reading other applications' data may take time.
+    virtual void readSnapshot(SnapshotHandler handler) = 0;
+};
+
+} // namespace scrivlet

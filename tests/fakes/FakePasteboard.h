@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/MimeSnapshot.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+namespace scrivlet::testing {
+
+// A clipboard another application writes to by `copy`.
+class FakePasteboard : public Pasteboard
+{
+public:
+    MimeSnapshot contents;
+    qint64 count = 0;
+    int reads = 0;
+
+    void copy(MimeSnapshot snapshot)
+    {
+        contents = std::move(snapshot);
+        ++count;
+    }
+    void copyText(const QString &text)
+    {
+        MimeSnapshot snapshot;
+        snapshot.set(mime::kText, text.toUtf8());
+        copy(std::move(snapshot));
+    }
+
+    qint64 changeCount() const override { return count; }
+    void readSnapshot(SnapshotHandler handler) override
+    {
+        ++reads;
+        handler(std::make_shared<MimeSnapshot>(contents));
+    }
+};
+
+class FakeWorkspace : public Workspace
+{
+public:
+    std::optional<QString> frontmost;
+    std::optional<QString> frontmostApplicationId() override { return frontmost; }
+};
+
+} // namespace scrivlet::testing

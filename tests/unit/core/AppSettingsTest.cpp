@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/AppSettings.h"
+
+#include "core/DefaultsStore.h"
+#include "core/Theme.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+class AppSettingsTest : public ::testing::Test
+{
+protected:
+    QString file() const { return m_dir.path() + QStringLiteral("/defaults.json"); }
+    void writeFile(const QByteArray &bytes)
+    {
+        QFile out(file());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    QJsonObject stored() const
+    {
+        QFile in(file());
+        return in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll()).object()
+                                            : QJsonObject();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(AppSettingsTest, FreshDefaultsAreWrittenNowhere)
+{
+    DefaultsStore defaults(m_dir.path());
+    AppSettings settings(defaults);
+    EXPECT_EQ(settings.historyLimit(), 200);
+    EXPECT_EQ(settings.retentionDays(), 30);
+    EXPECT_TRUE(settings.captureEnabled());
+    EXPECT_TRUE(settings.excludedApps().isEmpty());
+    EXPECT_TRUE(settings.pasteOnSingleClick());
+    EXPECT_EQ(settings.appearance(), QStringLiteral("system"));
+    EXPECT_EQ(settings.accentColorID(), QStringLiteral("system"));
+    EXPECT_EQ(settings.language(), QStringLiteral("system"));
+    EXPECT_FALSE(QFile::exists(file()));
+}
+
+TEST_F(AppSettingsTest, StoredValuesAreUsedOnlyWithTheirType)
+{
+    writeFile(R"({"historyLimit": "500", "retentionDays": 0, "captureEnabled": false,
+        "excludedApps": ["a", 3, "b"], "pasteOnSingleClick": "no", "appearance": "sepia",
+        "accentColorID": 7, "language": "en", "unknownKey": [1]})");
+    DefaultsStore defaults(m_dir.path());
+    AppSettings settings(defaults);
+    EXPECT_EQ(settings.historyLimit(), 200);
+    EXPECT_EQ(settings.retentionDays(), 0);
+    EXPECT_FALSE(settings.captureEnabled());
+    EXPECT_TRUE(settings.excludedApps().isEmpty()) << "one number discards the whole list";
+    EXPECT_TRUE(settings.pasteOnSingleClick());
+    EXPECT_EQ(settings.appearance(), QStringLiteral("sepia")) << "kept as stored";
+    EXPECT_EQ(settings.accentColorID(), QStringLiteral("system"));
+    EXPECT_EQ(settings.language(), QStringLiteral("en"));
+
+    settings.setHistoryLimit(300);
+    const QJsonObject after = stored();
+    EXPECT_EQ(after.value(QStringLiteral("historyLimit")).toInteger(), 300);
+    EXPECT_EQ(after.value(QStringLiteral("unknownKey")), QJsonArray {1})
+        << "other writers' keys survive";
+    EXPECT_EQ(after.value(QStringLiteral("retentionDays")).toInteger(), 0);
+}
+
+TEST_F(AppSettingsTest, EveryAssignmentIsAnnouncedOnceBeforeItIsStored)
+{
+    DefaultsStore defaults(m_dir.path());
+    std::vector<AppAppearance> applied;
+    AppSettings settings(defaults, [&](AppAppearance a) { applied.push_back(a); });
+    std::vector<qint64> seenDuringNotice;
+    QObject::connect(&settings, &AppSettings::willChange,
+        [&] { seenDuringNotice.push_back(settings.historyLimit()); });
+
+    settings.setHistoryLimit(500);
+    settings.setHistoryLimit(500);
+    EXPECT_EQ(seenDuringNotice, (std::vector<qint64> {200, 500})) << "the notice comes first";
+
+    QSignalSpy spy(&settings, &AppSettings::willChange);
+    settings.setRetentionDays(7);
+    settings.setCaptureEnabled(false);
+    settings.setExcludedApps({QStringLiteral("org.keepassxc.KeePassXC")});
+    settings.setPasteOnSingleClick(false);
+    settings.setAppearance(QStringLiteral("light"));
+    settings.setAppearance(QStringLiteral("unknown"));
+    settings.setAccentColorID(QStringLiteral("bleu"));
+    settings.setLanguage(QStringLiteral("fr"));
+    EXPECT_EQ(spy.count(), 8);
+    EXPECT_EQ(applied, (std::vector<AppAppearance> {AppAppearance::light, AppAppearance::system}));
+
+    DefaultsStore reread(m_dir.path());
+    AppSettings again(reread);
+    EXPECT_EQ(again.historyLimit(), 500);
+    EXPECT_EQ(again.retentionDays(), 7);
+    EXPECT_FALSE(again.captureEnabled());
+    EXPECT_EQ(again.excludedApps(), QStringList {QStringLiteral("org.keepassxc.KeePassXC")});
+    EXPECT_FALSE(again.pasteOnSingleClick());
+    EXPECT_EQ(again.appearance(), QStringLiteral("unknown"));
+    EXPECT_EQ(again.accentColorID(), QStringLiteral("bleu"));
+}
+
+TEST_F(AppSettingsTest, LanguageSetsOrRemovesTheStartUpLanguage)
+{
+    DefaultsStore defaults(m_dir.path());
+    AppSettings settings(defaults);
+    settings.setLanguage(QStringLiteral("en"));
+    EXPECT_EQ(stored().value(QStringLiteral("AppleLanguages")), QJsonArray {QStringLiteral("en")});
+    settings.setLanguage(QStringLiteral("system"));
+    EXPECT_FALSE(stored().contains(QStringLiteral("AppleLanguages")));
+    EXPECT_EQ(stored().value(QStringLiteral("language")).toString(), QStringLiteral("system"));
+}
+
+TEST_F(AppSettingsTest, AnUnreadableFileIsKeptAsideBeforeAnythingIsWritten)
+{
+    const QByteArray torn = R"({"historyLimit": 50, "captureEn)";
+    writeFile(torn);
+    DefaultsStore defaults(m_dir.path());
+    AppSettings settings(defaults);
+    EXPECT_EQ(settings.historyLimit(), 200);
+    ASSERT_FALSE(defaults.setAsidePath().isEmpty());
+    settings.setCaptureEnabled(false);
+
+    QFile aside(defaults.setAsidePath());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), torn);
+    EXPECT_FALSE(stored().value(QStringLiteral("captureEnabled")).toBool(true));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2) << "no temporary file left";
+}
+
+TEST(AccentChoice, LookUpFallsBackToTheSystemAccent)
+{
+    EXPECT_EQ(AccentChoice::all().size(), 8u);
+    EXPECT_EQ(AccentChoice::by(QStringLiteral("bleu")).id, QStringLiteral("bleu"));
+    EXPECT_DOUBLE_EQ(AccentChoice::by(QStringLiteral("bleu")).color->blue, 0.95);
+    for (const char *id : {"", "turquoise", "Bleu"})
+        EXPECT_EQ(AccentChoice::by(QString::fromLatin1(id)).id, QStringLiteral("system")) << id;
+    EXPECT_FALSE(AccentChoice::by(QStringLiteral("system")).color.has_value());
+}
+
+} // namespace
+} // namespace scrivlet

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "QtPasteboard.h"
+
+#include "core/MimeSnapshot.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace scrivlet {
+
+QtPasteboard::QtPasteboard(QObject *parent)
+    : QObject(parent)
+{
+    connect(
+        QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                ++m_changeCount;
+        });
+}
+
+void QtPasteboard::readSnapshot(SnapshotHandler handler)
+{
+    auto snapshot = std::make_shared<MimeSnapshot>();
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (data) {
+        const QStringList offered = data->formats();
+        for (const QString &type : offered)
+            snapshot->offer(type);
+        // Only what the reader may use is fetched from the owner.
+        QStringList wanted = mime::kMarkers;
+        wanted << mime::kPasswordManagerHint << mime::kUriList << mime::kPng << mime::kTiff
+               << mime::kRtf << mime::kRtfAlternative << mime::kText;
+        for (const QString &type : std::as_const(wanted)) {
+            if (!offered.contains(type))
+                continue;
+            const QByteArray bytes = type == mime::kText ? data->text().toUtf8() : data->data(type);
+            // An owner that offered a type and delivered nothing is "offered, no bytes",
+            // except for the markers, whose presence alone counts.
+            if (!bytes.isNull() || mime::kMarkers.contains(type))
+                snapshot->set(type, bytes);
+        }
+    }
+    handler(std::move(snapshot));
+}
+
+} // namespace scrivlet

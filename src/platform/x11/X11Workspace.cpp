@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "X11Workspace.h"
+
+#include "core/DesktopEntries.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace scrivlet {
+
+namespace {
+
+struct FreeDeleter
+{
+    void operator()(void *pointer) const { std::free(pointer); }
+};
+template<typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+// Properties the window manager and toolkits set are small; more is refused.
+constexpr uint32_t kMaxPropertyWords = 1024;
+
+} // namespace
+
+X11Workspace::X11Workspace(xcb_connection_t *connection, DesktopEntries &entries)
+    : m_connection(connection)
+    , m_entries(entries)
+{
+    if (m_connection) {
+        const xcb_setup_t *setup = xcb_get_setup(m_connection);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        if (screens.rem > 0)
+            m_root = screens.data->root;
+    }
+}
+
+xcb_atom_t X11Workspace::atom(const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie
+        = xcb_intern_atom(m_connection, 1, uint16_t(std::strlen(name)), name);
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+QByteArray X11Workspace::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type)
+{
+    if (!m_connection || !window || name == XCB_ATOM_NONE)
+        return {};
+    const xcb_get_property_cookie_t cookie
+        = xcb_get_property(m_connection, 0, window, name, type, 0, kMaxPropertyWords);
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE)
+        return {};
+    const int length = xcb_get_property_value_length(reply.get());
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
+}
+
+xcb_window_t X11Workspace::activeWindow()
+{
+    const QByteArray value = property(m_root, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (value.size() < int(sizeof(xcb_window_t)))
+        return 0;
+    xcb_window_t window = 0;
+    std::memcpy(&window, value.constData(), sizeof window);
+    return window;
+}
+
+std::optional<QString> X11Workspace::applicationIdOf(xcb_window_t window)
+{
+    if (!window)
+        return std::nullopt;
+    const xcb_atom_t utf8 = atom("UTF8_STRING");
+    for (const char *name : {"_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
+        const QString id = QString::fromUtf8(property(window, atom(name), utf8)).trimmed();
+        if (!id.isEmpty())
+            return id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
+    }
+    // WM_CLASS holds two strings: the instance, then the class.
+    const QList<QByteArray> parts
+        = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).split('\0');
+    const QString instance = parts.size() > 0 ? QString::fromLocal8Bit(parts.at(0)) : QString();
+    const QString windowClass = parts.size() > 1 ? QString::fromLocal8Bit(parts.at(1)) : QString();
+    if (windowClass.isEmpty())
+        return instance.isEmpty() ? std::nullopt : std::optional<QString>(instance);
+    if (auto id = m_entries.idForWindowClass(windowClass, instance))
+        return id;
+    return windowClass;
+}
+
+std::optional<QString> X11Workspace::frontmostApplicationId()
+{
+    return applicationIdOf(activeWindow());
+}
+
+} // namespace scrivlet

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <xcb/xcb.h>
+
+namespace scrivlet {
+
+class DesktopEntries;
+
+// The active window as the window manager announces it (_NET_ACTIVE_WINDOW),
+// named by its application's desktop entry where one can be found.
+class X11Workspace : public Workspace
+{
+public:
+    X11Workspace(xcb_connection_t *connection, DesktopEntries &entries);
+
+    [[nodiscard]] std::optional<QString> frontmostApplicationId() override;
+
+    // The window named by _NET_ACTIVE_WINDOW, or 0.
+    [[nodiscard]] xcb_window_t activeWindow();
+    [[nodiscard]] std::optional<QString> applicationIdOf(xcb_window_t window);
+
+private:
+    [[nodiscard]] xcb_atom_t atom(const char *name);
+    [[nodiscard]] QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type);
+
+    xcb_connection_t *m_connection;
+    DesktopEntries &m_entries;
+    xcb_window_t m_root = 0;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Capture against a real X server: other processes own the clipboard, the
+// monitor notices, reads and records through the real store.
+#include "core/ClipStore.h"
+#include "core/ClipboardMonitor.h"
+#include "core/Crypto.h"
+#include "core/DesktopEntries.h"
+#include "core/ModelContainer.h"
+#include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtGui/qguiapplication_platform.h>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+// Waits for a condition while the event loop runs: a wait, not a speed check.
+bool waitFor(const std::function<bool()> &condition, int milliseconds = 10000)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class CaptureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        SecretBytes key(32);
+        std::fill_n(key.data(), 32, 0x5c);
+        Crypto::setShared(Crypto(key));
+        m_container = std::move(ModelContainer::open(m_dir.path())).value();
+        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
+            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()));
+
+        // An installed application whose windows are of class WriterClass.
+        const QString applications = m_dir.path() + QStringLiteral("/applications");
+        QDir().mkpath(applications);
+        QFile entry(applications + QStringLiteral("/org.example.Writer.desktop"));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Writer\nExec=writer\n"
+                    "StartupWMClass=WriterClass\n");
+        entry.close();
+        m_entries = std::make_unique<DesktopEntries>(QStringList {applications});
+        auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+        ASSERT_NE(x11, nullptr) << "needs the xcb platform";
+        m_workspace = std::make_unique<X11Workspace>(x11->connection(), *m_entries);
+    }
+
+    void TearDown() override
+    {
+        for (QProcess *owner : m_owners) {
+            owner->kill();
+            owner->waitForFinished();
+            delete owner;
+        }
+        m_monitor.reset();
+        m_store.reset();
+        m_container.reset();
+        Crypto::setShared(std::nullopt);
+    }
+
+    void startMonitor()
+    {
+        m_monitor = std::make_unique<ClipboardMonitor>(*m_store, m_pasteboard, *m_workspace);
+        m_monitor->captureDecision = [this](const std::optional<QString> &app) {
+            return m_captureEnabled && !(app && m_excluded.contains(*app));
+        };
+        m_monitor->start();
+    }
+
+    // Another application copies: a window of `windowClass` takes the focus
+    // and owns the clipboard with these formats.
+    void copyFrom(const QString &windowClass, const QStringList &formats)
+    {
+        const qint64 before = m_pasteboard.changeCount();
+        auto *owner = new QProcess;
+        m_owners.push_back(owner);
+        owner->start(QStringLiteral(CLIP_OWNER),
+            QStringList {QStringLiteral("--class"), windowClass} + formats);
+        ASSERT_TRUE(waitFor([&] {
+            return owner->canReadLine() || owner->state() == QProcess::NotRunning;
+        })) << "the owner never took the clipboard";
+        ASSERT_EQ(owner->readLine().trimmed(), QByteArray("ready"))
+            << owner->readAllStandardError().toStdString();
+        ASSERT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+    }
+
+    void copyWithXclip(const QByteArray &text)
+    {
+        const qint64 before = m_pasteboard.changeCount();
+        QProcess xclip;
+        xclip.start(
+            QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")});
+        xclip.write(text);
+        xclip.closeWriteChannel();
+        // xclip forks to keep serving; the parent returns at once.
+        ASSERT_TRUE(xclip.waitForFinished(10000));
+        ASSERT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+    }
+
+    // Lets the monitor see the latest change: at least two ticks.
+    void settle()
+    {
+        waitFor([] { return false; }, 3 * ClipboardMonitor::kPollMilliseconds);
+    }
+
+    std::vector<ClipItemPtr> history() { return m_store->recentItems(100); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ClipStore> m_store;
+    std::unique_ptr<DesktopEntries> m_entries;
+    std::unique_ptr<X11Workspace> m_workspace;
+    QtPasteboard m_pasteboard;
+    std::unique_ptr<ClipboardMonitor> m_monitor;
+    std::vector<QProcess *> m_owners;
+    bool m_captureEnabled = true;
+    QSet<QString> m_excluded;
+};
+
+TEST_F(CaptureTest, EveryKindIsRecordedWithItsSourceApplication)
+{
+    copyFrom(QStringLiteral("Earlier"), {QStringLiteral("text/plain=there before the start")});
+    startMonitor();
+    settle();
+    EXPECT_TRUE(history().empty()) << "what was there before the start is never recorded";
+
+    copyFrom(QStringLiteral("WriterClass"),
+        {QStringLiteral("text/rtf={\\rtf1 bold}"), QStringLiteral("text/plain=bold")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 1; }));
+    ClipItemPtr rich = history().front();
+    EXPECT_EQ(rich->kind(), ClipKind::richText);
+    EXPECT_EQ(rich->text(), QStringLiteral("bold"));
+    EXPECT_EQ(rich->richData().value_or(QByteArray()), QByteArray("{\\rtf1 bold}"));
+    EXPECT_EQ(rich->sourceAppBundleID(), QStringLiteral("org.example.Writer"));
+
+    QImage image(7, 5, QImage::Format_ARGB32);
+    image.fill(Qt::magenta);
+    const QString pngPath = m_dir.path() + QStringLiteral("/copied.png");
+    ASSERT_TRUE(image.save(pngPath, "PNG"));
+    QFile png(pngPath);
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    const QByteArray pngBytes = png.readAll();
+    copyFrom(QStringLiteral("Painter"),
+        {QStringLiteral("image/png=@") + pngPath, QStringLiteral("text/plain=caption")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 2; }));
+    ClipItemPtr picture = history().front();
+    EXPECT_EQ(picture->kind(), ClipKind::image);
+    EXPECT_EQ(picture->sourceAppBundleID(), QStringLiteral("Painter"))
+        << "no desktop entry: the class";
+    EXPECT_EQ(m_store->imageStore().read(*picture->imageFileRef()), pngBytes);
+
+    copyFrom(QStringLiteral("Files"),
+        {QStringLiteral("text/uri-list=file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"),
+            QStringLiteral("text/plain=a.txt")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 3; }));
+    EXPECT_EQ(history().front()->kind(), ClipKind::file);
+    EXPECT_EQ(history().front()->text(), QStringLiteral("/tmp/a.txt\n/tmp/b c.txt"));
+
+    copyWithXclip("copied by xclip");
+    ASSERT_TRUE(waitFor([&] { return history().size() == 4; }));
+    EXPECT_EQ(history().front()->kind(), ClipKind::text);
+    EXPECT_EQ(history().front()->text(), QStringLiteral("copied by xclip"));
+}
+
+TEST_F(CaptureTest, SecretsOffSwitchAndExclusionsKeepCopiesOut)
+{
+    startMonitor();
+    copyFrom(QStringLiteral("PasswordManager"),
+        {QStringLiteral("x-kde-passwordManagerHint=secret"), QStringLiteral("text/plain=hunter2")});
+    settle();
+    EXPECT_TRUE(history().empty()) << "a secret-hinted copy";
+
+    m_captureEnabled = false;
+    copyWithXclip("while capture is off");
+    settle();
+    m_captureEnabled = true;
+    settle();
+    EXPECT_TRUE(history().empty()) << "capture off consumes the change";
+
+    m_excluded.insert(QStringLiteral("Excluded"));
+    copyFrom(QStringLiteral("Excluded"), {QStringLiteral("text/plain=same text")});
+    settle();
+    EXPECT_TRUE(history().empty()) << "an excluded application";
+    copyFrom(QStringLiteral("Allowed"), {QStringLiteral("text/plain=same text")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 1; }));
+    EXPECT_EQ(history().front()->sourceAppBundleID(), QStringLiteral("Allowed"));
+}
+
+TEST_F(CaptureTest, TwoCopiesInsideOneTickGiveOneRecord)
+{
+    m_monitor = std::make_unique<ClipboardMonitor>(*m_store, m_pasteboard, *m_workspace);
+    copyWithXclip("first of two");
+    copyWithXclip("second of two");
+    m_monitor->poll();
+    ASSERT_EQ(history().size(), 1u);
+    EXPECT_EQ(history().front()->text(), QStringLiteral("second of two"));
+}
+
+TEST_F(CaptureTest, NoPlaintextReachesTheDisk)
+{
+    startMonitor();
+    // Short enough that the PNG writer keeps its text chunk uncompressed.
+    const QByteArray unique = "unique-" + QUuid::createUuid().toByteArray(QUuid::Id128).left(12);
+    copyWithXclip(unique);
+    ASSERT_TRUE(waitFor([&] { return history().size() == 1; }));
+    // A real PNG whose text chunk carries the same words, uncompressed.
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setText(QStringLiteral("Comment"), QString::fromLatin1(unique));
+    QTemporaryDir elsewhere;
+    const QString pngPath = elsewhere.path() + QStringLiteral("/unique.png");
+    ASSERT_TRUE(image.save(pngPath, "PNG"));
+    QFile png(pngPath);
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly) && png.readAll().contains(unique));
+    copyFrom(QStringLiteral("Painter"), {QStringLiteral("image/png=@") + pngPath});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 2; }));
+
+    QDirIterator files(m_dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    int looked = 0;
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (!file.fileName().contains(QLatin1String("history.sqlite"))
+            && !file.fileName().contains(QLatin1String("/images/")))
+            continue;
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(file.readAll().contains(unique)) << file.fileName().toStdString();
+        ++looked;
+    }
+    EXPECT_GE(looked, 3) << "the database, its write-ahead log and the image";
+}
+
+} // namespace
+} // namespace scrivlet
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "needs an X server: run it inside tests/fixtures/session --x11\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -42,6 +42,19 @@ std::optional<QByteArray> identifyingBytes(const ClipContent &content)
     return std::visit(Visitor {}, content.value);
 }
 
+// Display order: pinned first, the most recently pinned first (an absent
+// time counts as the earliest), then the rest; both stable, so newest first
+// within equal keys when the input is newest first.
+template<typename T, typename IsPinned, typename PinnedAt>
+void arrangeForDisplay(std::vector<T> &records, IsPinned isPinned, PinnedAt pinnedAt)
+{
+    const auto unpinned = std::stable_partition(records.begin(), records.end(), isPinned);
+    std::stable_sort(records.begin(), unpinned, [&](const T &a, const T &b) {
+        constexpr double kEarliest = -std::numeric_limits<double>::infinity();
+        return pinnedAt(a).value_or(kEarliest) > pinnedAt(b).value_or(kEarliest);
+    });
+}
+
 } // namespace
 
 ClipStore::ClipStore(ModelContext &context, ImageStore imageStore, const Clock &clock)
@@ -87,18 +100,25 @@ void ClipStore::recordContent(const ClipContent &content, const std::optional<QS
     if (!hash)
         return;
 
-    const std::vector<ClipItemPtr> recent = recentItems(kDuplicateWindow);
-    if (!recent.empty() && recent.front()->contentHash() == *hash)
+    // The newest records in display order, without their payloads.
+    auto fetched = m_context.fetchKeys(FetchDescriptor::newestFirst(kDuplicateWindow));
+    std::vector<RecordKey> recent = fetched ? std::move(fetched).value() : std::vector<RecordKey>();
+    arrangeForDisplay(
+        recent, [](const RecordKey &k) { return k.isPinned; },
+        [](const RecordKey &k) { return k.pinnedAt; });
+    if (!recent.empty() && recent.front().contentHash == *hash)
         return;
     const auto duplicate = std::find_if(recent.begin(), recent.end(),
-        [&](const ClipItemPtr &item) { return item->contentHash() == *hash; });
+        [&](const RecordKey &key) { return key.contentHash == *hash; });
 
     // Built first: a content that cannot be sealed or written changes nothing.
     const ClipItemPtr item = makeItem(content, *hash, sourceApp);
     if (!item)
         return;
-    if (duplicate != recent.end())
-        removeItem(*duplicate);
+    if (duplicate != recent.end()) {
+        if (auto earlier = m_context.fetchById(duplicate->id); earlier && earlier.value())
+            removeItem(earlier.value());
+    }
     m_context.insert(item);
     save();
     enforceLimits();
@@ -154,12 +174,9 @@ std::vector<ClipItemPtr> ClipStore::recentItems(int limit)
     if (!fetched)
         return {};
     std::vector<ClipItemPtr> items = std::move(fetched).value();
-    const auto unpinned = std::stable_partition(
-        items.begin(), items.end(), [](const ClipItemPtr &item) { return item->isPinned(); });
-    std::stable_sort(items.begin(), unpinned, [](const ClipItemPtr &a, const ClipItemPtr &b) {
-        constexpr double kEarliest = -std::numeric_limits<double>::infinity();
-        return a->pinnedAt().value_or(kEarliest) > b->pinnedAt().value_or(kEarliest);
-    });
+    arrangeForDisplay(
+        items, [](const ClipItemPtr &item) { return item->isPinned(); },
+        [](const ClipItemPtr &item) { return item->pinnedAt(); });
     return items;
 }
 

@@ -199,6 +199,13 @@ Result<std::unique_ptr<ModelContainer>> ModelContainer::open(const QString &fold
         }
     }
 
+    // Pruning reads the unpinned records newest first; without this index it
+    // reads every record to skip the ones it keeps.
+    if (Status indexed = sqlite::execute(raw,
+            "CREATE INDEX IF NOT EXISTS ClipItem_unpinned_seq ON ClipItem(seq) WHERE isPinned = 0");
+        !indexed)
+        return failWith(why, Failure::open, indexed.error());
+
     auto container = std::unique_ptr<ModelContainer>(new ModelContainer(std::move(db), path));
     if (!container->m_context->isValid())
         return failWith(why, Failure::damaged,

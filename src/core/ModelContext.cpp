@@ -2,6 +2,7 @@
 #include "ModelContext.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace scrivlet {
 
@@ -144,6 +145,57 @@ Result<std::vector<ClipItemPtr>> ModelContext::fetch(const FetchDescriptor &desc
     if (descriptor.limit && items.size() > std::size_t(std::max(*descriptor.limit, 0)))
         items.resize(std::size_t(std::max(*descriptor.limit, 0)));
     return items;
+}
+
+Result<std::vector<RecordKey>> ModelContext::fetchKeys(const FetchDescriptor &descriptor)
+{
+    std::vector<RecordKey> keys;
+    if (hasChanges()) {
+        // Memory is the truth until saved: derive the keys from the records.
+        auto items = fetch(descriptor);
+        if (!items)
+            return Error {items.error()};
+        for (const ClipItemPtr &item : items.value())
+            keys.push_back(
+                {item->id(), item->seq(), item->contentHash(), item->isPinned(), item->pinnedAt()});
+        return keys;
+    }
+    std::string sql = selectSql(descriptor);
+    sql.replace(sql.find(kColumnList), std::strlen(kColumnList),
+        "id, seq, contentHash, isPinned, pinnedAt");
+    sqlite::Statement query(m_db, sql.c_str());
+    if (!query.isValid())
+        return Error {sqlite::lastError(m_db)};
+    if (descriptor.createdBefore)
+        query.bind(1, *descriptor.createdBefore);
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        keys.push_back({QUuid::fromString(query.text(0)), query.integer(1), query.text(2),
+            query.integer(3) != 0,
+            query.isNull(4) ? std::nullopt : std::optional<double>(query.real(4))});
+    }
+    if (rc != SQLITE_DONE)
+        return Error {sqlite::lastError(m_db)};
+    return keys;
+}
+
+Result<ClipItemPtr> ModelContext::fetchById(const QUuid &id)
+{
+    if (ClipItemPtr loaded = m_loaded.value(id).lock())
+        return m_removed.contains(id) ? ClipItemPtr() : loaded;
+    const std::string sql = std::string("SELECT ") + kColumnList + " FROM ClipItem WHERE id = ?1";
+    sqlite::Statement query(m_db, sql.c_str());
+    if (!query.isValid())
+        return Error {sqlite::lastError(m_db)};
+    query.bind(1, id.toString(QUuid::WithoutBraces).toUpper());
+    switch (query.step()) {
+    case SQLITE_ROW:
+        return materialise(query);
+    case SQLITE_DONE:
+        return ClipItemPtr();
+    default:
+        return Error {sqlite::lastError(m_db)};
+    }
 }
 
 bool ModelContext::matches(const ClipItem &item, const FetchDescriptor &descriptor)

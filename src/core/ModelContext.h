@@ -37,6 +37,16 @@ struct FetchDescriptor
     }
 };
 
+// What ordering and de-duplication need of a record, without its payloads.
+struct RecordKey
+{
+    QUuid id;
+    qint64 seq = 0;
+    QString contentHash;
+    bool isPinned = false;
+    std::optional<double> pinnedAt;
+};
+
 // The records of one history, with an identity map: a stored record is one
 // object for as long as anyone holds it. Inserts, removals and field writes
 // stay pending until `save`, and fetches already see them.
@@ -51,6 +61,10 @@ public:
     [[nodiscard]] bool isValid() const;
 
     [[nodiscard]] Result<std::vector<ClipItemPtr>> fetch(const FetchDescriptor &descriptor = {});
+    // The same records as `fetch`, read without their payloads.
+    [[nodiscard]] Result<std::vector<RecordKey>> fetchKeys(const FetchDescriptor &descriptor);
+    // The record of that id; null when there is none.
+    [[nodiscard]] Result<ClipItemPtr> fetchById(const QUuid &id);
     void insert(const ClipItemPtr &item);
     void remove(const ClipItemPtr &item);
     // One transaction. On failure the database is as it was and the changes

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/ClipFilter.h"
+
+#include "core/Crypto.h"
+
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+class ClipFilterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Crypto::setShared(Crypto(SecretBytes(32))); }
+    void TearDown() override { Crypto::setShared(std::nullopt); }
+
+    static std::vector<ClipItemPtr> itemsWith(const std::vector<QString> &texts)
+    {
+        std::vector<ClipItemPtr> items;
+        for (const QString &text : texts) {
+            items.push_back(ClipItem::create());
+            items.back()->setText(text);
+        }
+        return items;
+    }
+    static std::vector<QString> textsOf(const std::vector<ClipItemPtr> &items)
+    {
+        std::vector<QString> texts;
+        for (const auto &item : items)
+            texts.push_back(item->text());
+        return texts;
+    }
+};
+
+TEST_F(ClipFilterTest, FoldsCaseAndDiacriticsOnly)
+{
+    const QString decomposed = QStringLiteral("Cafe\u0301 noir"); // e + combining acute
+    const std::vector<QString> texts = {
+        QStringLiteral("Café crème"),
+        QStringLiteral("CAFE"),
+        QStringLiteral("a cafe"),
+        QStringLiteral("Caf e"),
+        decomposed,
+        QStringLiteral("ＣＡＦＥ"), // full width
+        QStringLiteral("bar foo"),
+        QStringLiteral("foo bar"),
+        QStringLiteral("foo  bar"),
+        QString(),
+        QStringLiteral("ÉCOLE"),
+    };
+    const struct
+    {
+        const char *query;
+        std::vector<QString> expected;
+    } cases[] = {
+        {"cafe", {texts[0], texts[1], texts[2], texts[4]}},
+        {"Café", {texts[0], texts[1], texts[2], texts[4]}},
+        {"  Café ", {texts[0], texts[1], texts[2], texts[4]}},
+        {"CAFÉ NOIR", {texts[4]}},
+        {"ｃａｆｅ", {texts[5]}},
+        {"foo bar", {texts[7]}},
+        {"école", {texts[10]}},
+        {"e\u0301cole", {texts[10]}},
+        {"zzz", {}},
+    };
+    const auto items = itemsWith(texts);
+    for (const auto &c : cases)
+        EXPECT_EQ(textsOf(filterClips(items, QString::fromUtf8(c.query))), c.expected) << c.query;
+}
+
+TEST_F(ClipFilterTest, BlankQueriesKeepEverythingInOrder)
+{
+    const auto items = itemsWith({QStringLiteral("b"), QString(), QStringLiteral("a")});
+    for (const char *blank : {"", "   ", "\t\n\r", "\u2028\u00a0"})
+        EXPECT_EQ(filterClips(items, QString::fromUtf8(blank)), items) << blank;
+    EXPECT_TRUE(filterClips({}, QStringLiteral("x")).empty());
+}
+
+TEST_F(ClipFilterTest, UnreadableEntriesHaveNoText)
+{
+    auto items = itemsWith({QStringLiteral("secret word")});
+    Crypto::setShared(Crypto(SecretBytes(16)));
+    EXPECT_TRUE(filterClips(items, QStringLiteral("secret")).empty());
+    EXPECT_EQ(filterClips(items, QString()).size(), 1u);
+}
+
+} // namespace
+} // namespace scrivlet

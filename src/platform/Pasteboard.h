@@ -13,6 +13,8 @@ class Pasteboard
 {
 public:
     using SnapshotHandler = std::function<void(std::shared_ptr<const PasteboardSnapshot>)>;
+    // Bytes by MIME type, in order of preference.
+    using Representations = QList<std::pair<QString, QByteArray>>;
 
     virtual ~Pasteboard() = default;
     // Moves whenever the clipboard's contents are replaced.
@@ -20,6 +22,8 @@ public:
     // Delivers what the clipboard holds now, later or at once, but always in
     // the order asked. Reading other applications' data may take time.
     virtual void readSnapshot(SnapshotHandler handler) = 0;
+    // Replaces the clipboard's contents and keeps serving them.
+    virtual void write(const Representations &representations) = 0;
 };
 
 } // namespace scrivlet

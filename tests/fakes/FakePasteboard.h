@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/MimeSnapshot.h"
+#include "platform/KeySender.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
@@ -32,6 +33,29 @@ public:
     {
         ++reads;
         handler(std::make_shared<MimeSnapshot>(contents));
+    }
+    void write(const Representations &representations) override
+    {
+        MimeSnapshot written;
+        for (const auto &[type, bytes] : representations)
+            written.set(type, bytes);
+        writes.push_back(representations);
+        copy(std::move(written));
+    }
+
+    std::vector<Representations> writes;
+};
+
+class FakeKeySender : public KeySender
+{
+public:
+    bool trusted = true;
+    int pastes = 0;
+    bool isTrusted() override { return trusted; }
+    bool sendPaste() override
+    {
+        ++pastes;
+        return trusted;
     }
 };
 

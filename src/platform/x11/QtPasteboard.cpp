@@ -44,4 +44,18 @@ void QtPasteboard::readSnapshot(SnapshotHandler handler)
     handler(std::move(snapshot));
 }
 
+void QtPasteboard::write(const Representations &representations)
+{
+    auto *data = new QMimeData;
+    for (const auto &[type, bytes] : representations) {
+        // Through setText Qt also offers the X11 text targets (UTF8_STRING...).
+        if (type == mime::kText)
+            data->setText(QString::fromUtf8(bytes));
+        else
+            data->setData(type, bytes);
+    }
+    // Qt owns the data from here and serves it for as long as we own the clipboard.
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+}
+
 } // namespace scrivlet

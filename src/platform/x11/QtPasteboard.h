@@ -18,6 +18,7 @@ public:
 
     [[nodiscard]] qint64 changeCount() const override { return m_changeCount; }
     void readSnapshot(SnapshotHandler handler) override;
+    void write(const Representations &representations) override;
 
 private:
     qint64 m_changeCount = 0;

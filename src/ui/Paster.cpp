@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Paster.h"
+
+#include "core/ClipItem.h"
+#include "core/ImageStore.h"
+#include "platform/KeySender.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QUrl>
+
+namespace scrivlet::Paster {
+
+namespace {
+
+// The image's own MIME type, when the bytes are an image that decodes. The
+// declared size is checked before anything is decoded.
+std::optional<QString> decodableImageType(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    const QSize size = reader.size();
+    if (format.isEmpty() || !size.isValid() || size.isEmpty()
+        || qint64(size.width()) * size.height() > kMaxImagePixels)
+        return std::nullopt;
+    if (reader.read().isNull())
+        return std::nullopt;
+    return QStringLiteral("image/")
+        + QString::fromLatin1(format == "tif" ? QByteArray("tiff") : format);
+}
+
+std::optional<Pasteboard::Representations> imageRepresentation(
+    const ClipItem &item, const ImageStore &images)
+{
+    if (!item.imageFileRef())
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = images.read(*item.imageFileRef());
+    if (!bytes)
+        return std::nullopt;
+    const std::optional<QString> type = decodableImageType(*bytes);
+    if (!type)
+        return std::nullopt;
+    // Written back as captured, never re-encoded.
+    return Pasteboard::Representations {{*type, *bytes}};
+}
+
+std::optional<Pasteboard::Representations> fileRepresentation(const QString &text)
+{
+    QList<QByteArray> urls;
+    for (const QString &path : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        urls.append(QUrl::fromLocalFile(path).toEncoded());
+    if (urls.isEmpty())
+        return std::nullopt;
+    // The second form is what GNOME's and other file managers paste from.
+    return Pasteboard::Representations {
+        {QStringLiteral("text/uri-list"), urls.join("\r\n") + "\r\n"},
+        {QStringLiteral("x-special/gnome-copied-files"), "copy\n" + urls.join('\n')},
+    };
+}
+
+} // namespace
+
+std::optional<Pasteboard::Representations> representations(
+    const ClipItem &item, bool plain, const ImageStore &images)
+{
+    const auto textOnly = [&] {
+        return Pasteboard::Representations {{mime::kText, item.text().toUtf8()}};
+    };
+    if (plain)
+        return textOnly();
+    switch (item.kind()) {
+    case ClipKind::text:
+        return textOnly();
+    case ClipKind::richText: {
+        Pasteboard::Representations written;
+        if (const std::optional<QByteArray> rtf = item.richData())
+            written.append({mime::kRtf, *rtf});
+        written.append({mime::kText, item.text().toUtf8()});
+        return written;
+    }
+    case ClipKind::image:
+        return imageRepresentation(item, images);
+    case ClipKind::file:
+        return fileRepresentation(item.text());
+    }
+    return std::nullopt;
+}
+
+bool writeItem(const ClipItem &item, bool plain, const ImageStore &images, Pasteboard &pasteboard)
+{
+    const std::optional<Pasteboard::Representations> written = representations(item, plain, images);
+    if (!written)
+        return false;
+    pasteboard.write(*written);
+    return true;
+}
+
+void simulatePasteKeystroke(KeySender &keys)
+{
+    if (!keys.isTrusted())
+        return;
+    // A keystroke that could not be posted leaves the entry on the clipboard
+    // for the user to paste by hand.
+    (void)keys.sendPaste();
+}
+
+} // namespace scrivlet::Paster

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <optional>
+
+namespace scrivlet {
+
+class ClipItem;
+class ImageStore;
+class KeySender;
+
+// Puts a history entry back on the clipboard, with its formatting or as
+// plain text, and posts the paste keystroke.
+namespace Paster {
+
+// Largest image, in pixels, that is decoded to check it before writing.
+inline constexpr qint64 kMaxImagePixels = 256LL * 1024 * 1024;
+
+// What the entry offers, by MIME type; none when there is nothing to write
+// (a missing or undecodable image, a file entry without paths).
+[[nodiscard]] std::optional<Pasteboard::Representations> representations(
+    const ClipItem &item, bool plain, const ImageStore &images);
+
+// Replaces the clipboard with the entry. When the entry has nothing to offer
+// the clipboard keeps what it had, and the answer is false.
+bool writeItem(const ClipItem &item, bool plain, const ImageStore &images, Pasteboard &pasteboard);
+
+// Ctrl+V, only where keystrokes are trusted to reach other applications.
+void simulatePasteKeystroke(KeySender &keys);
+
+} // namespace Paster
+
+} // namespace scrivlet

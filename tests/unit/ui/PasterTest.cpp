@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/Paster.h"
+
+#include "core/ClipItem.h"
+#include "core/Crypto.h"
+#include "core/ImageStore.h"
+#include "fakes/FakePasteboard.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using testing::FakeKeySender;
+using testing::FakePasteboard;
+
+QByteArray pngBytes()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+class PasterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Crypto::setShared(Crypto(SecretBytes(32)));
+        m_images.emplace(m_dir.path(), Crypto::shared());
+    }
+    void TearDown() override { Crypto::setShared(std::nullopt); }
+
+    ClipItemPtr entry(ClipKind kind, const QString &text,
+        std::optional<QByteArray> rtf = std::nullopt, std::optional<QString> image = std::nullopt)
+    {
+        ClipRecord record;
+        record.kindRaw = rawValue(kind);
+        record.imageFileRef = image;
+        auto item = ClipItem::create(record);
+        item->setText(text);
+        item->setRichData(rtf);
+        return item;
+    }
+
+    // The MIME types written, or "nothing".
+    QStringList typesWritten(const ClipItem &item, bool plain)
+    {
+        const auto written = Paster::representations(item, plain, *m_images);
+        if (!written)
+            return {QStringLiteral("nothing")};
+        QStringList types;
+        for (const auto &representation : *written)
+            types.append(representation.first);
+        return types;
+    }
+
+    QTemporaryDir m_dir;
+    std::optional<ImageStore> m_images;
+};
+
+TEST_F(PasterTest, EachKindOffersItsRepresentationsOrPlainText)
+{
+    const QString image = m_images->write(pngBytes()).value();
+    {
+        QFile clear(m_dir.path() + QStringLiteral("/CLEAR.png"));
+        clear.open(QIODevice::WriteOnly);
+        clear.write(pngBytes()); // an image stored before images were sealed
+    }
+    const QString notImage = m_images->write("not an image").value();
+    auto richWithoutRtf
+        = entry(ClipKind::richText, QStringLiteral("plain"), QByteArray("{\\rtf1}"));
+    richWithoutRtf->setRichCipher(QByteArray(40, 'x')); // cannot be opened
+
+    const QStringList text {QStringLiteral("text/plain")};
+    const QStringList uris {
+        QStringLiteral("text/uri-list"), QStringLiteral("x-special/gnome-copied-files")};
+    const struct
+    {
+        const char *name;
+        ClipItemPtr item;
+        QStringList normal;
+        QStringList plain;
+    } cases[] = {
+        {"text", entry(ClipKind::text, QStringLiteral("hello")), text, text},
+        {"rich text",
+            entry(ClipKind::richText, QStringLiteral("bold"), QByteArray("{\\rtf1 bold}")),
+            {QStringLiteral("text/rtf"), QStringLiteral("text/plain")}, text},
+        {"rich text whose RTF cannot be opened", richWithoutRtf, text, text},
+        {"image", entry(ClipKind::image, QString(), std::nullopt, image),
+            {QStringLiteral("image/png")}, text},
+        {"unsealed image",
+            entry(ClipKind::image, QString(), std::nullopt, QStringLiteral("CLEAR.png")),
+            {QStringLiteral("image/png")}, text},
+        {"deleted image file",
+            entry(ClipKind::image, QString(), std::nullopt, QStringLiteral("GONE.png")),
+            {QStringLiteral("nothing")}, text},
+        {"image that does not decode", entry(ClipKind::image, QString(), std::nullopt, notImage),
+            {QStringLiteral("nothing")}, text},
+        {"image without a file", entry(ClipKind::image, QString()), {QStringLiteral("nothing")},
+            text},
+        {"files", entry(ClipKind::file, QStringLiteral("/a\n/b")), uris, text},
+        {"no files", entry(ClipKind::file, QString()), {QStringLiteral("nothing")}, text},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(typesWritten(*c.item, false), c.normal) << c.name;
+        EXPECT_EQ(typesWritten(*c.item, true), c.plain) << c.name;
+    }
+}
+
+TEST_F(PasterTest, WrittenBytesAreTheEntrysOwn)
+{
+    const QByteArray png = pngBytes();
+    const auto image
+        = entry(ClipKind::image, QString(), std::nullopt, m_images->write(png).value());
+    EXPECT_EQ(Paster::representations(*image, false, *m_images)->at(0).second, png)
+        << "never re-encoded";
+
+    const auto files = entry(ClipKind::file, QStringLiteral("/tmp/a b\n\n/tmp/c\n/été"));
+    const auto written = Paster::representations(*files, false, *m_images);
+    EXPECT_EQ(written->at(0).second,
+        QByteArray("file:///tmp/a%20b\r\nfile:///tmp/c\r\nfile:///%C3%A9t%C3%A9\r\n"));
+    EXPECT_EQ(written->at(1).second,
+        QByteArray("copy\nfile:///tmp/a%20b\nfile:///tmp/c\nfile:///%C3%A9t%C3%A9"));
+    EXPECT_EQ(Paster::representations(*files, true, *m_images)->at(0).second,
+        QStringLiteral("/tmp/a b\n\n/tmp/c\n/été").toUtf8());
+}
+
+TEST_F(PasterTest, NothingToWriteLeavesTheClipboardAsItWas)
+{
+    FakePasteboard pasteboard;
+    pasteboard.copyText(QStringLiteral("the user's own copy"));
+    const auto missing
+        = entry(ClipKind::image, QString(), std::nullopt, QStringLiteral("GONE.png"));
+    EXPECT_FALSE(Paster::writeItem(*missing, false, *m_images, pasteboard));
+    EXPECT_TRUE(pasteboard.writes.empty());
+    EXPECT_EQ(pasteboard.contents.string(mime::kText), QStringLiteral("the user's own copy"));
+
+    EXPECT_TRUE(Paster::writeItem(
+        *entry(ClipKind::text, QStringLiteral("x")), false, *m_images, pasteboard));
+    EXPECT_EQ(pasteboard.writes.size(), 1u);
+}
+
+TEST(PasterKeystroke, IsPostedOnlyWhenTrusted)
+{
+    FakeKeySender keys;
+    keys.trusted = false;
+    Paster::simulatePasteKeystroke(keys);
+    EXPECT_EQ(keys.pastes, 0);
+    keys.trusted = true;
+    Paster::simulatePasteKeystroke(keys);
+    EXPECT_EQ(keys.pastes, 1);
+}
+
+} // namespace
+} // namespace scrivlet

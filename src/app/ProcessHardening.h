@@ -7,4 +7,8 @@ namespace scrivlet {
 // other processes of the same user that would attach to this one.
 void hardenProcess();
 
+// SIGTERM and SIGINT (the session ending, Ctrl+C) quit the event loop
+// normally instead of killing the process mid-write.
+void quitOnTerminationSignals();
+
 } // namespace scrivlet

@@ -1,58 +1,81 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppDelegate.h"
 #include "ProcessHardening.h"
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/ImageStore.h"
-#include "core/KeychainKey.h"
-#include "core/ModelContainer.h"
+#include "SingleInstance.h"
+#include "core/DesktopEntries.h"
 #include "core/Paths.h"
 #include "platform/linux/KeyFile.h"
+#include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
+#include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11KeySender.h"
+#include "platform/x11/X11Workspace.h"
+#include "ui/Dialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
+#include <QtGui/qguiapplication_platform.h>
 
 using namespace scrivlet;
 
 int main(int argc, char *argv[])
 {
     hardenProcess();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Scrivlet"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.contains(QStringLiteral("--version"))) {
-        out << "scrivlet " << SCRIVLET_VERSION << Qt::endl;
-        return 0;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument = argv[i];
+        if (argument == "--version") {
+            out << "scrivlet " << SCRIVLET_VERSION << Qt::endl;
+            return 0;
+        }
+        if (argument == "--help" || argument == "-h") {
+            out << "Usage: scrivlet\n"
+                   "Keeps a history of what you copy. Runs in the background, in the tray.\n"
+                << Qt::endl;
+            return 0;
+        }
     }
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        err << "scrivlet: no desktop session here (neither DISPLAY nor WAYLAND_DISPLAY is set)."
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        err << "scrivlet: no X11 display here (DISPLAY is not set); start it inside your desktop "
+               "session."
             << Qt::endl;
         return 1;
     }
+    // Capture and paste speak X11 for now, through Xwayland where needed.
+    qputenv("QT_QPA_PLATFORM", "xcb");
 
-    auto opened = ModelContainer::open(paths::dataFolder());
-    if (!opened) {
-        err << "scrivlet: the history cannot be opened: " << opened.error() << Qt::endl;
-        return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Scrivlet"));
+    QApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
+    QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
+    QApplication::setQuitOnLastWindowClosed(false);
+    quitOnTerminationSignals();
+
+    SingleInstance instance;
+    if (!instance.claim()) {
+        if (!instance.notifyRunning()) {
+            err << "scrivlet: another Scrivlet holds the lock but does not answer." << Qt::endl;
+            return 1;
+        }
+        out << "Scrivlet est déjà lancé." << Qt::endl;
+        return 0;
     }
-    std::unique_ptr<ModelContainer> container = std::move(opened).value();
 
+    auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    QtPasteboard pasteboard;
+    DesktopEntries applications;
+    X11Workspace workspace(connection, applications);
+    X11KeySender keys(connection);
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
-    KeyLoad key = KeychainKey::loadOrCreate(*container, secretService, keyFile);
-    if (!key.hasKey()) {
-        err << "scrivlet: " << key.message << Qt::endl;
-        return 1;
-    }
-    Crypto::setShared(Crypto(std::move(*key.key)));
+    PortalColorScheme colorScheme;
+    QtDialogs dialogs;
 
-    ImageStore images(ImageStore::defaultDirectory(), Crypto::shared());
-    ClipStore store(container->mainContext(), images);
-    out << "scrivlet: history ready (" << store.recentItems(ClipStore::kDuplicateWindow).size()
-        << " recent entries); clipboard capture is not part of this build yet." << Qt::endl;
-    return 0;
+    AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, colorScheme, dialogs,
+        paths::dataFolder(), paths::configFolder()});
+    if (!delegate.launch())
+        return 1;
+    return app.exec();
 }

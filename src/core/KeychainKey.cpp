@@ -94,29 +94,38 @@ KeyLoad loadOrCreate(const KeyRecord &record, Keyring &secretService, Keyring &k
     return load;
 }
 
-KeyLoad loadOrCreate(ModelContainer &container, Keyring &secretService, Keyring &keyFile)
+Result<KeyRecord> readRecord(const ModelContainer &container)
 {
     const auto check = container.meta(QLatin1String(KeyRecord::kCheckName));
     const auto source = container.meta(QLatin1String(KeyRecord::kSourceName));
     if (!check || !source)
-        return refuse(KeyLoad::Outcome::historyUnreadable,
-            tr("L'historique ne peut pas être lu (%1).")
-                .arg(check ? source.error() : check.error()));
-
+        return Error {check ? source.error() : check.error()};
     KeyRecord record;
     record.check = check.value();
     if (source.value())
         record.source = QString::fromUtf8(*source.value());
+    return record;
+}
 
-    KeyLoad load = loadOrCreate(record, secretService, keyFile);
-    if (load.recordToSave) {
-        // A key stored in the keyring but not remembered here is found again
-        // next time; failing to remember it costs nothing else.
-        (void)container.setMeta({
-            {QLatin1String(KeyRecord::kCheckName), *load.recordToSave->check},
-            {QLatin1String(KeyRecord::kSourceName), load.recordToSave->source->toUtf8()},
-        });
-    }
+Status saveRecord(ModelContainer &container, const KeyRecord &record)
+{
+    return container.setMeta({
+        {QLatin1String(KeyRecord::kCheckName), record.check.value_or(QByteArray())},
+        {QLatin1String(KeyRecord::kSourceName), record.source.value_or(QString()).toUtf8()},
+    });
+}
+
+KeyLoad loadOrCreate(ModelContainer &container, Keyring &secretService, Keyring &keyFile)
+{
+    const Result<KeyRecord> record = readRecord(container);
+    if (!record)
+        return refuse(KeyLoad::Outcome::historyUnreadable,
+            tr("L'historique ne peut pas être lu (%1).").arg(record.error()));
+    KeyLoad load = loadOrCreate(record.value(), secretService, keyFile);
+    // A key stored in the keyring but not remembered here is found again
+    // next time; failing to remember it costs nothing else.
+    if (load.recordToSave)
+        (void)saveRecord(container, *load.recordToSave);
     return load;
 }
 

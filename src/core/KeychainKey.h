@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Result.h"
 #include "SecretBytes.h"
 
 #include <QByteArray>
@@ -63,6 +64,10 @@ inline constexpr int kKeyLength = 32;
 // runs it away from its main thread.
 [[nodiscard]] KeyLoad loadOrCreate(
     const KeyRecord &record, Keyring &secretService, Keyring &keyFile);
+
+// What the history remembers of its key; an error when it cannot be read.
+[[nodiscard]] Result<KeyRecord> readRecord(const ModelContainer &container);
+[[nodiscard]] Status saveRecord(ModelContainer &container, const KeyRecord &record);
 
 // Reads the record from the history, decides, and saves what changed.
 [[nodiscard]] KeyLoad loadOrCreate(

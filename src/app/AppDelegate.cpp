@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppDelegate.h"
+
+#include "core/AppSettings.h"
+#include "core/ClipStore.h"
+#include "core/ClipboardMonitor.h"
+#include "core/Crypto.h"
+#include "core/DefaultsStore.h"
+#include "core/HistoryFolder.h"
+#include "core/ImageStore.h"
+#include "core/ModelContainer.h"
+#include "platform/KeySender.h"
+#include "ui/Dialogs.h"
+#include "ui/Theme.h"
+#include "ui/TrayIcon.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <cstdlib>
+
+namespace scrivlet {
+
+namespace {
+
+constexpr qint64 kDefaultHistoryLimit = 200;
+constexpr qint64 kDefaultRetentionDays = 30;
+
+} // namespace
+
+AppDelegate::AppDelegate(PlatformServices services, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+{ }
+
+AppDelegate::~AppDelegate()
+{
+    if (m_keyThread && !m_keyThread->wait(3000)) {
+        // Still waiting on an unlock prompt that refers to our services: end
+        // here rather than free what it uses. Everything saved is on disk.
+        std::_Exit(0);
+    }
+}
+
+bool AppDelegate::launch()
+{
+    // There is no updater to start on Linux: the distribution updates
+    // Scrivlet, and checkForUpdates says so.
+    m_defaults = std::make_unique<DefaultsStore>(m_services.configFolder);
+    m_theme = std::make_unique<ThemeApplier>(m_services.colorScheme);
+    m_settings = std::make_unique<AppSettings>(
+        *m_defaults, [this](AppAppearance appearance) { m_theme->apply(appearance); });
+    m_theme->apply(appAppearanceOrSystem(m_settings->appearance()));
+
+    m_tray = std::make_unique<TrayIcon>(*m_settings);
+    connect(m_tray.get(), &TrayIcon::clearRequested, this, &AppDelegate::clearHistory);
+    connect(m_tray.get(), &TrayIcon::updatesRequested, this, &AppDelegate::checkForUpdates);
+    connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
+
+    // The history is opened before the key: it remembers which key it needs.
+    if (!openContainer())
+        return false;
+    loadKey();
+    return true;
+}
+
+bool AppDelegate::openContainer()
+{
+    ModelContainer::OpenError why {};
+    auto opened = ModelContainer::open(m_services.dataFolder, &why);
+    if (!opened) {
+        m_services.dialogs.critical(tr("L'historique de Scrivlet ne peut pas être ouvert."),
+            tr("%1\n\nLe fichier est laissé tel quel. Scrivlet va se fermer.").arg(why.message));
+        return false;
+    }
+    m_container = std::move(opened).value();
+    return true;
+}
+
+void AppDelegate::loadKey()
+{
+    const Result<KeyRecord> record = KeychainKey::readRecord(*m_container);
+    if (!record) {
+        keyLoaded({KeyLoad::Outcome::historyUnreadable, std::nullopt, std::nullopt,
+            tr("L'historique ne peut pas être lu (%1).").arg(record.error())});
+        return;
+    }
+    m_tray->setStatus(tr("En attente du trousseau : rien n'est enregistré pour l'instant."));
+    // An unlock prompt waits for a person: never on the main thread.
+    auto load = std::make_shared<KeyLoad>();
+    m_keyThread
+        = QThread::create([load, record = record.value(), &keyring = m_services.secretService,
+                              &keyFile = m_services.keyFile] {
+              *load = KeychainKey::loadOrCreate(record, keyring, keyFile);
+          });
+    connect(m_keyThread, &QThread::finished, this, [this, load] {
+        m_keyThread->deleteLater();
+        m_keyThread = nullptr;
+        keyLoaded(std::move(*load));
+    });
+    m_keyThread->start();
+}
+
+void AppDelegate::keyLoaded(KeyLoad load)
+{
+    if (load.recordToSave)
+        (void)KeychainKey::saveRecord(*m_container, *load.recordToSave); // found again next time
+    if (load.key) {
+        startRecording(std::move(*load.key));
+        return;
+    }
+    m_tray->setStatus(load.message);
+    m_tray->notify(tr("Scrivlet n'enregistre rien"), load.message);
+    Q_EMIT ready(false);
+    if (load.outcome == KeyLoad::Outcome::keyLost || load.outcome == KeyLoad::Outcome::keyMismatch)
+        offerNewHistory(load.message);
+}
+
+void AppDelegate::offerNewHistory(const QString &why)
+{
+    if (!m_services.dialogs.confirm(why,
+            tr("Commencer un nouvel historique ? L'ancien est mis de côté dans le dossier de "
+               "Scrivlet, sans rien effacer."),
+            tr("Nouvel historique"), tr("Plus tard")))
+        return;
+    m_container.reset(); // closed first, so its journal is folded into the file
+    const Result<QString> aside = setAsideHistory(m_services.dataFolder);
+    if (!aside) {
+        m_services.dialogs.critical(
+            tr("L'ancien historique n'a pas pu être mis de côté."), aside.error());
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (!openContainer()) {
+        QCoreApplication::exit(1);
+        return;
+    }
+    loadKey();
+}
+
+void AppDelegate::startRecording(SecretBytes key)
+{
+    Crypto::setShared(Crypto(std::move(key)));
+    m_images = std::make_unique<ImageStore>(
+        ImageStore(m_services.dataFolder + QStringLiteral("/images"), Crypto::shared()));
+    m_store = std::make_unique<ClipStore>(m_container->mainContext(), *m_images);
+    // Takes the clipboard's counter now: what is already there is never recorded.
+    m_monitor
+        = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard, m_services.workspace);
+    // The palette, the hotkey and the settings window join here.
+
+    applySettings(); // before the first capture
+    m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
+        return settings->captureEnabled() && !(app && settings->excludedApps().contains(*app));
+    };
+    // The notice comes before the change: apply once it has happened.
+    connect(m_settings.get(), &AppSettings::willChange, this,
+        [this] { QTimer::singleShot(0, this, &AppDelegate::applySettings); });
+
+    if (!m_services.keys.isTrusted())
+        m_tray->notify(tr("Collage automatique indisponible"),
+            tr("Scrivlet ne peut pas envoyer Ctrl+V dans cette session : l'entrée choisie reste "
+               "dans le presse-papiers, à coller vous-même."));
+    m_monitor->start();
+    m_tray->setStatus(QString());
+    Q_EMIT ready(true);
+}
+
+void AppDelegate::applySettings()
+{
+    if (!m_store)
+        return;
+    // A hand-edited or damaged value of zero or less would prune everything
+    // unpinned: never prune on it.
+    const qint64 limit = m_settings->historyLimit();
+    const qint64 days = m_settings->retentionDays();
+    m_store->maxItems = limit > 0 ? limit : kDefaultHistoryLimit;
+    m_store->retentionDays = days > 0 ? days : kDefaultRetentionDays;
+    m_store->enforceLimits();
+}
+
+void AppDelegate::clearHistory()
+{
+    if (!m_store)
+        return;
+    if (m_services.dialogs.confirm(tr("Vider tout l'historique ?"),
+            tr("Cette action est irréversible."), tr("Vider"), tr("Annuler")))
+        m_store->clearAll();
+}
+
+void AppDelegate::checkForUpdates()
+{
+    m_services.dialogs.inform(tr("Scrivlet %1 est installé.").arg(QStringLiteral(SCRIVLET_VERSION)),
+        tr("Les mises à jour de Scrivlet arrivent avec les paquets de votre distribution : "
+           "installez-les avec son gestionnaire de mises à jour."));
+}
+
+} // namespace scrivlet

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/KeychainKey.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QThread;
+
+namespace scrivlet {
+
+class AppSettings;
+class ClipStore;
+class ClipboardMonitor;
+class ColorScheme;
+class DefaultsStore;
+class Dialogs;
+class ImageStore;
+class Keyring;
+class KeySender;
+class ModelContainer;
+class Pasteboard;
+class ThemeApplier;
+class TrayIcon;
+class Workspace;
+
+// The desktop services Scrivlet works with, made by main() for the session.
+struct PlatformServices
+{
+    Pasteboard &pasteboard;
+    Workspace &workspace;
+    KeySender &keys;
+    Keyring &secretService;
+    Keyring &keyFile;
+    ColorScheme &colorScheme;
+    Dialogs &dialogs;
+    QString dataFolder;
+    QString configFolder;
+};
+
+// Makes every long-lived object once, wires them together and to the
+// user's settings, and keeps them for the life of the process.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(PlatformServices services, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // False when Scrivlet cannot run at all (the history cannot be opened);
+    // the user has been told why.
+    [[nodiscard]] bool launch();
+
+    // Asks, then empties the history.
+    void clearHistory();
+    void checkForUpdates();
+
+    [[nodiscard]] ClipStore *store() const { return m_store.get(); }
+    [[nodiscard]] AppSettings &settings() const { return *m_settings; }
+    [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
+    [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }
+
+Q_SIGNALS:
+    // The history is open and capture runs (or the key could not be had).
+    void ready(bool recording);
+
+private:
+    [[nodiscard]] bool openContainer();
+    void loadKey();
+    void keyLoaded(KeyLoad load);
+    void startRecording(SecretBytes key);
+    void offerNewHistory(const QString &why);
+    void applySettings();
+
+    PlatformServices m_services;
+    std::unique_ptr<DefaultsStore> m_defaults;
+    std::unique_ptr<ThemeApplier> m_theme;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ImageStore> m_images;
+    std::unique_ptr<ClipStore> m_store;
+    std::unique_ptr<ClipboardMonitor> m_monitor;
+    QThread *m_keyThread = nullptr;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "LaunchAtLogin.h"
+
+#include "Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace scrivlet::LaunchAtLogin {
+
+namespace {
+
+void logFailure(const QString &reason)
+{
+    qWarning().noquote() << QStringLiteral("LaunchAtLogin: ") + reason;
+}
+
+// Exec= quoting of the desktop entry specification.
+QString quoted(const QString &path)
+{
+    QString escaped = path;
+    for (const char *special : {"\\", "\"", "`", "$"})
+        escaped.replace(QLatin1String(special), QLatin1String("\\") + QLatin1String(special));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+} // namespace
+
+QString entryPath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/autostart/") + QLatin1String(paths::kApplicationId)
+        + QStringLiteral(".desktop");
+}
+
+bool isEnabled(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line == "Hidden=true")
+            return false;
+    }
+    return true;
+}
+
+void set(bool enabled, const QString &executable, const QString &path)
+{
+    if (!enabled) {
+        if (QFile::exists(path) && !QFile::remove(path))
+            logFailure(QStringLiteral("cannot remove %1").arg(path));
+        return;
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        logFailure(QStringLiteral("cannot create %1").arg(folder));
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        logFailure(file.errorString());
+        return;
+    }
+    QTextStream out(&file);
+    out << "[Desktop Entry]\n"
+        << "Type=Application\n"
+        << "Name=Scrivlet\n"
+        << "Exec=" << quoted(executable) << "\n"
+        << "Icon=" << paths::kApplicationId << "\n"
+        << "X-GNOME-Autostart-enabled=true\n";
+    out.flush();
+    if (!file.commit())
+        logFailure(file.errorString());
+}
+
+} // namespace scrivlet::LaunchAtLogin

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppIconCache.h"
+
+#include "core/DesktopEntries.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace scrivlet {
+
+AppIconCache::AppIconCache(DesktopEntries &entries)
+    : m_entries(entries)
+{ }
+
+std::optional<QIcon> AppIconCache::icon(const std::optional<QString> &applicationId)
+{
+    if (!applicationId || applicationId->isEmpty())
+        return std::nullopt;
+    if (const auto cached = m_cache.constFind(*applicationId); cached != m_cache.constEnd())
+        return *cached;
+    const std::optional<DesktopEntries::Entry> entry = m_entries.byId(*applicationId);
+    if (!entry || entry->icon.isEmpty())
+        return std::nullopt;
+    // Icon= holds a theme name, or the path of a file.
+    QIcon icon = QDir::isAbsolutePath(entry->icon)
+        ? (QFileInfo::exists(entry->icon) ? QIcon(entry->icon) : QIcon())
+        : QIcon::fromTheme(entry->icon);
+    if (icon.isNull())
+        return std::nullopt;
+    m_cache.insert(*applicationId, icon);
+    return icon;
+}
+
+} // namespace scrivlet

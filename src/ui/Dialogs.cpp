@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace scrivlet {
+
+namespace {
+
+void show(QMessageBox::Icon icon, const QString &message, const QString &details)
+{
+    QMessageBox box(icon, QStringLiteral("Scrivlet"), message);
+    box.setInformativeText(details);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+} // namespace
+
+bool QtDialogs::confirm(
+    const QString &message, const QString &details, const QString &accept, const QString &cancel)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Scrivlet"), message);
+    box.setInformativeText(details);
+    QPushButton *acceptButton = box.addButton(accept, QMessageBox::AcceptRole);
+    box.addButton(cancel, QMessageBox::RejectRole);
+    box.setDefaultButton(acceptButton);
+    box.exec();
+    return box.clickedButton() == acceptButton;
+}
+
+void QtDialogs::inform(const QString &message, const QString &details)
+{
+    show(QMessageBox::Information, message, details);
+}
+
+void QtDialogs::critical(const QString &message, const QString &details)
+{
+    show(QMessageBox::Critical, message, details);
+}
+
+} // namespace scrivlet

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace scrivlet {
+
+// Every question and message Scrivlet shows goes through here, so that tests
+// answer ahead of time instead of clicking a modal box.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    // True when the user chose `accept` (the default button).
+    [[nodiscard]] virtual bool confirm(const QString &message, const QString &details,
+        const QString &accept, const QString &cancel)
+        = 0;
+    virtual void inform(const QString &message, const QString &details) = 0;
+    virtual void critical(const QString &message, const QString &details) = 0;
+};
+
+// Modal message boxes.
+class QtDialogs : public Dialogs
+{
+public:
+    bool confirm(const QString &message, const QString &details, const QString &accept,
+        const QString &cancel) override;
+    void inform(const QString &message, const QString &details) override;
+    void critical(const QString &message, const QString &details) override;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TrayIcon.h"
+
+#include "core/AppSettings.h"
+
+#include <QTimer>
+
+namespace scrivlet {
+
+TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+{
+    m_capture = m_menu.addAction(tr("Capture active"));
+    m_capture->setCheckable(true);
+    connect(m_capture, &QAction::triggered, this,
+        [this](bool on) { m_settings.setCaptureEnabled(on); });
+    m_updates = m_menu.addAction(tr("Rechercher les mises à jour…"));
+    connect(m_updates, &QAction::triggered, this, &TrayIcon::updatesRequested);
+    m_menu.addSeparator();
+    m_clear = m_menu.addAction(tr("Vider l'historique…"));
+    connect(m_clear, &QAction::triggered, this, &TrayIcon::clearRequested);
+    m_menu.addSeparator();
+    m_quit = m_menu.addAction(tr("Quitter Scrivlet"));
+    connect(m_quit, &QAction::triggered, this, &TrayIcon::quitRequested);
+
+    // The notice comes before the value changes: look once it has.
+    connect(&m_settings, &AppSettings::willChange, this,
+        [this] { QTimer::singleShot(0, this, &TrayIcon::refresh); });
+    m_tray.setContextMenu(&m_menu);
+    refresh();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_tray.show();
+    else
+        qWarning("Scrivlet: no system tray here; the command line and the shortcut still work.");
+}
+
+QIcon TrayIcon::captureIcon()
+{
+    return QIcon(QStringLiteral(":/icons/scrivlet.svg"));
+}
+
+QIcon TrayIcon::pausedIcon()
+{
+    return QIcon::fromTheme(QStringLiteral("media-playback-pause"),
+        QIcon(QStringLiteral(":/icons/capture-paused.svg")));
+}
+
+void TrayIcon::refresh()
+{
+    const bool on = m_settings.captureEnabled();
+    m_capture->setChecked(on);
+    m_captureIconShown = on;
+    m_currentIcon = on ? captureIcon() : pausedIcon();
+    m_tray.setIcon(m_currentIcon);
+    QString tip = on ? tr("Scrivlet") : tr("Scrivlet — capture en pause");
+    if (!m_status.isEmpty())
+        tip += QLatin1Char('\n') + m_status;
+    m_tray.setToolTip(tip);
+}
+
+void TrayIcon::notify(const QString &title, const QString &message)
+{
+    if (m_tray.isVisible())
+        m_tray.showMessage(title, message, QSystemTrayIcon::Warning);
+    qWarning().noquote() << QStringLiteral("Scrivlet: ") + message;
+}
+
+void TrayIcon::setStatus(const QString &status)
+{
+    m_status = status;
+    refresh();
+}
+
+} // namespace scrivlet

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+
+namespace scrivlet {
+
+class AppSettings;
+
+// Scrivlet's place in the panel: an icon that shows whether capture is on,
+// and its menu. Without a tray the menu's actions still exist for the rest
+// of the program (the command line reaches them).
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TrayIcon(AppSettings &settings, QObject *parent = nullptr);
+
+    [[nodiscard]] QMenu &menu() { return m_menu; }
+    [[nodiscard]] QAction &captureAction() { return *m_capture; }
+    [[nodiscard]] QAction &clearAction() { return *m_clear; }
+    [[nodiscard]] QAction &updatesAction() { return *m_updates; }
+    [[nodiscard]] QAction &quitAction() { return *m_quit; }
+    [[nodiscard]] const QIcon &currentIcon() const { return m_currentIcon; }
+    [[nodiscard]] bool isCaptureIconShown() const { return m_captureIconShown; }
+
+    // Tells the user something worth knowing now (key trouble, no paste).
+    void notify(const QString &title, const QString &message);
+    // A line under the icon's name; empty when all is well.
+    void setStatus(const QString &status);
+
+    static QIcon captureIcon();
+    static QIcon pausedIcon();
+
+Q_SIGNALS:
+    void clearRequested();
+    void updatesRequested();
+    void quitRequested();
+
+private:
+    void refresh();
+
+    AppSettings &m_settings;
+    QSystemTrayIcon m_tray;
+    QMenu m_menu;
+    QAction *m_capture;
+    QAction *m_updates;
+    QAction *m_clear;
+    QAction *m_quit;
+    QIcon m_currentIcon;
+    bool m_captureIconShown = true;
+    QString m_status;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Test tool: prints the history of $XDG_DATA_HOME/Scrivlet as Scrivlet's own
+// code reads it, one entry a line in display order:
+//   kind<TAB>pinned<TAB>source<TAB>byteSize<TAB>text (line feeds as \n)
+// The key comes from the session's keyring; nothing is created or changed.
+#include "core/ClipStore.h"
+#include "core/Crypto.h"
+#include "core/KeychainKey.h"
+#include "core/ModelContainer.h"
+#include "core/Paths.h"
+#include "platform/linux/SecretServiceKeyring.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+using namespace scrivlet;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    auto container = ModelContainer::open(paths::dataFolder());
+    if (!container) {
+        err << container.error() << Qt::endl;
+        return 1;
+    }
+    const Result<KeyRecord> record = KeychainKey::readRecord(*container.value());
+    SecretServiceKeyring keyring;
+    Keyring::Lookup found = keyring.lookup();
+    if (!record || found.outcome != Keyring::Lookup::Outcome::found || !record.value().check
+        || KeychainKey::keyCheck(found.secret) != *record.value().check) {
+        err << "no key for this history" << Qt::endl;
+        return 1;
+    }
+    Crypto::setShared(Crypto(std::move(found.secret)));
+    ClipStore store(container.value()->mainContext(),
+        ImageStore(ImageStore::defaultDirectory(), Crypto::shared()));
+    for (const ClipItemPtr &item : store.recentItems(1000)) {
+        QString text = item->text();
+        if (item->kind() == ClipKind::image) {
+            const auto bytes = store.imageStore().read(item->imageFileRef().value_or(QString()));
+            text = bytes ? QStringLiteral("<%1 image bytes>").arg(bytes->size())
+                         : QStringLiteral("<missing image>");
+        }
+        out << rawValue(item->kind()) << '\t' << (item->isPinned() ? "pinned" : "-") << '\t'
+            << item->sourceAppBundleID().value_or(QStringLiteral("-")) << '\t' << item->byteSize()
+            << '\t' << text.replace(QLatin1Char('\n'), QLatin1String("\\n")) << '\n';
+    }
+    return 0;
+}

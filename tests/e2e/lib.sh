@@ -1,0 +1,25 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Helpers for the end-to-end scripts, sourced inside tests/fixtures/session.
+scrivlet=$1 dump=$2 owner=$3
+db="$XDG_DATA_HOME/Scrivlet/history.sqlite"
+log="$HOME/scrivlet.log"
+fail() { echo "FAIL: $*" >&2; [ -f "$log" ] && sed 's/^/  scrivlet: /' "$log" >&2; exit 1; }
+
+# Waits until the command succeeds, up to about ten seconds.
+wait_for() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
+
+start_scrivlet() {
+    "$scrivlet" >>"$log" 2>&1 &
+    pid=$!
+    wait_for test -S "$XDG_RUNTIME_DIR/scrivlet.socket" || fail "scrivlet did not start"
+}
+stop_scrivlet() {
+    kill -TERM "$pid"
+    wait "$pid" || fail "scrivlet did not end cleanly on SIGTERM"
+}
+entries() { "$dump"; }
+count() { "$dump" | wc -l; }
+count_is() { [ "$("$dump" | wc -l)" -eq "$1" ]; }
+has() { "$dump" | grep -q -- "$1"; }
+copy_text() { printf '%s' "$1" | xclip -selection clipboard; }
+has_key() { [ -n "$(sqlite3 "$db" "SELECT hex(value) FROM meta WHERE key = 'keyCheck'" 2>/dev/null)" ]; }

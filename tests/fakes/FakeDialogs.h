@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "ui/Dialogs.h"
+
+#include <QStringList>
+#include <deque>
+
+namespace scrivlet::testing {
+
+// Answers questions from a queue set up ahead; remembers what was said.
+class FakeDialogs : public Dialogs
+{
+public:
+    std::deque<bool> answers;
+    QStringList asked;
+    QStringList told;
+
+    bool confirm(const QString &message, const QString &, const QString &, const QString &) override
+    {
+        asked.append(message);
+        if (answers.empty())
+            return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void inform(const QString &message, const QString &) override { told.append(message); }
+    void critical(const QString &message, const QString &details) override
+    {
+        told.append(message + QLatin1Char(' ') + details);
+    }
+};
+
+} // namespace scrivlet::testing

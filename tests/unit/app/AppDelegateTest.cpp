@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/AppDelegate.h"
+
+#include "core/AppSettings.h"
+#include "core/ClipStore.h"
+#include "core/ClipboardMonitor.h"
+#include "core/Crypto.h"
+#include "fakes/FakeColorScheme.h"
+#include "fakes/FakeDialogs.h"
+#include "fakes/FakeKeyring.h"
+#include "fakes/FakePasteboard.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using namespace testing;
+
+// One launch of Scrivlet over fakes and a throwaway data folder.
+class Launch
+{
+public:
+    Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
+        : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_scheme, dialogs,
+            root + QStringLiteral("/data"), root + QStringLiteral("/config")})
+    { }
+    ~Launch() { Crypto::setShared(std::nullopt); }
+
+    // Launches and waits for the key; true when recording.
+    bool start()
+    {
+        QSignalSpy ready(&m_delegate, &AppDelegate::ready);
+        if (!m_delegate.launch())
+            return false;
+        if (!ready.wait(10000))
+            return false;
+        return ready.at(0).at(0).toBool();
+    }
+    void copy(const QString &text)
+    {
+        m_pasteboard.copyText(text);
+        m_delegate.monitor()->poll();
+    }
+    AppDelegate &delegate() { return m_delegate; }
+    FakeKeySender m_keys;
+
+private:
+    FakePasteboard m_pasteboard;
+    FakeWorkspace m_workspace;
+    FakeKeyring m_keyFile;
+    FakeColorScheme m_scheme;
+    AppDelegate m_delegate;
+};
+
+class AppDelegateTest : public ::testing::Test
+{
+protected:
+    void writeDefaults(const QByteArray &json)
+    {
+        QDir().mkpath(m_root.path() + QStringLiteral("/config"));
+        QFile file(m_root.path() + QStringLiteral("/config/defaults.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json);
+    }
+
+    QTemporaryDir m_root;
+    FakeKeyring m_keyring;
+    FakeDialogs m_dialogs;
+};
+
+TEST_F(AppDelegateTest, RecordsAndPrunesToTheLimitsAtLaunchAndAfterEveryChange)
+{
+    {
+        Launch first(m_root.path(), m_keyring, m_dialogs);
+        ASSERT_TRUE(first.start());
+        for (int i = 0; i < 6; ++i)
+            first.copy(QStringLiteral("entry %1").arg(i));
+        EXPECT_EQ(first.delegate().store()->recentItems(100).size(), 6u);
+    }
+    writeDefaults(R"({"historyLimit": 4})");
+    Launch second(m_root.path(), m_keyring, m_dialogs);
+    ASSERT_TRUE(second.start());
+    EXPECT_EQ(second.delegate().store()->recentItems(100).size(), 4u) << "pruned at launch";
+
+    second.delegate().settings().setHistoryLimit(3);
+    QCoreApplication::processEvents(); // the pruning is deferred to the next turn
+    EXPECT_EQ(second.delegate().store()->recentItems(100).size(), 3u) << "pruned after the change";
+}
+
+TEST_F(AppDelegateTest, ZeroOrNegativeLimitsNeverPrune)
+{
+    {
+        Launch first(m_root.path(), m_keyring, m_dialogs);
+        ASSERT_TRUE(first.start());
+        first.copy(QStringLiteral("kept"));
+    }
+    for (const char *json :
+        {R"({"historyLimit": 0})", R"({"historyLimit": -5, "retentionDays": 0})"}) {
+        writeDefaults(json);
+        Launch launch(m_root.path(), m_keyring, m_dialogs);
+        ASSERT_TRUE(launch.start());
+        EXPECT_EQ(launch.delegate().store()->recentItems(100).size(), 1u) << json;
+    }
+}
+
+TEST_F(AppDelegateTest, ClearingAsksFirst)
+{
+    Launch launch(m_root.path(), m_keyring, m_dialogs);
+    ASSERT_TRUE(launch.start());
+    launch.copy(QStringLiteral("a"));
+    m_dialogs.answers = {false, true};
+    launch.delegate().clearHistory();
+    EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 1u) << "Annuler keeps everything";
+    launch.delegate().clearHistory();
+    EXPECT_TRUE(launch.delegate().store()->recentItems(10).empty());
+    EXPECT_EQ(m_dialogs.asked,
+        (QStringList {QStringLiteral("Vider tout l'historique ?"),
+            QStringLiteral("Vider tout l'historique ?")}));
+}
+
+TEST_F(AppDelegateTest, ALockedKeyringRecordsNothing)
+{
+    m_keyring.forcedOutcome = Keyring::Lookup::Outcome::locked;
+    Launch launch(m_root.path(), m_keyring, m_dialogs);
+    EXPECT_FALSE(launch.start());
+    EXPECT_EQ(launch.delegate().store(), nullptr);
+    EXPECT_EQ(m_keyring.stores, 0);
+}
+
+TEST_F(AppDelegateTest, ALostKeyOffersANewHistoryAndSetsTheOldOneAside)
+{
+    {
+        Launch first(m_root.path(), m_keyring, m_dialogs);
+        ASSERT_TRUE(first.start());
+        first.copy(QStringLiteral("sealed under the first key"));
+    }
+    m_keyring.item.reset(); // the keyring lost it
+    const QString data = m_root.path() + QStringLiteral("/data");
+    {
+        m_dialogs.answers = {false};
+        Launch later(m_root.path(), m_keyring, m_dialogs);
+        EXPECT_FALSE(later.start());
+        EXPECT_EQ(m_dialogs.asked.size(), 1);
+        EXPECT_EQ(m_keyring.stores, 1) << "no new key without the user's word";
+    }
+    EXPECT_TRUE(QFile::exists(data + QStringLiteral("/history.sqlite")));
+
+    m_dialogs.answers = {true};
+    Launch accepted(m_root.path(), m_keyring, m_dialogs);
+    QSignalSpy ready(&accepted.delegate(), &AppDelegate::ready);
+    ASSERT_TRUE(accepted.delegate().launch());
+    ASSERT_TRUE(ready.wait(10000));
+    if (ready.size() < 2) {
+        ASSERT_TRUE(ready.wait(10000));
+    }
+    EXPECT_TRUE(ready.last().at(0).toBool()) << "recording again, with a new key";
+    EXPECT_TRUE(accepted.delegate().store()->recentItems(10).empty());
+    const QStringList aside = QDir(data).entryList({QStringLiteral("set-aside-*")}, QDir::Dirs);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(
+        QFile::exists(data + QLatin1Char('/') + aside.at(0) + QStringLiteral("/history.sqlite")))
+        << "the old history is kept whole";
+}
+
+} // namespace
+} // namespace scrivlet
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/DesktopEntries.h"
+#include "core/LaunchAtLogin.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+void writeEntry(const QString &path, const QByteArray &body)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(body);
+}
+
+TEST(DesktopEntries, WindowClassesFindTheirApplications)
+{
+    QTemporaryDir home;
+    QTemporaryDir system;
+    const QString user = home.path() + QStringLiteral("/applications");
+    const QString shared = system.path() + QStringLiteral("/applications");
+    writeEntry(shared + QStringLiteral("/org.gnome.TextEditor.desktop"),
+        "[Desktop Entry]\nType=Application\nName=Text Editor\nIcon=org.gnome.TextEditor\n"
+        "StartupWMClass=gnome-text-editor\n");
+    writeEntry(shared + QStringLiteral("/firefox-esr.desktop"),
+        "[Desktop Entry]\nType=Application\nName=Firefox ESR\nName[fr]=Firefox\n");
+    writeEntry(shared + QStringLiteral("/kde4/kate.desktop"),
+        "[Desktop Entry]\nType=Application\nName=Kate\n");
+    writeEntry(shared + QStringLiteral("/org.keepassxc.KeePassXC.desktop"),
+        "[Desktop Entry]\nType=Application\nName=KeePassXC\n");
+    writeEntry(
+        shared + QStringLiteral("/link.desktop"), "[Desktop Entry]\nType=Link\nName=Not an app\n");
+    // The user's own entry of the same id takes precedence.
+    writeEntry(user + QStringLiteral("/firefox-esr.desktop"),
+        "[Desktop Entry]\nType=Application\nName=My Firefox\n[Desktop Action new]\nName=Other\n");
+
+    DesktopEntries entries({user, shared});
+    const struct
+    {
+        const char *windowClass;
+        const char *instance;
+        const char *expected; // "" for none
+    } cases[] = {
+        {"gnome-text-editor", "", "org.gnome.TextEditor"},
+        {"Firefox-esr", "Navigator", "firefox-esr"},
+        {"kate", "", ""},
+        {"Kde4-kate", "", "kde4-kate"},
+        {"KeePassXC", "keepassxc", "org.keepassxc.KeePassXC"},
+        {"link", "", ""},
+        {"Unknown", "", ""},
+    };
+    for (const auto &c : cases) {
+        const auto id = entries.idForWindowClass(
+            QString::fromLatin1(c.windowClass), QString::fromLatin1(c.instance));
+        EXPECT_EQ(id.value_or(QString()), QString::fromLatin1(c.expected)) << c.windowClass;
+    }
+    EXPECT_EQ(entries.byId(QStringLiteral("firefox-esr"))->name, QStringLiteral("My Firefox"));
+
+    // An application installed later is found.
+    QTest::qWait(20); // folder times have a coarse grain
+    writeEntry(user + QStringLiteral("/org.example.New.desktop"),
+        "[Desktop Entry]\nType=Application\nName=New\n");
+    EXPECT_TRUE(entries.byId(QStringLiteral("org.example.New")).has_value());
+}
+
+TEST(LaunchAtLogin, TheAutostartEntryComesAndGoes)
+{
+    QTemporaryDir config;
+    const QString path = config.path() + QStringLiteral("/autostart/org.scrivlet.Scrivlet.desktop");
+    EXPECT_FALSE(LaunchAtLogin::isEnabled(path));
+    LaunchAtLogin::set(true, QStringLiteral("/opt/my apps/scrivlet"), path);
+    EXPECT_TRUE(LaunchAtLogin::isEnabled(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Exec=\"/opt/my apps/scrivlet\"\n"));
+    file.close();
+
+    writeEntry(path, "[Desktop Entry]\nType=Application\nExec=scrivlet\nHidden=true\n");
+    EXPECT_FALSE(LaunchAtLogin::isEnabled(path)) << "a hidden entry is off";
+    LaunchAtLogin::set(false, QString(), path);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(LaunchAtLogin, AFailureLogsOneLine)
+{
+    QTemporaryDir config;
+    const QString blocker = config.path() + QStringLiteral("/autostart");
+    writeEntry(blocker, "a file where the folder should be");
+    QStringList logged;
+    static QStringList *sink = nullptr;
+    sink = &logged;
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
+              sink->append(message);
+          });
+    LaunchAtLogin::set(true, QStringLiteral("scrivlet"),
+        blocker + QStringLiteral("/org.scrivlet.Scrivlet.desktop"));
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.at(0).startsWith(QStringLiteral("LaunchAtLogin: ")))
+        << logged.at(0).toStdString();
+}
+
+} // namespace
+} // namespace scrivlet

@@ -124,6 +124,25 @@ TEST_F(AppDelegateTest, ClearingAsksFirst)
             QStringLiteral("Vider tout l'historique ?")}));
 }
 
+TEST_F(AppDelegateTest, AnUnopenableHistoryIsReportedAndLeftAlone)
+{
+    const QString data = m_root.path() + QStringLiteral("/data");
+    QDir().mkpath(data);
+    QFile damaged(data + QStringLiteral("/history.sqlite"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, '\x17'));
+    damaged.close();
+
+    Launch launch(m_root.path(), m_keyring, m_dialogs);
+    EXPECT_FALSE(launch.delegate().launch());
+    ASSERT_EQ(m_dialogs.told.size(), 1);
+    EXPECT_TRUE(m_dialogs.told.at(0).startsWith(
+        QStringLiteral("L'historique de Scrivlet ne peut pas être ouvert.")));
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(damaged.readAll(), QByteArray(8192, '\x17'));
+    EXPECT_EQ(m_keyring.lookups, 0) << "nothing else happens";
+}
+
 TEST_F(AppDelegateTest, ALockedKeyringRecordsNothing)
 {
     m_keyring.forcedOutcome = Keyring::Lookup::Outcome::locked;

@@ -91,7 +91,8 @@ std::optional<QString> ClipStore::contentHash(
     return digest::hex(mac);
 }
 
-void ClipStore::recordContent(const ClipContent &content, const std::optional<QString> &sourceApp)
+void ClipStore::recordContent(
+    const ClipContent &content, const std::optional<QString> &sourceApp, bool keepPinned)
 {
     // Without a key nothing can be sealed, and nothing is kept in the clear.
     if (!m_hashKey || m_hashKey->isEmpty() || !Crypto::shared())
@@ -110,6 +111,8 @@ void ClipStore::recordContent(const ClipContent &content, const std::optional<QS
         return;
     const auto duplicate = std::find_if(recent.begin(), recent.end(),
         [&](const RecordKey &key) { return key.contentHash == *hash; });
+    if (keepPinned && duplicate != recent.end() && duplicate->isPinned)
+        return;
 
     // Built first: a content that cannot be sealed or written changes nothing.
     const ClipItemPtr item = makeItem(content, *hash, sourceApp);
@@ -166,6 +169,14 @@ ClipItemPtr ClipStore::makeItem(
         return nullptr;
     }
     return item;
+}
+
+bool ClipStore::contains(const ClipItemPtr &item)
+{
+    if (!item)
+        return false;
+    const auto found = m_context.fetchById(item->id());
+    return found.ok() && found.value() == item;
 }
 
 std::vector<ClipItemPtr> ClipStore::recentItems(int limit)

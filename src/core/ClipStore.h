@@ -30,8 +30,13 @@ public:
 
     ClipStore(ModelContext &context, ImageStore imageStore, const Clock &clock = Clock::system());
 
-    // The only way new entries enter the history.
-    void recordContent(const ClipContent &content, const std::optional<QString> &sourceApp);
+    // The only way new entries enter the history. `keepPinned`: for what
+    // Scrivlet itself put back on the clipboard, a pinned copy stays as it is
+    // instead of being replaced by an unpinned one.
+    void recordContent(const ClipContent &content, const std::optional<QString> &sourceApp,
+        bool keepPinned = false);
+    // Whether the entry is still in the history (not deleted, pruned or cleared).
+    [[nodiscard]] bool contains(const ClipItemPtr &item);
     // Display order: pinned first (most recently pinned first), then newest
     // first; only the `limit` newest records take part.
     [[nodiscard]] std::vector<ClipItemPtr> recentItems(int limit);

@@ -44,7 +44,7 @@ void ClipboardMonitor::poll()
         std::optional<ClipContent> content = readClip(*snapshot);
         if (!content || !self->captureDecision(sourceApp))
             return;
-        self->m_store.recordContent(*content, sourceApp);
+        self->m_store.recordContent(*content, sourceApp, snapshot->isOwnWrite());
     });
 }
 

@@ -29,10 +29,13 @@ public:
     [[nodiscard]] QList<QUrl> fileURLs() const override;
     [[nodiscard]] std::optional<QByteArray> data(const QString &type) const override;
     [[nodiscard]] std::optional<QString> string(const QString &type) const override;
+    [[nodiscard]] bool isOwnWrite() const override { return m_ownWrite; }
+    void setOwnWrite(bool own) { m_ownWrite = own; }
 
 private:
     QSet<QString> m_offered;
     QHash<QString, QByteArray> m_data;
+    bool m_ownWrite = false;
 };
 
 } // namespace scrivlet

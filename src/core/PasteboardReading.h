@@ -40,6 +40,8 @@ public:
     [[nodiscard]] virtual QList<QUrl> fileURLs() const = 0;
     [[nodiscard]] virtual std::optional<QByteArray> data(const QString &type) const = 0;
     [[nodiscard]] virtual std::optional<QString> string(const QString &type) const = 0;
+    // Whether Scrivlet itself put these contents there (pasting an entry).
+    [[nodiscard]] virtual bool isOwnWrite() const { return false; }
 };
 
 // At most one content: nothing for private contents, else files, PNG, TIFF,

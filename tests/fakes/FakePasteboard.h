@@ -39,6 +39,7 @@ public:
         MimeSnapshot written;
         for (const auto &[type, bytes] : representations)
             written.set(type, bytes);
+        written.setOwnWrite(true);
         writes.push_back(representations);
         copy(std::move(written));
     }

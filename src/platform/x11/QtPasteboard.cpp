@@ -22,6 +22,8 @@ QtPasteboard::QtPasteboard(QObject *parent)
 void QtPasteboard::readSnapshot(SnapshotHandler handler)
 {
     auto snapshot = std::make_shared<MimeSnapshot>();
+    snapshot->setOwnWrite(
+        m_changeCount == m_ownChange && QGuiApplication::clipboard()->ownsClipboard());
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (data) {
         const QStringList offered = data->formats();
@@ -55,7 +57,9 @@ void QtPasteboard::write(const Representations &representations)
             data->setData(type, bytes);
     }
     // Qt owns the data from here and serves it for as long as we own the clipboard.
+    m_writing = true;
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    m_writing = false;
 }
 
 } // namespace scrivlet

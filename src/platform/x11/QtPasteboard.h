@@ -22,6 +22,8 @@ public:
 
 private:
     qint64 m_changeCount = 0;
+    qint64 m_ownChange = -1;
+    bool m_writing = false;
 };
 
 } // namespace scrivlet

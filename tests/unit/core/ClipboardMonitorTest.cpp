@@ -107,5 +107,41 @@ TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumed)
     EXPECT_EQ(asked.size(), 3u) << "private contents never reach the decision";
 }
 
+TEST_F(ClipboardMonitorTest, PastingAPinnedEntryBackKeepsItsPin)
+{
+    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
+    auto copy = [&](const char *text) {
+        m_pasteboard.copyText(QString::fromLatin1(text));
+        monitor.poll();
+    };
+    auto paste = [&](const char *text) {
+        m_pasteboard.write({{mime::kText, text}});
+        monitor.poll();
+    };
+    auto find = [&](const char *text) {
+        for (const auto &item : m_store->recentItems(10)) {
+            if (item->text() == QLatin1String(text))
+                return item;
+        }
+        return ClipItemPtr();
+    };
+    for (const char *text : {"pinned first", "pinned later", "older", "newest"})
+        copy(text);
+    m_store->togglePin(find("pinned first"));
+    m_clock.time += 1;
+    m_store->togglePin(find("pinned later")); // now first in display order
+
+    // Scrivlet writes entries back (the paste flow) and sees its own write.
+    paste("pinned first");
+    EXPECT_TRUE(find("pinned first")->isPinned()) << "a pasted pinned entry keeps its pin";
+    paste("older");
+    EXPECT_EQ(m_store->recentItems(10).at(2)->text(), QStringLiteral("older"))
+        << "an unpinned one moves up";
+
+    // Another application copying the same text replaces it, as any copy does.
+    copy("pinned first");
+    EXPECT_FALSE(find("pinned first")->isPinned());
+}
+
 } // namespace
 } // namespace scrivlet

@@ -4,6 +4,7 @@
 #include "ClipKind.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
 #include <QUuid>
 #include <memory>
@@ -105,3 +106,5 @@ private:
 using ClipItemPtr = std::shared_ptr<ClipItem>;
 
 } // namespace scrivlet
+
+Q_DECLARE_METATYPE(scrivlet::ClipItemPtr)

@@ -53,10 +53,16 @@ std::optional<DesktopEntries::Entry> parse(const QString &path, const QString &i
     return entry;
 }
 
+// A folder's time and its number of entries: either moves when an
+// application is installed or removed (times alone are too coarse).
 qint64 stampOf(const QString &folder)
 {
     const QFileInfo info(folder);
-    return info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1;
+    if (!info.exists())
+        return -1;
+    const qint64 entries
+        = qint64(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    return info.lastModified().toMSecsSinceEpoch() * 4096 + entries;
 }
 
 } // namespace

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/palette/PaletteModel.h"
+
+#include "core/ClipStore.h"
+#include "core/Crypto.h"
+#include "core/ModelContainer.h"
+#include "fakes/FakeClock.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+class PaletteModelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Crypto::setShared(Crypto(SecretBytes(32)));
+        m_container = std::move(ModelContainer::open(m_dir.path())).value();
+        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
+            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()), m_clock);
+    }
+    void TearDown() override { Crypto::setShared(std::nullopt); }
+
+    void record(std::initializer_list<const char *> texts)
+    {
+        for (const char *text : texts) {
+            m_clock.time += 1;
+            m_store->recordContent(ClipContent::text(QString::fromUtf8(text)), std::nullopt);
+        }
+    }
+    QStringList rows(const PaletteModel &model) const
+    {
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row)
+            out.append(model.entryAt(row)->text());
+        return out;
+    }
+
+    QTemporaryDir m_dir;
+    testing::FakeClock m_clock;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ClipStore> m_store;
+};
+
+TEST_F(PaletteModelTest, FiltersAndKeepsTheSelectionInsideTheList)
+{
+    PaletteModel model(*m_store);
+    model.reload();
+    EXPECT_EQ(model.emptyText(), QStringLiteral("Aucun élément"));
+    record({"Café noir", "thé", "cafe au lait", "eau", "CAFÉ crème"});
+    model.reload();
+    EXPECT_EQ(rows(model).size(), 5);
+
+    model.move(+3);
+    EXPECT_EQ(model.selection(), 3);
+    model.setQuery(QStringLiteral("cafe"));
+    EXPECT_EQ(rows(model), (QStringList {"CAFÉ crème", "cafe au lait", "Café noir"}));
+    EXPECT_EQ(model.selection(), 0) << "a new query selects the best match";
+    model.move(+1);
+    model.move(+5);
+    EXPECT_EQ(model.selection(), 2) << "stops at the last row";
+    model.move(-10);
+    EXPECT_EQ(model.selection(), 0) << "stops at the first row";
+
+    model.setQuery(QStringLiteral("zzz"));
+    EXPECT_EQ(model.emptyText(), QStringLiteral("Aucun résultat"));
+    model.move(+1); // nothing to move through
+    EXPECT_EQ(model.selection(), 0);
+}
+
+TEST_F(PaletteModelTest, QuickKeysAndPastingNameRowsOfTheFilteredList)
+{
+    for (int i = 0; i < 12; ++i)
+        m_store->recordContent(ClipContent::text(QStringLiteral("entry %1").arg(i)), std::nullopt);
+    PaletteModel model(*m_store);
+    model.reload();
+    EXPECT_EQ(model.data(model.index(0), PaletteModel::QuickKeyRole).toInt(), 1);
+    EXPECT_EQ(model.data(model.index(8), PaletteModel::QuickKeyRole).toInt(), 9);
+    EXPECT_FALSE(model.data(model.index(9), PaletteModel::QuickKeyRole).isValid());
+
+    QSignalSpy pasted(&model, &PaletteModel::pasteRequested);
+    model.setQuery(QStringLiteral("entry 1"));
+    model.pasteAt(2, true); // entry 1, 10, 11 -> newest first: 11, 10, 1
+    ASSERT_EQ(pasted.size(), 1);
+    EXPECT_EQ(pasted.at(0).at(0).value<ClipItemPtr>()->text(), QStringLiteral("entry 1"));
+    EXPECT_TRUE(pasted.at(0).at(1).toBool());
+    model.pasteAt(3, false);
+    model.pasteAt(-1, false);
+    EXPECT_EQ(pasted.size(), 1) << "a row beyond the list pastes nothing";
+}
+
+TEST_F(PaletteModelTest, PinningAndDeletingReloadAndSelectTheFirstRow)
+{
+    record({"a", "b", "c"});
+    PaletteModel model(*m_store);
+    model.reload();
+    model.setSelection(2);
+    model.togglePinAt(model.selection()); // "a"
+    EXPECT_EQ(rows(model), (QStringList {"a", "c", "b"}));
+    EXPECT_EQ(model.selection(), 0);
+    model.deleteAt(2);
+    EXPECT_EQ(rows(model), (QStringList {"a", "c"}));
+}
+
+TEST_F(PaletteModelTest, RowsWhoseEntryVanishedAreNeverActedOn)
+{
+    record({"kept", "pruned away"});
+    PaletteModel model(*m_store);
+    model.reload();
+    const ClipItemPtr gone = model.entryAt(0);
+    m_store->deleteItem(gone); // as pruning or clearing would, while the palette is open
+    QSignalSpy pasted(&model, &PaletteModel::pasteRequested);
+
+    model.pasteAt(0, false);
+    EXPECT_TRUE(pasted.isEmpty());
+    EXPECT_EQ(rows(model), QStringList {"kept"}) << "reloaded instead";
+
+    record({"another"});
+    model.reload();
+    m_store->clearAll();
+    model.togglePinAt(0);
+    model.deleteAt(0);
+    EXPECT_TRUE(m_store->recentItems(10).empty()) << "no pin or delete reached a vanished entry";
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+} // namespace
+} // namespace scrivlet

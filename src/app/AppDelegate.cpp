@@ -93,6 +93,7 @@ void AppDelegate::loadKey()
                               &keyFile = m_services.keyFile] {
               *load = KeychainKey::loadOrCreate(record, keyring, keyFile);
           });
+    m_keyThread->setParent(this); // freed with the delegate if the loop ends first
     connect(m_keyThread, &QThread::finished, this, [this, load] {
         m_keyThread->deleteLater();
         m_keyThread = nullptr;

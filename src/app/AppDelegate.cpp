@@ -10,9 +10,11 @@
 #include "core/ImageStore.h"
 #include "core/ModelContainer.h"
 #include "platform/KeySender.h"
+#include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
 #include "ui/Theme.h"
 #include "ui/TrayIcon.h"
+#include "ui/palette/PaletteController.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -53,6 +55,7 @@ bool AppDelegate::launch()
     m_theme->apply(appAppearanceOrSystem(m_settings->appearance()));
 
     m_tray = std::make_unique<TrayIcon>(*m_settings);
+    connect(m_tray.get(), &TrayIcon::openRequested, this, &AppDelegate::showPalette);
     connect(m_tray.get(), &TrayIcon::clearRequested, this, &AppDelegate::clearHistory);
     connect(m_tray.get(), &TrayIcon::updatesRequested, this, &AppDelegate::checkForUpdates);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
@@ -148,7 +151,15 @@ void AppDelegate::startRecording(SecretBytes key)
     // Takes the clipboard's counter now: what is already there is never recorded.
     m_monitor
         = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard, m_services.workspace);
-    // The palette, the hotkey and the settings window join here.
+    m_icons = std::make_unique<AppIconCache>(m_services.applications);
+    m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
+        *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
+        m_services.keys, m_services.applications, *m_icons});
+    connect(m_palette.get(), &PaletteController::pasteKeystrokeUnavailable, this, [this] {
+        m_tray->notify(tr("Collage automatique indisponible"),
+            tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
+    });
+    // The hotkey and the settings window join here.
 
     applySettings(); // before the first capture
     m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
@@ -178,6 +189,16 @@ void AppDelegate::applySettings()
     m_store->maxItems = limit > 0 ? limit : kDefaultHistoryLimit;
     m_store->retentionDays = days > 0 ? days : kDefaultRetentionDays;
     m_store->enforceLimits();
+}
+
+void AppDelegate::showPalette()
+{
+    if (m_palette) {
+        m_palette->show();
+        return;
+    }
+    m_tray->notify(tr("L'historique n'est pas encore ouvert"),
+        tr("Scrivlet n'a pas encore la clé de l'historique : voyez le message de l'icône."));
 }
 
 void AppDelegate::clearHistory()

@@ -15,12 +15,15 @@ class AppSettings;
 class ClipStore;
 class ClipboardMonitor;
 class ColorScheme;
+class AppIconCache;
 class DefaultsStore;
+class DesktopEntries;
 class Dialogs;
 class ImageStore;
 class Keyring;
 class KeySender;
 class ModelContainer;
+class PaletteController;
 class Pasteboard;
 class ThemeApplier;
 class TrayIcon;
@@ -34,6 +37,7 @@ struct PlatformServices
     KeySender &keys;
     Keyring &secretService;
     Keyring &keyFile;
+    DesktopEntries &applications;
     ColorScheme &colorScheme;
     Dialogs &dialogs;
     QString dataFolder;
@@ -57,11 +61,14 @@ public:
     // Asks, then empties the history.
     void clearHistory();
     void checkForUpdates();
+    // Opens the palette, or says why it cannot open yet.
+    void showPalette();
 
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
     [[nodiscard]] AppSettings &settings() const { return *m_settings; }
     [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
     [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }
+    [[nodiscard]] PaletteController *palette() const { return m_palette.get(); }
 
 Q_SIGNALS:
     // The history is open and capture runs (or the key could not be had).
@@ -84,6 +91,8 @@ private:
     std::unique_ptr<ImageStore> m_images;
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<ClipboardMonitor> m_monitor;
+    std::unique_ptr<AppIconCache> m_icons;
+    std::unique_ptr<PaletteController> m_palette;
     QThread *m_keyThread = nullptr;
 };
 

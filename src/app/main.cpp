@@ -73,9 +73,11 @@ int main(int argc, char *argv[])
     PortalColorScheme colorScheme;
     QtDialogs dialogs;
 
-    AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, colorScheme, dialogs,
-        paths::dataFolder(), paths::configFolder()});
+    AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, applications,
+        colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
     if (!delegate.launch())
         return 1;
+    QObject::connect(
+        &instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPalette);
     return app.exec();
 }

@@ -42,6 +42,8 @@ std::optional<DesktopEntries::Entry> parse(const QString &path, const QString &i
             entry.icon = value;
         else if (key == QLatin1String("StartupWMClass"))
             entry.startupWMClass = value;
+        else if (key == QLatin1String("Categories"))
+            entry.categories = value.split(QLatin1Char(';'), Qt::SkipEmptyParts);
         else if ((key == QLatin1String("NoDisplay") || key == QLatin1String("Hidden"))
             && value == QLatin1String("true"))
             entry.hidden = true;

@@ -20,6 +20,7 @@ public:
         QString name;
         QString icon;
         QString startupWMClass;
+        QStringList categories;
         QString path;
         bool hidden = false; // NoDisplay or Hidden: installed, not offered
     };

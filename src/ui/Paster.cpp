@@ -98,13 +98,13 @@ bool writeItem(const ClipItem &item, bool plain, const ImageStore &images, Paste
     return true;
 }
 
-void simulatePasteKeystroke(KeySender &keys)
+void simulatePasteKeystroke(KeySender &keys, PasteKey key)
 {
     if (!keys.isTrusted())
         return;
     // A keystroke that could not be posted leaves the entry on the clipboard
     // for the user to paste by hand.
-    (void)keys.sendPaste();
+    (void)keys.sendPaste(key);
 }
 
 } // namespace scrivlet::Paster

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/PasteKeys.h"
 #include "platform/Pasteboard.h"
 
 #include <optional>
@@ -27,8 +28,9 @@ inline constexpr qint64 kMaxImagePixels = 256LL * 1024 * 1024;
 // the clipboard keeps what it had, and the answer is false.
 bool writeItem(const ClipItem &item, bool plain, const ImageStore &images, Pasteboard &pasteboard);
 
-// Ctrl+V, only where keystrokes are trusted to reach other applications.
-void simulatePasteKeystroke(KeySender &keys);
+// The paste keystroke, only where keystrokes are trusted to reach other
+// applications.
+void simulatePasteKeystroke(KeySender &keys, PasteKey key = PasteKey::ctrlV);
 
 } // namespace Paster
 

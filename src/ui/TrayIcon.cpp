@@ -11,6 +11,10 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
 {
+    // Two spaces before the shortcut, as the menu has always shown it.
+    m_open = m_menu.addAction(tr("Ouvrir l'historique  %1").arg(QStringLiteral("Maj+Super+V")));
+    connect(m_open, &QAction::triggered, this, &TrayIcon::openRequested);
+    m_menu.addSeparator();
     m_capture = m_menu.addAction(tr("Capture active"));
     m_capture->setCheckable(true);
     connect(m_capture, &QAction::triggered, this,

@@ -21,6 +21,7 @@ public:
     explicit TrayIcon(AppSettings &settings, QObject *parent = nullptr);
 
     [[nodiscard]] QMenu &menu() { return m_menu; }
+    [[nodiscard]] QAction &openAction() { return *m_open; }
     [[nodiscard]] QAction &captureAction() { return *m_capture; }
     [[nodiscard]] QAction &clearAction() { return *m_clear; }
     [[nodiscard]] QAction &updatesAction() { return *m_updates; }
@@ -37,6 +38,7 @@ public:
     static QIcon pausedIcon();
 
 Q_SIGNALS:
+    void openRequested();
     void clearRequested();
     void updatesRequested();
     void quitRequested();
@@ -47,6 +49,7 @@ private:
     AppSettings &m_settings;
     QSystemTrayIcon m_tray;
     QMenu m_menu;
+    QAction *m_open;
     QAction *m_capture;
     QAction *m_updates;
     QAction *m_clear;

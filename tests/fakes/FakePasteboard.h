@@ -52,10 +52,12 @@ class FakeKeySender : public KeySender
 public:
     bool trusted = true;
     int pastes = 0;
+    std::vector<PasteKey> keys;
     bool isTrusted() override { return trusted; }
-    bool sendPaste() override
+    bool sendPaste(PasteKey key) override
     {
         ++pastes;
+        keys.push_back(key);
         return trusted;
     }
 };
@@ -64,7 +66,19 @@ class FakeWorkspace : public Workspace
 {
 public:
     std::optional<QString> frontmost;
+    std::optional<WindowRef> active;
+    std::vector<quint64> activated;
+    // Whether activating a window makes it the active one.
+    bool activationWorks = true;
+
     std::optional<QString> frontmostApplicationId() override { return frontmost; }
+    std::optional<WindowRef> activeWindow() override { return active; }
+    void activate(quint64 window) override
+    {
+        activated.push_back(window);
+        if (activationWorks)
+            active = WindowRef {window, frontmost, QString()};
+    }
 };
 
 } // namespace scrivlet::testing

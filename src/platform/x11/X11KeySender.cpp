@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
@@ -12,8 +13,20 @@ namespace scrivlet {
 namespace {
 
 constexpr xcb_keysym_t kKeysymV = 0x0076;
+constexpr xcb_keysym_t kKeysymInsert = 0xff63;
 constexpr xcb_keysym_t kKeysymControlL = 0xffe3;
+constexpr xcb_keysym_t kKeysymShiftL = 0xffe1;
 
+// Modifier rows of the X modifier map, in its order.
+constexpr int kShiftRow = 0;
+constexpr int kControlRow = 2;
+constexpr int kAltRow = 3;
+constexpr int kSuperRow = 6;
+
+struct FreeDeleter
+{
+    void operator()(void *pointer) const { std::free(pointer); }
+};
 struct KeySymbolsDeleter
 {
     void operator()(xcb_key_symbols_t *symbols) const { xcb_key_symbols_free(symbols); }
@@ -27,6 +40,27 @@ xcb_keycode_t keycodeFor(xcb_key_symbols_t *symbols, xcb_keysym_t keysym)
     const xcb_keycode_t code = codes ? codes[0] : XCB_NO_SYMBOL;
     std::free(codes);
     return code;
+}
+
+// The keys of one modifier row that are down now.
+std::vector<xcb_keycode_t> heldKeys(xcb_connection_t *c,
+    const xcb_get_modifier_mapping_reply_t *map, const xcb_query_keymap_reply_t *keymap, int row)
+{
+    std::vector<xcb_keycode_t> held;
+    const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(map);
+    const int perRow = map->keycodes_per_modifier;
+    for (int i = 0; i < perRow; ++i) {
+        const xcb_keycode_t code = codes[row * perRow + i];
+        if (code && (keymap->keys[code / 8] & (1 << (code % 8))))
+            held.push_back(code);
+    }
+    (void)c;
+    return held;
+}
+
+void fake(xcb_connection_t *c, uint8_t type, xcb_keycode_t code)
+{
+    xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
 }
 
 } // namespace
@@ -49,22 +83,53 @@ bool X11KeySender::isTrusted()
     return xtest && xtest->present;
 }
 
-bool X11KeySender::sendPaste()
+bool X11KeySender::sendPaste(PasteKey key)
 {
     if (!isTrusted())
         return false;
     std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter> symbols(
         xcb_key_symbols_alloc(m_connection));
-    if (!symbols)
+    std::unique_ptr<xcb_get_modifier_mapping_reply_t, FreeDeleter> map(
+        xcb_get_modifier_mapping_reply(
+            m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
+    std::unique_ptr<xcb_query_keymap_reply_t, FreeDeleter> keymap(
+        xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr));
+    if (!symbols || !map || !keymap)
         return false;
+
+    const bool wantsControl = key != PasteKey::shiftInsert;
+    const bool wantsShift = key != PasteKey::ctrlV;
+    const xcb_keycode_t main
+        = keycodeFor(symbols.get(), key == PasteKey::shiftInsert ? kKeysymInsert : kKeysymV);
     const xcb_keycode_t control = keycodeFor(symbols.get(), kKeysymControlL);
-    const xcb_keycode_t v = keycodeFor(symbols.get(), kKeysymV);
-    if (control == XCB_NO_SYMBOL || v == XCB_NO_SYMBOL)
+    const xcb_keycode_t shift = keycodeFor(symbols.get(), kKeysymShiftL);
+    if (main == XCB_NO_SYMBOL || (wantsControl && control == XCB_NO_SYMBOL)
+        || (wantsShift && shift == XCB_NO_SYMBOL))
         return false;
-    const xcb_window_t none = XCB_NONE;
-    for (const auto &[type, code] : {std::pair {XCB_KEY_PRESS, control}, {XCB_KEY_PRESS, v},
-             {XCB_KEY_RELEASE, v}, {XCB_KEY_RELEASE, control}})
-        xcb_test_fake_input(m_connection, uint8_t(type), code, XCB_CURRENT_TIME, none, 0, 0, 0);
+
+    // XTEST adds to what the user still holds (the palette's own Shift+Return,
+    // the hotkey's Super): let go of what this keystroke does not want.
+    for (const auto &[row, wanted] : {std::pair {kShiftRow, wantsShift},
+             {kControlRow, wantsControl}, {kAltRow, false}, {kSuperRow, false}}) {
+        if (!wanted) {
+            for (xcb_keycode_t code : heldKeys(m_connection, map.get(), keymap.get(), row))
+                fake(m_connection, XCB_KEY_RELEASE, code);
+        }
+    }
+    const bool controlDown = !heldKeys(m_connection, map.get(), keymap.get(), kControlRow).empty();
+    const bool shiftDown = !heldKeys(m_connection, map.get(), keymap.get(), kShiftRow).empty();
+    const bool pressControl = wantsControl && !controlDown;
+    const bool pressShift = wantsShift && !shiftDown;
+    if (pressControl)
+        fake(m_connection, XCB_KEY_PRESS, control);
+    if (pressShift)
+        fake(m_connection, XCB_KEY_PRESS, shift);
+    fake(m_connection, XCB_KEY_PRESS, main);
+    fake(m_connection, XCB_KEY_RELEASE, main);
+    if (pressShift)
+        fake(m_connection, XCB_KEY_RELEASE, shift);
+    if (pressControl)
+        fake(m_connection, XCB_KEY_RELEASE, control);
     return xcb_flush(m_connection) > 0;
 }
 

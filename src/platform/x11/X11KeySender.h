@@ -15,7 +15,7 @@ public:
     explicit X11KeySender(xcb_connection_t *connection);
 
     [[nodiscard]] bool isTrusted() override;
-    [[nodiscard]] bool sendPaste() override;
+    [[nodiscard]] bool sendPaste(PasteKey key) override;
 
     [[nodiscard]] static bool isWaylandSession();
 

@@ -58,7 +58,7 @@ QByteArray X11Workspace::property(xcb_window_t window, xcb_atom_t name, xcb_atom
     return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
 }
 
-xcb_window_t X11Workspace::activeWindow()
+xcb_window_t X11Workspace::activeWindowId()
 {
     const QByteArray value = property(m_root, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
     if (value.size() < int(sizeof(xcb_window_t)))
@@ -92,7 +92,41 @@ std::optional<QString> X11Workspace::applicationIdOf(xcb_window_t window)
 
 std::optional<QString> X11Workspace::frontmostApplicationId()
 {
-    return applicationIdOf(activeWindow());
+    return applicationIdOf(activeWindowId());
+}
+
+QString X11Workspace::windowClassOf(xcb_window_t window)
+{
+    const QList<QByteArray> parts
+        = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).split('\0');
+    return parts.size() > 1 ? QString::fromLocal8Bit(parts.at(1)) : QString();
+}
+
+std::optional<WindowRef> X11Workspace::activeWindow()
+{
+    const xcb_window_t window = activeWindowId();
+    if (!window)
+        return std::nullopt;
+    return WindowRef {window, applicationIdOf(window), windowClassOf(window)};
+}
+
+void X11Workspace::activate(quint64 window)
+{
+    if (!m_connection || !window)
+        return;
+    // Source 2 (a pager): window managers honour it from a program that is
+    // not the window's own; the current time stands for "now".
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window);
+    message.type = atom("_NET_ACTIVE_WINDOW");
+    message.data.data32[0] = 2;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_connection, 0, m_root,
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char *>(&message));
+    xcb_flush(m_connection);
 }
 
 } // namespace scrivlet

@@ -17,12 +17,16 @@ public:
     X11Workspace(xcb_connection_t *connection, DesktopEntries &entries);
 
     [[nodiscard]] std::optional<QString> frontmostApplicationId() override;
+    [[nodiscard]] std::optional<WindowRef> activeWindow() override;
+    void activate(quint64 window) override;
 
-    // The window named by _NET_ACTIVE_WINDOW, or 0.
-    [[nodiscard]] xcb_window_t activeWindow();
     [[nodiscard]] std::optional<QString> applicationIdOf(xcb_window_t window);
 
 private:
+    // The window named by _NET_ACTIVE_WINDOW, or 0.
+    [[nodiscard]] xcb_window_t activeWindowId();
+    [[nodiscard]] QString windowClassOf(xcb_window_t window);
+
     [[nodiscard]] xcb_atom_t atom(const char *name);
     [[nodiscard]] QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type);
 

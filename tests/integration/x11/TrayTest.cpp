@@ -56,20 +56,22 @@ QByteArray windowClass(xcb_window_t window)
     return parts.size() > 1 ? parts[1] : QByteArray();
 }
 
-// The window under the root that holds `window`: the panel once docked.
-xcb_window_t topLevelAncestor(xcb_window_t window)
+// The classes of the windows that hold `window`, innermost first: the panel's
+// once docked (the window manager may frame the panel in turn).
+QByteArrayList ancestorClasses(xcb_window_t window)
 {
     xcb_connection_t *c = connection();
+    QByteArrayList classes;
     for (;;) {
         xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
         if (!tree)
-            return XCB_WINDOW_NONE;
+            return classes;
         const bool underRoot = tree->parent == tree->root;
-        const xcb_window_t parent = tree->parent;
+        window = tree->parent;
         std::free(tree);
         if (underRoot)
-            return window;
-        window = parent;
+            return classes;
+        classes.append(windowClass(window));
     }
 }
 
@@ -83,12 +85,23 @@ QWidget *trayIconWidget()
     return found == widgets.end() ? nullptr : *found;
 }
 
+// Why an icon does not count as docked, for failure messages.
+std::string dockingState()
+{
+    QWidget *icon = trayIconWidget();
+    if (!icon)
+        return "no icon window";
+    if (!icon->isVisible() || !icon->internalWinId())
+        return "icon window hidden";
+    return "icon window inside windows of classes ["
+        + ancestorClasses(xcb_window_t(icon->internalWinId())).join(',').toStdString() + ']';
+}
+
 bool dockedInTrayer()
 {
     QWidget *icon = trayIconWidget();
     return icon && icon->isVisible() && icon->internalWinId()
-        && windowClass(topLevelAncestor(xcb_window_t(icon->internalWinId())))
-        == QByteArray("trayer");
+        && ancestorClasses(xcb_window_t(icon->internalWinId())).contains("trayer");
 }
 
 // Whether a picture has a fair number of pixels of the given colour.
@@ -170,7 +183,7 @@ TEST_F(TrayTest, TheIconDocksAndFollowsCaptureWhereverItIsSwitched)
 {
     startTrayer();
     TrayIcon tray(*m_settings);
-    ASSERT_TRUE(waitFor(dockedInTrayer)) << "the icon never reached the tray";
+    ASSERT_TRUE(waitFor(dockedInTrayer)) << "the icon never reached the tray: " << dockingState();
     expectCapture(tray, true);
 
     const auto docked = [](QColor colour) { return waitFor([&] { return trayShows(colour); }); };
@@ -245,7 +258,8 @@ TEST_F(TrayTest, AnIconMadeBeforeTheTrayStartsDocksOnceItDoes)
         << "a tray is running in this display";
     TrayIcon tray(*m_settings);
     startTrayer();
-    EXPECT_TRUE(waitFor(dockedInTrayer)) << "the panel started after Scrivlet never got the icon";
+    EXPECT_TRUE(waitFor(dockedInTrayer))
+        << "the panel started after Scrivlet never got the icon: " << dockingState();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/ClipStore.h"
 #include "core/ClipboardMonitor.h"
 #include "core/Crypto.h"
+#include "core/DesktopEntries.h"
 #include "fakes/FakeColorScheme.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyring.h"
@@ -27,8 +28,8 @@ class Launch
 {
 public:
     Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
-        : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_scheme, dialogs,
-            root + QStringLiteral("/data"), root + QStringLiteral("/config")})
+        : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
+            m_scheme, dialogs, root + QStringLiteral("/data"), root + QStringLiteral("/config")})
     { }
     ~Launch() { Crypto::setShared(std::nullopt); }
 
@@ -54,6 +55,7 @@ private:
     FakePasteboard m_pasteboard;
     FakeWorkspace m_workspace;
     FakeKeyring m_keyFile;
+    DesktopEntries m_applications {QStringList {}};
     FakeColorScheme m_scheme;
     AppDelegate m_delegate;
 };

@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PaletteWindow.h"
+
+#include "PaletteModel.h"
+#include "PaletteRowDelegate.h"
+#include "core/AppSettings.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSizeGrip>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace scrivlet {
+
+namespace {
+
+// X keycodes of the digit row 1…9 on evdev keyboards (positions AE01…AE09):
+// Ctrl+digit follows the key's place, whatever the layout types there.
+constexpr quint32 kDigitRowFirst = 10;
+constexpr quint32 kDigitRowLast = 18;
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+QWidget *hint(const QString &glyph, const QString &word, QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    auto *key = new QLabel(glyph, box);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(std::max(7.0, QApplication::font().pointSizeF() * 0.8));
+    key->setFont(mono);
+    auto *label = new QLabel(word, box);
+    QFont small = label->font();
+    small.setPointSizeF(std::max(7.0, small.pointSizeF() * 0.8));
+    label->setFont(small);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(key);
+    layout->addWidget(label);
+    return box;
+}
+
+// The quick-key digit of a press: by the key's position on the digit row,
+// or a keypad digit; 0 when it is neither.
+int quickDigit(const QKeyEvent *event)
+{
+    const quint32 code = event->nativeScanCode();
+    if (code >= kDigitRowFirst && code <= kDigitRowLast)
+        return int(code - kDigitRowFirst) + 1;
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_9)
+        return event->key() - Qt::Key_0;
+    return 0;
+}
+
+} // namespace
+
+PaletteWindow::PaletteWindow(
+    PaletteModel &model, PaletteRowDelegate &rows, AppSettings &settings, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_model(model)
+    , m_rows(rows)
+    , m_settings(settings)
+{
+    setWindowTitle(tr("Presse-papiers"));
+    setAccessibleName(tr("Presse-papiers"));
+    setMinimumSize(360, 280);
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+
+    m_search = new QLineEdit(this);
+    m_search->setPlaceholderText(tr("Rechercher…"));
+    m_search->setAccessibleName(tr("Rechercher"));
+    m_search->setFrame(false);
+    QFont searchFont = m_search->font();
+    searchFont.setPointSizeF(searchFont.pointSizeF() * 1.25);
+    m_search->setFont(searchFont);
+    m_search->setTextMargins(12, 10, 12, 10);
+    m_search->installEventFilter(this);
+    connect(m_search, &QLineEdit::textChanged, &m_model, &PaletteModel::setQuery);
+    layout->addWidget(m_search);
+    layout->addWidget(divider(this));
+
+    m_stack = new QStackedWidget(this);
+    m_list = new QListView(m_stack);
+    m_list->setModel(&m_model);
+    m_list->setItemDelegate(&m_rows);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setUniformItemSizes(false);
+    m_list->setSpacing(1);
+    m_list->setMouseTracking(true);
+    m_list->setAccessibleName(tr("Historique"));
+    m_list->viewport()->installEventFilter(this);
+    m_list->viewport()->setBackgroundRole(QPalette::Window);
+    m_empty = new QLabel(m_stack);
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setForegroundRole(QPalette::PlaceholderText);
+    m_stack->addWidget(m_list);
+    m_stack->addWidget(m_empty);
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(divider(this));
+
+    auto *footer = new QWidget(this);
+    auto *hints = new QHBoxLayout(footer);
+    hints->setContentsMargins(12, 6, 2, 2);
+    hints->setSpacing(14);
+    hints->addWidget(hint(QStringLiteral("⏎"), QStringLiteral("coller"), footer));
+    hints->addWidget(hint(QStringLiteral("⇧⏎"), QStringLiteral("texte brut"), footer));
+    hints->addWidget(hint(QStringLiteral("Ctrl+P"), QStringLiteral("épingler"), footer));
+    hints->addWidget(hint(QStringLiteral("Ctrl+⌫"), QStringLiteral("supprimer"), footer));
+    hints->addStretch(1);
+    hints->addWidget(new QSizeGrip(footer), 0, Qt::AlignBottom | Qt::AlignRight);
+    layout->addWidget(footer);
+
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &PaletteWindow::updateEmptyState);
+    connect(&m_model, &PaletteModel::selectionChanged, this, [this](int row) {
+        m_list->scrollTo(m_model.index(row), QAbstractItemView::PositionAtCenter);
+    });
+    connect(&m_settings, &AppSettings::willChange, this,
+        [this] { QTimer::singleShot(0, this, &PaletteWindow::applyAccent); });
+
+    m_singleClick.setSingleShot(true);
+    m_singleClick.setInterval(QApplication::doubleClickInterval());
+    connect(&m_singleClick, &QTimer::timeout, this, [this] {
+        if (m_settings.pasteOnSingleClick())
+            m_model.pasteAt(m_clickedRow, false);
+    });
+    applyAccent();
+}
+
+void PaletteWindow::reset()
+{
+    m_singleClick.stop();
+    m_rows.setHoveredRow(-1);
+    m_search->blockSignals(true);
+    m_search->clear();
+    m_search->blockSignals(false);
+    m_model.setQuery(QString());
+    m_model.reload();
+    m_list->scrollToTop();
+    applyAccent();
+    updateEmptyState();
+    m_search->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void PaletteWindow::applyAccent()
+{
+    m_rows.setAccent(
+        ThemeApplier::accentColor(AccentChoice::by(m_settings.accentColorID()), palette()));
+    m_list->viewport()->update();
+}
+
+void PaletteWindow::updateEmptyState()
+{
+    const QString empty = m_model.emptyText();
+    m_empty->setText(empty);
+    m_stack->setCurrentWidget(empty.isEmpty() ? static_cast<QWidget *>(m_list) : m_empty);
+}
+
+int PaletteWindow::rowsPerPage() const
+{
+    const int row = m_list->sizeHintForRow(0);
+    return row > 0 ? std::max(1, m_list->viewport()->height() / row) : 5;
+}
+
+bool PaletteWindow::handleKey(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool repeat = event->isAutoRepeat();
+    switch (event->key()) {
+    case Qt::Key_Down:
+        m_model.move(+1);
+        return true;
+    case Qt::Key_Up:
+        m_model.move(-1);
+        return true;
+    case Qt::Key_PageDown:
+        m_model.move(+rowsPerPage());
+        return true;
+    case Qt::Key_PageUp:
+        m_model.move(-rowsPerPage());
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // With text in the field they move its cursor instead.
+        if (!m_model.query().isEmpty())
+            return false;
+        m_model.move(event->key() == Qt::Key_Home ? -m_model.rowCount() : m_model.rowCount());
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!repeat)
+            m_model.pasteAt(m_model.selection(), modifiers & Qt::ShiftModifier);
+        return true;
+    case Qt::Key_Escape:
+        if (!m_model.query().isEmpty())
+            m_search->clear();
+        else
+            Q_EMIT closeRequested();
+        return true;
+    case Qt::Key_Backspace:
+        if (!control)
+            return false;
+        // Holding the keys deletes one entry, not one per repeat.
+        if (!repeat)
+            m_model.deleteAt(m_model.selection());
+        return true;
+    case Qt::Key_P:
+        if (!control)
+            return false;
+        if (!repeat)
+            m_model.togglePinAt(m_model.selection());
+        return true;
+    default:
+        break;
+    }
+    if (control) {
+        if (const int digit = quickDigit(event)) {
+            if (!repeat)
+                m_model.pasteAt(digit - 1, false);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PaletteWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_search && event->type() == QEvent::KeyPress)
+        return handleKey(static_cast<QKeyEvent *>(event));
+    if (watched == m_list->viewport())
+        return handleListMouse(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool PaletteWindow::handleListMouse(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const int row
+            = m_list->indexAt(static_cast<QMouseEvent *>(event)->position().toPoint()).row();
+        if (row != m_rows.hoveredRow()) {
+            m_rows.setHoveredRow(row);
+            m_list->viewport()->update();
+        }
+        return false;
+    }
+    case QEvent::Leave:
+        m_rows.setHoveredRow(-1);
+        m_list->viewport()->update();
+        return false;
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return true;
+        const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+        if (!index.isValid())
+            return true;
+        switch (
+            PaletteRowDelegate::buttonAt(m_list->visualRect(index), mouse->position().toPoint())) {
+        case PaletteRowDelegate::Button::pin:
+            m_model.togglePinAt(index.row());
+            return true;
+        case PaletteRowDelegate::Button::remove:
+            m_model.deleteAt(index.row());
+            return true;
+        case PaletteRowDelegate::Button::none:
+            break;
+        }
+        m_model.setSelection(index.row());
+        m_clickedRow = index.row();
+        m_singleClick.start();
+        return true;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
+        // The second click of a double click on a button is not a second action.
+        if (!index.isValid() || mouse->button() != Qt::LeftButton
+            || PaletteRowDelegate::buttonAt(m_list->visualRect(index), mouse->position().toPoint())
+                != PaletteRowDelegate::Button::none)
+            return true;
+        m_singleClick.stop();
+        m_model.pasteAt(index.row(), false);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void PaletteWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        Q_EMIT resizedByUser(size());
+}
+
+void PaletteWindow::mousePressEvent(QMouseEvent *event)
+{
+    // The window has no title bar: its background moves it.
+    if (event->button() == Qt::LeftButton && windowHandle())
+        windowHandle()->startSystemMove();
+}
+
+void PaletteWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+} // namespace scrivlet

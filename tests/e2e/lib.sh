@@ -23,3 +23,24 @@ count_is() { [ "$("$dump" | wc -l)" -eq "$1" ]; }
 has() { "$dump" | grep -q -- "$1"; }
 copy_text() { printf '%s' "$1" | xclip -selection clipboard; }
 has_key() { [ -n "$(sqlite3 "$db" "SELECT hex(value) FROM meta WHERE key = 'keyCheck'" 2>/dev/null)" ]; }
+probe=${4:-}
+
+# The key probe: a window of the given class that logs the keys it gets.
+start_probe() {
+    : > "$HOME/probe.log"
+    "$probe" --class "${1:-KeyProbe}" >> "$HOME/probe.log" 2>&1 &
+    probe_pid=$!
+    wait_for grep -q '^ready' "$HOME/probe.log" || fail "the key probe never got the focus"
+    probe_window=$(grep '^ready' "$HOME/probe.log" | head -1 | cut -d' ' -f2)
+}
+palette_window() { xdotool search --onlyvisible --name '^Presse-papiers$' 2>/dev/null | head -1; }
+palette_shown() { [ -n "$(palette_window)" ]; }
+palette_hidden() { [ -z "$(palette_window)" ]; }
+open_palette() {
+    "$scrivlet" >/dev/null || fail "could not reach the running Scrivlet"
+    wait_for palette_shown || fail "the palette did not open"
+    sleep 0.2
+}
+probe_has() { grep -qF -- "$1" "$HOME/probe.log"; }
+# Ctrl+V as the probe saw it: keysym v, state Control alone.
+ctrl_v_count() { grep -c '^key 76 4$' "$HOME/probe.log" || true; }

@@ -191,11 +191,3 @@ TEST_F(AppDelegateTest, ALostKeyOffersANewHistoryAndSetsTheOldOneAside)
 
 } // namespace
 } // namespace scrivlet
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,23 +2,17 @@
 #include "core/ClipItem.h"
 
 #include "core/Crypto.h"
+#include "support/TestKeys.h"
 
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
-SecretBytes keyFilledWith(unsigned char byte, std::size_t length = 32)
-{
-    SecretBytes key(length);
-    std::fill_n(key.data(), length, byte);
-    return key;
-}
-
 class ClipItemTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { Crypto::setShared(Crypto(keyFilledWith(0x42))); }
+    void SetUp() override { Crypto::setShared(Crypto(testing::testKey(0x42))); }
     void TearDown() override { Crypto::setShared(std::nullopt); }
 };
 
@@ -77,10 +71,10 @@ TEST_F(ClipItemTest, WritingTheSameTextTwiceSealsWithFreshNonces)
 TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
 {
     auto sealedElsewhere = ClipItem::create();
-    Crypto::setShared(Crypto(keyFilledWith(0x01)));
+    Crypto::setShared(Crypto(testing::testKey(0x01)));
     sealedElsewhere->setText(QStringLiteral("other key"));
     sealedElsewhere->setRichData(QByteArray("rtf"));
-    Crypto::setShared(Crypto(keyFilledWith(0x42)));
+    Crypto::setShared(Crypto(testing::testKey(0x42)));
 
     ClipRecord legacyOnly;
     legacyOnly.legacyText = QStringLiteral("plaintext from an old version");

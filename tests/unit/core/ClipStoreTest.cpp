@@ -5,6 +5,7 @@
 #include "core/Crypto.h"
 #include "core/ModelContainer.h"
 #include "fakes/FakeClock.h"
+#include "support/TestKeys.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,13 +18,6 @@ namespace {
 
 using testing::FakeClock;
 
-SecretBytes keyOf(unsigned char fill)
-{
-    SecretBytes key(32);
-    std::fill_n(key.data(), 32, fill);
-    return key;
-}
-
 ClipContent text(const char *value)
 {
     return ClipContent::text(QString::fromUtf8(value));
@@ -34,7 +28,7 @@ class ClipStoreTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Crypto::setShared(Crypto(keyOf(0x11)));
+        Crypto::setShared(Crypto(testing::testKey(0x11)));
         reopen();
     }
     void TearDown() override
@@ -195,7 +189,7 @@ TEST_F(ClipStoreTest, RecordsAreSealedWithTheirSizesAndSource)
 
 TEST_F(ClipStoreTest, TheContentHashIsKeyed)
 {
-    const SecretBytes hashKey = ClipStore::hashKeyFor(keyOf(0x11));
+    const SecretBytes hashKey = ClipStore::hashKeyFor(testing::testKey(0x11));
     const auto hash = ClipStore::contentHash(text("1234"), hashKey);
     ASSERT_TRUE(hash.has_value());
     EXPECT_EQ(hash->size(), 64);
@@ -203,7 +197,8 @@ TEST_F(ClipStoreTest, TheContentHashIsKeyed)
     const QString unkeyed
         = QString::fromLatin1(QCryptographicHash::hash("1234", QCryptographicHash::Sha256).toHex());
     EXPECT_NE(*hash, unkeyed);
-    EXPECT_NE(*hash, ClipStore::contentHash(text("1234"), ClipStore::hashKeyFor(keyOf(0x12))));
+    EXPECT_NE(
+        *hash, ClipStore::contentHash(text("1234"), ClipStore::hashKeyFor(testing::testKey(0x12))));
     EXPECT_EQ(*hash, ClipStore::contentHash(ClipContent::files({QStringLiteral("1234")}), hashKey));
 
     record(text("1234"));

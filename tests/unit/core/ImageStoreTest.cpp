@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ImageStore.h"
 
+#include "support/TestKeys.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -11,13 +13,6 @@
 
 namespace scrivlet {
 namespace {
-
-SecretBytes keyOf(unsigned char fill)
-{
-    SecretBytes key(32);
-    std::fill_n(key.data(), 32, fill);
-    return key;
-}
 
 void writeFile(const QString &path, const QByteArray &bytes, double ageSeconds = 0)
 {
@@ -36,7 +31,7 @@ protected:
     QString folder() const { return m_dir.path() + QStringLiteral("/Scrivlet/images"); }
     ImageStore store(unsigned char key = 1) const
     {
-        return ImageStore(folder(), Crypto(keyOf(key)));
+        return ImageStore(folder(), Crypto(testing::testKey(key)));
     }
 };
 

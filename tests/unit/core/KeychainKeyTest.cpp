@@ -3,6 +3,7 @@
 
 #include "core/ModelContainer.h"
 #include "fakes/FakeKeyring.h"
+#include "support/TestKeys.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -13,13 +14,6 @@ namespace {
 using testing::FakeKeyring;
 using Outcome = KeyLoad::Outcome;
 using LookupOutcome = Keyring::Lookup::Outcome;
-
-SecretBytes keyOf(unsigned char fill, std::size_t length = 32)
-{
-    SecretBytes key(length);
-    std::fill_n(key.data(), length, fill);
-    return key;
-}
 
 KeyRecord recordFor(const SecretBytes &key, const char *source)
 {
@@ -70,19 +64,19 @@ TEST(KeychainKey, AKeyOfAnyLengthIsUsedAsStored)
 {
     FakeKeyring keyring;
     FakeKeyring file;
-    keyring.item = keyOf(7, 16);
+    keyring.item = testing::testKey(7, 16);
     const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file);
     ASSERT_EQ(load.outcome, Outcome::loaded);
     EXPECT_EQ(load.key->size(), 16u);
     // A history that had no check yet learns the key's.
     ASSERT_TRUE(load.recordToSave.has_value());
-    EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(keyOf(7, 16)));
+    EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(testing::testKey(7, 16)));
 }
 
 // Every doubt leaves the stored key alone, stores nothing and yields no key.
 TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
 {
-    const SecretBytes earlier = keyOf(1);
+    const SecretBytes earlier = testing::testKey(1);
     const struct
     {
         const char *name;
@@ -102,7 +96,7 @@ TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
         {"keyring lost the key", recordFor(earlier, "keyring"), true, std::nullopt, std::nullopt,
             false, Outcome::keyLost},
         {"a different key in the keyring", recordFor(earlier, "keyring"), true, std::nullopt,
-            keyOf(2), false, Outcome::keyMismatch},
+            testing::testKey(2), false, Outcome::keyMismatch},
         {"keyring gone from the session", recordFor(earlier, "keyring"), false, std::nullopt,
             std::nullopt, false, Outcome::keyringMissing},
         {"store refused", {}, true, std::nullopt, std::nullopt, true, Outcome::storeFailed},
@@ -133,7 +127,8 @@ TEST(KeychainKey, LostKeyFileIsReportedNotReplaced)
 {
     FakeKeyring keyring;
     FakeKeyring file;
-    const KeyLoad load = KeychainKey::loadOrCreate(recordFor(keyOf(3), "file"), keyring, file);
+    const KeyLoad load
+        = KeychainKey::loadOrCreate(recordFor(testing::testKey(3), "file"), keyring, file);
     EXPECT_EQ(load.outcome, Outcome::keyLost);
     EXPECT_EQ(file.stores + keyring.stores + keyring.lookups, 0);
 }

@@ -4,6 +4,7 @@
 #include "core/Crypto.h"
 #include "core/ModelContainer.h"
 #include "fakes/FakeClock.h"
+#include "support/TestKeys.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,13 +13,6 @@
 
 namespace scrivlet {
 namespace {
-
-SecretBytes keyOf(unsigned char fill)
-{
-    SecretBytes key(32);
-    std::fill_n(key.data(), 32, fill);
-    return key;
-}
 
 // A history as an earlier version left it: payloads in the clear under the
 // attributes "text" and "richData".
@@ -68,7 +62,7 @@ protected:
 
 TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
 {
-    Crypto::setShared(Crypto(keyOf(3)));
+    Crypto::setShared(Crypto(testing::testKey(3)));
     const auto items = open();
     ASSERT_EQ(items.size(), 3u);
 
@@ -83,7 +77,7 @@ TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
     EXPECT_EQ(rich.byteSize, 7);
     EXPECT_EQ(rich.contentHash,
         ClipStore::contentHash(
-            ClipContent::richText({}, "{\\rtf1 }"), ClipStore::hashKeyFor(keyOf(3))))
+            ClipContent::richText({}, "{\\rtf1 }"), ClipStore::hashKeyFor(testing::testKey(3))))
         << "the old unkeyed hash is replaced by a keyed one";
 
     EXPECT_EQ(items[1]->text(), QStringLiteral("plain only"));
@@ -101,7 +95,7 @@ TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
 
 TEST_F(MigrationTest, MigratesOnceAndThenSavesNothing)
 {
-    Crypto::setShared(Crypto(keyOf(3)));
+    Crypto::setShared(Crypto(testing::testKey(3)));
     const QByteArray firstCipher = open()[1]->textCipher();
     m_store.reset();
     m_container.reset();
@@ -119,7 +113,7 @@ TEST_F(MigrationTest, WithoutACipherThePlaintextIsKeptForLater)
     EXPECT_EQ(items[0]->legacyText(), QStringLiteral("bonjour"));
     EXPECT_EQ(items[0]->legacyRich(), QByteArray("{\\rtf1 }"));
 
-    Crypto::setShared(Crypto(keyOf(3)));
+    Crypto::setShared(Crypto(testing::testKey(3)));
     EXPECT_EQ(open()[0]->text(), QStringLiteral("bonjour"));
 }
 

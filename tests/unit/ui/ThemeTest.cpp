@@ -52,11 +52,3 @@ TEST(ThemeApplier, AccentColours)
 
 } // namespace
 } // namespace scrivlet
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>

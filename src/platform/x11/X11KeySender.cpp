@@ -54,7 +54,6 @@ std::vector<xcb_keycode_t> heldKeys(xcb_connection_t *c,
         if (code && (keymap->keys[code / 8] & (1 << (code % 8))))
             held.push_back(code);
     }
-    (void)c;
     return held;
 }
 
@@ -112,12 +111,12 @@ bool X11KeySender::sendPaste(PasteKey key)
     for (const auto &[row, wanted] : {std::pair {kShiftRow, wantsShift},
              {kControlRow, wantsControl}, {kAltRow, false}, {kSuperRow, false}}) {
         if (!wanted) {
-            for (xcb_keycode_t code : heldKeys(m_connection, map.get(), keymap.get(), row))
+            for (xcb_keycode_t code : heldKeys(map.get(), keymap.get(), row))
                 fake(m_connection, XCB_KEY_RELEASE, code);
         }
     }
-    const bool controlDown = !heldKeys(m_connection, map.get(), keymap.get(), kControlRow).empty();
-    const bool shiftDown = !heldKeys(m_connection, map.get(), keymap.get(), kShiftRow).empty();
+    const bool controlDown = !heldKeys(map.get(), keymap.get(), kControlRow).empty();
+    const bool shiftDown = !heldKeys(map.get(), keymap.get(), kShiftRow).empty();
     const bool pressControl = wantsControl && !controlDown;
     const bool pressShift = wantsShift && !shiftDown;
     if (pressControl)

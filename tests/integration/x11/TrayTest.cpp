@@ -18,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
 #include <xcb/xcb.h>
 
 namespace scrivlet {

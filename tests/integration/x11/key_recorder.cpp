@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -48,11 +49,20 @@ int main(int argc, char **argv)
     edit.show();
     edit.activateWindow();
 
-    // Keystrokes posted before the focus arrives would go elsewhere.
+    // Keystrokes posted before the focus arrives would go elsewhere. Asked
+    // again until granted: a window manager that is still starting may drop
+    // the request, or even the window's first mapping.
     auto *wait = new QTimer(&app);
+    int ticks = 0;
     QObject::connect(wait, &QTimer::timeout, &app, [&] {
-        if (!edit.isActiveWindow() || !edit.hasFocus())
+        if (!edit.isActiveWindow() || !edit.hasFocus()) {
+            if (++ticks % 50 == 0 && !edit.windowHandle()->isExposed()) {
+                edit.hide();
+                edit.show();
+            }
+            edit.activateWindow();
             return;
+        }
         wait->stop();
         QTextStream(stdout) << "ready" << Qt::endl;
     });

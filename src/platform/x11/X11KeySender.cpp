@@ -43,7 +43,7 @@ xcb_keycode_t keycodeFor(xcb_key_symbols_t *symbols, xcb_keysym_t keysym)
 }
 
 // The keys of one modifier row that are down now.
-std::vector<xcb_keycode_t> heldKeys(xcb_connection_t *c,
+std::vector<xcb_keycode_t> heldKeys(
     const xcb_get_modifier_mapping_reply_t *map, const xcb_query_keymap_reply_t *keymap, int row)
 {
     std::vector<xcb_keycode_t> held;

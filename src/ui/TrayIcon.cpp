@@ -33,10 +33,11 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
         [this] { QTimer::singleShot(0, this, &TrayIcon::refresh); });
     m_tray.setContextMenu(&m_menu);
     refresh();
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        m_tray.show();
-    else
-        qWarning("Scrivlet: no system tray here; the command line and the shortcut still work.");
+    // Shown even without a tray: Qt docks it once a panel starts later (at
+    // login Scrivlet may well start first).
+    m_tray.show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qWarning("Scrivlet: no system tray yet; the icon appears when one starts.");
 }
 
 QIcon TrayIcon::captureIcon()
@@ -65,7 +66,7 @@ void TrayIcon::refresh()
 
 void TrayIcon::notify(const QString &title, const QString &message)
 {
-    if (m_tray.isVisible())
+    if (QSystemTrayIcon::isSystemTrayAvailable())
         m_tray.showMessage(title, message, QSystemTrayIcon::Warning);
     qWarning().noquote() << QStringLiteral("Scrivlet: ") + message;
 }

@@ -50,7 +50,7 @@ void QtPasteboard::write(const Representations &representations)
 {
     auto *data = new QMimeData;
     for (const auto &[type, bytes] : representations) {
-        // Through setText Qt also offers the X11 text targets (UTF8_STRING...).
+        // Text goes in as text, so that Qt converts it for the X11 text targets.
         if (type == mime::kText)
             data->setText(QString::fromUtf8(bytes));
         else

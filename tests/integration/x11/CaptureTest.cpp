@@ -252,20 +252,3 @@ TEST_F(CaptureTest, NoPlaintextReachesTheDisk)
 
 } // namespace
 } // namespace scrivlet
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    // Listing the tests needs no display; running them does.
-    const bool listing = std::any_of(argv, argv + argc,
-        [](const char *arg) { return std::strstr(arg, "--gtest_list_tests") != nullptr; });
-    if (!listing && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "needs an X server: run it inside tests/fixtures/session --x11\n");
-        return 1;
-    }
-    std::optional<QApplication> app;
-    if (!listing)
-        app.emplace(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -18,7 +18,7 @@ void logFailure(const QString &reason)
     qWarning().noquote() << QStringLiteral("LaunchAtLogin: ") + reason;
 }
 
-// Exec= quoting of the desktop entry specification.
+// Exec= quoting, as desktop entries want it.
 QString quoted(const QString &path)
 {
     QString escaped = path;

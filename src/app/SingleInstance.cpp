@@ -35,13 +35,16 @@ SingleInstance::SingleInstance(QObject *parent)
 {
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *peer = m_server.nextPendingConnection()) {
-            connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
+            const auto readRequests = [this, peer] {
                 while (peer->canReadLine()) {
                     if (peer->readLine().trimmed() == "show")
                         Q_EMIT showRequested();
                 }
-            });
+            };
+            connect(peer, &QLocalSocket::readyRead, this, readRequests);
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            // A quick client may have written, and left, already.
+            readRequests();
         }
     });
 }

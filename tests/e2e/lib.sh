@@ -38,7 +38,7 @@ palette_shown() { [ -n "$(palette_window)" ]; }
 palette_hidden() { [ -z "$(palette_window)" ]; }
 open_palette() {
     "$scrivlet" >/dev/null || fail "could not reach the running Scrivlet"
-    wait_for palette_shown || fail "the palette did not open"
+    wait_for palette_shown || fail "the palette did not open (line ${BASH_LINENO[0]})"
     sleep 0.2
 }
 probe_has() { grep -qF -- "$1" "$HOME/probe.log"; }

@@ -37,6 +37,7 @@ palette_window() { xdotool search --onlyvisible --name '^Presse-papiers$' 2>/dev
 palette_shown() { [ -n "$(palette_window)" ]; }
 palette_hidden() { [ -z "$(palette_window)" ]; }
 open_palette() {
+    sleep 0.8 # lets the monitor record what the last paste put on the clipboard
     "$scrivlet" >/dev/null || fail "could not reach the running Scrivlet"
     wait_for palette_shown || fail "the palette did not open (line ${BASH_LINENO[0]})"
     sleep 0.2

@@ -40,15 +40,7 @@ int dimension(const QJsonValue &value, double fallback, int minimum, int maximum
 PaletteController::PaletteController(Services services, QObject *parent)
     : QObject(parent)
     , m_services(services)
-{
-    // Leaving Scrivlet for another application hides the palette; focus
-    // moves caused by keyboard grabs do not deactivate it.
-    connect(
-        qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive && isVisible())
-                hide();
-        });
-}
+{ }
 
 PaletteController::~PaletteController() = default;
 
@@ -104,6 +96,8 @@ void PaletteController::show()
         m_window = std::make_unique<PaletteWindow>(*m_model, *m_rows, m_services.settings);
         connect(m_model.get(), &PaletteModel::pasteRequested, this, &PaletteController::paste);
         connect(m_window.get(), &PaletteWindow::closeRequested, this, &PaletteController::hide);
+        // Leaving the palette for another window hides it.
+        connect(m_window.get(), &PaletteWindow::deactivated, this, &PaletteController::hide);
         connect(m_window.get(), &PaletteWindow::resizedByUser, this, &PaletteController::saveSize);
     }
     m_window->reset();

@@ -315,6 +315,27 @@ bool PaletteWindow::handleListMouse(QEvent *event)
     }
 }
 
+bool PaletteWindow::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        m_activeSinceShown = false;
+        break;
+    case QEvent::WindowActivate:
+        m_activeSinceShown = true;
+        break;
+    case QEvent::WindowDeactivate:
+        if (m_activeSinceShown && isVisible()) {
+            m_activeSinceShown = false;
+            Q_EMIT deactivated();
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 void PaletteWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);

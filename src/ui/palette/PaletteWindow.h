@@ -36,10 +36,13 @@ public:
 
 Q_SIGNALS:
     void closeRequested();
+    // The window lost the focus it had since it was last shown.
+    void deactivated();
     void resizedByUser(const QSize &size);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -60,6 +63,9 @@ private:
     // Waits out a possible second click before a single click pastes.
     QTimer m_singleClick;
     int m_clickedRow = -1;
+    // A deactivation counts only once the window was active since it was
+    // last shown: one left over from before is not the user leaving.
+    bool m_activeSinceShown = false;
 };
 
 } // namespace scrivlet

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
+#include <QStringList>
 
 namespace scrivlet {
 
@@ -21,6 +22,7 @@ public:
 
     [[nodiscard]] QJsonValue value(const QString &key) const { return m_values.value(key); }
     [[nodiscard]] bool contains(const QString &key) const { return m_values.contains(key); }
+    [[nodiscard]] QStringList keys() const { return m_values.keys(); }
     void setValue(const QString &key, const QJsonValue &value);
     void remove(const QString &key);
 

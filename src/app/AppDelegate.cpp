@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 
+#include "HotkeyManager.h"
 #include "core/AppSettings.h"
 #include "core/ClipStore.h"
 #include "core/ClipboardMonitor.h"
@@ -159,7 +160,10 @@ void AppDelegate::startRecording(SecretBytes key)
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
     });
-    // The hotkey and the settings window join here.
+    m_shortcuts = std::make_unique<GlobalShortcuts::ShortcutStore>(*m_defaults);
+    m_hotkey = std::make_unique<HotkeyManager>(
+        *m_shortcuts, m_services.hotkeys, [this] { m_palette->toggle(); });
+    // The settings window joins here.
 
     applySettings(); // before the first capture
     m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
@@ -174,6 +178,10 @@ void AppDelegate::startRecording(SecretBytes key)
             tr("Scrivlet ne peut pas envoyer Ctrl+V dans cette session : l'entrée choisie reste "
                "dans le presse-papiers, à coller vous-même."));
     m_monitor->start();
+    m_hotkey->start();
+    if (const auto shortcut
+        = m_shortcuts->shortcut(GlobalShortcuts::Name::togglePalette().rawValue))
+        m_tray->setOpenShortcutText(shortcut->displayText(GlobalShortcuts::Language::french));
     m_tray->setStatus(QString());
     Q_EMIT ready(true);
 }

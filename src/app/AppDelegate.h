@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/KeychainKey.h"
+#include "core/shortcuts/GlobalShortcuts.h"
 
 #include <QObject>
 #include <QString>
@@ -19,6 +20,8 @@ class AppIconCache;
 class DefaultsStore;
 class DesktopEntries;
 class Dialogs;
+class HotkeyGrabber;
+class HotkeyManager;
 class ImageStore;
 class Keyring;
 class KeySender;
@@ -38,6 +41,7 @@ struct PlatformServices
     Keyring &secretService;
     Keyring &keyFile;
     DesktopEntries &applications;
+    HotkeyGrabber &hotkeys;
     ColorScheme &colorScheme;
     Dialogs &dialogs;
     QString dataFolder;
@@ -69,6 +73,7 @@ public:
     [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
     [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }
     [[nodiscard]] PaletteController *palette() const { return m_palette.get(); }
+    [[nodiscard]] HotkeyManager *hotkey() const { return m_hotkey.get(); }
 
 Q_SIGNALS:
     // The history is open and capture runs (or the key could not be had).
@@ -93,6 +98,8 @@ private:
     std::unique_ptr<ClipboardMonitor> m_monitor;
     std::unique_ptr<AppIconCache> m_icons;
     std::unique_ptr<PaletteController> m_palette;
+    std::unique_ptr<GlobalShortcuts::ShortcutStore> m_shortcuts;
+    std::unique_ptr<HotkeyManager> m_hotkey;
     QThread *m_keyThread = nullptr;
 };
 

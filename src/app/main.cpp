@@ -8,6 +8,7 @@
 #include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
 #include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeySender.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/Dialogs.h"
@@ -68,13 +69,14 @@ int main(int argc, char *argv[])
     DesktopEntries applications;
     X11Workspace workspace(connection, applications);
     X11KeySender keys(connection);
+    X11HotkeyGrabber hotkeys(connection);
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
     PortalColorScheme colorScheme;
     QtDialogs dialogs;
 
     AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, applications,
-        colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
+        hotkeys, colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
     if (!delegate.launch())
         return 1;
     QObject::connect(

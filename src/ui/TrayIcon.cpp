@@ -71,6 +71,11 @@ void TrayIcon::notify(const QString &title, const QString &message)
     qWarning().noquote() << QStringLiteral("Scrivlet: ") + message;
 }
 
+void TrayIcon::setOpenShortcutText(const QString &shortcut)
+{
+    m_open->setText(tr("Ouvrir l'historique  %1").arg(shortcut));
+}
+
 void TrayIcon::setStatus(const QString &status)
 {
     m_status = status;

@@ -33,6 +33,8 @@ public:
     void notify(const QString &title, const QString &message);
     // A line under the icon's name; empty when all is well.
     void setStatus(const QString &status);
+    // The palette shortcut shown beside "Ouvrir l'historique".
+    void setOpenShortcutText(const QString &shortcut);
 
     static QIcon captureIcon();
     static QIcon pausedIcon();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/MimeSnapshot.h"
+#include "platform/HotkeyGrabber.h"
 #include "platform/KeySender.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
@@ -59,6 +60,24 @@ public:
         ++pastes;
         keys.push_back(key);
         return trusted;
+    }
+};
+
+class FakeHotkeyGrabber : public HotkeyGrabber
+{
+public:
+    std::vector<GlobalShortcuts::Shortcut> grabbed;
+    bool refuse = false;
+    bool grab(const GlobalShortcuts::Shortcut &shortcut) override
+    {
+        if (refuse)
+            return false;
+        grabbed.push_back(shortcut);
+        return true;
+    }
+    void ungrab(const GlobalShortcuts::Shortcut &shortcut) override
+    {
+        std::erase(grabbed, shortcut);
     }
 };
 

@@ -29,7 +29,8 @@ class Launch
 public:
     Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
         : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
-            m_scheme, dialogs, root + QStringLiteral("/data"), root + QStringLiteral("/config")})
+            m_hotkeys, m_scheme, dialogs, root + QStringLiteral("/data"),
+            root + QStringLiteral("/config")})
     { }
     ~Launch() { Crypto::setShared(std::nullopt); }
 
@@ -56,6 +57,7 @@ private:
     FakeWorkspace m_workspace;
     FakeKeyring m_keyFile;
     DesktopEntries m_applications {QStringList {}};
+    FakeHotkeyGrabber m_hotkeys;
     FakeColorScheme m_scheme;
     AppDelegate m_delegate;
 };

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "HotkeyManager.h"
+
+#include "platform/HotkeyGrabber.h"
+
+#include <QTextStream>
+
+namespace scrivlet {
+
+namespace {
+
+const QString kName = GlobalShortcuts::Name::togglePalette().rawValue;
+
+} // namespace
+
+HotkeyManager::HotkeyManager(GlobalShortcuts::ShortcutStore &shortcuts, HotkeyGrabber &grabber,
+    std::function<void()> onTrigger, QObject *parent)
+    : QObject(parent)
+    , m_shortcuts(shortcuts)
+    , m_grabber(grabber)
+    , m_onTrigger(std::move(onTrigger))
+{ }
+
+void HotkeyManager::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_shortcuts.declare(GlobalShortcuts::Name::togglePalette());
+    connect(&m_shortcuts, &GlobalShortcuts::ShortcutStore::shortcutChanged, this,
+        [this](const QString &name) {
+            if (name == kName)
+                registerCurrent();
+        });
+    // On the release: the palette then opens with no key of the shortcut
+    // still down to reach it.
+    connect(&m_grabber, &HotkeyGrabber::released, this,
+        [this](const GlobalShortcuts::Shortcut &shortcut) {
+            if (m_registered && shortcut == *m_registered && m_onTrigger)
+                m_onTrigger();
+        });
+    registerCurrent();
+}
+
+void HotkeyManager::registerCurrent()
+{
+    if (m_registered)
+        m_grabber.ungrab(*m_registered);
+    m_registered.reset();
+    const std::optional<GlobalShortcuts::Shortcut> shortcut = m_shortcuts.shortcut(kName);
+    if (!shortcut)
+        return;
+    if (m_grabber.grab(*shortcut)) {
+        m_registered = shortcut;
+        return;
+    }
+    // Not counted as registered: the next change tries again.
+    QTextStream(stdout) << "Error registering hotkey "
+                        << shortcut->displayText(GlobalShortcuts::Language::english)
+                        << ": refused (another program holds it, or this keyboard has no such key)"
+                        << Qt::endl;
+}
+
+} // namespace scrivlet

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/shortcuts/Shortcut.h"
+
+#include <QObject>
+
+namespace scrivlet {
+
+// System-wide key combinations, delivered whatever window has the focus.
+class HotkeyGrabber : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // False when the combination cannot be had: another program holds it, or
+    // the key has no place on this keyboard, or a modifier has no equivalent.
+    [[nodiscard]] virtual bool grab(const GlobalShortcuts::Shortcut &shortcut) = 0;
+    virtual void ungrab(const GlobalShortcuts::Shortcut &shortcut) = 0;
+
+Q_SIGNALS:
+    // Once per press and once per release; key repeat is not a press.
+    void pressed(const GlobalShortcuts::Shortcut &shortcut);
+    void released(const GlobalShortcuts::Shortcut &shortcut);
+};
+
+} // namespace scrivlet

@@ -8,6 +8,7 @@
 #include "core/ModelContainer.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/X11Workspace.h"
+#include "support/WaitFor.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -27,17 +28,7 @@
 namespace scrivlet {
 namespace {
 
-// Waits for a condition while the event loop runs: a wait, not a speed check.
-bool waitFor(const std::function<bool()> &condition, int milliseconds = 10000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::waitFor;
 
 class CaptureTest : public ::testing::Test
 {

@@ -6,6 +6,7 @@
 #include "core/ImageStore.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/X11KeySender.h"
+#include "support/WaitFor.h"
 #include "ui/Paster.h"
 
 #include <QApplication>
@@ -27,17 +28,7 @@
 namespace scrivlet {
 namespace {
 
-// Waits for a condition while the event loop runs: a wait, not a speed check.
-bool waitFor(const std::function<bool()> &condition, int milliseconds = 20000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::waitFor;
 
 // Gives events already on their way time to arrive.
 void settle()

@@ -3,6 +3,7 @@
 // its menu's actions where there is no tray at all.
 #include "core/AppSettings.h"
 #include "core/DefaultsStore.h"
+#include "support/WaitFor.h"
 #include "ui/TrayIcon.h"
 
 #include <QApplication>
@@ -24,17 +25,7 @@
 namespace scrivlet {
 namespace {
 
-// Waits for a condition while the event loop runs: a wait, not a speed check.
-bool waitFor(const std::function<bool()> &condition, int milliseconds = 20000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::waitFor;
 
 xcb_connection_t *connection()
 {

@@ -70,62 +70,56 @@ AppSettings::AppSettings(
     , m_language(stringOr(defaults.value(kLanguage), QStringLiteral("system")))
 { }
 
+template<typename T>
+void AppSettings::assign(T &field, const T &value, const QString &key, const QJsonValue &stored)
+{
+    // The notice first, then the value, then the file: every time, also for
+    // an unchanged value.
+    Q_EMIT willChange();
+    field = value;
+    m_defaults.setValue(key, stored);
+}
+
 void AppSettings::setHistoryLimit(qint64 value)
 {
-    Q_EMIT willChange();
-    m_historyLimit = value;
-    m_defaults.setValue(kHistoryLimit, double(value));
+    assign(m_historyLimit, value, kHistoryLimit, double(value));
 }
 
 void AppSettings::setRetentionDays(qint64 value)
 {
-    Q_EMIT willChange();
-    m_retentionDays = value;
-    m_defaults.setValue(kRetentionDays, double(value));
+    assign(m_retentionDays, value, kRetentionDays, double(value));
 }
 
 void AppSettings::setCaptureEnabled(bool value)
 {
-    Q_EMIT willChange();
-    m_captureEnabled = value;
-    m_defaults.setValue(kCaptureEnabled, value);
+    assign(m_captureEnabled, value, kCaptureEnabled, value);
 }
 
 void AppSettings::setExcludedApps(const QStringList &value)
 {
-    Q_EMIT willChange();
-    m_excludedApps = value;
-    m_defaults.setValue(kExcludedApps, QJsonArray::fromStringList(value));
+    assign(m_excludedApps, value, kExcludedApps, QJsonArray::fromStringList(value));
 }
 
 void AppSettings::setPasteOnSingleClick(bool value)
 {
-    Q_EMIT willChange();
-    m_pasteOnSingleClick = value;
-    m_defaults.setValue(kPasteOnSingleClick, value);
+    assign(m_pasteOnSingleClick, value, kPasteOnSingleClick, value);
 }
 
 void AppSettings::setAppearance(const QString &value)
 {
-    Q_EMIT willChange();
-    m_appearance = value;
-    m_defaults.setValue(kAppearance, value);
+    assign(m_appearance, value, kAppearance, value);
     if (m_applyAppearance)
         m_applyAppearance(appAppearanceOrSystem(value));
 }
 
 void AppSettings::setAccentColorID(const QString &value)
 {
-    Q_EMIT willChange();
-    m_accentColorID = value;
-    m_defaults.setValue(kAccentColorID, value);
+    assign(m_accentColorID, value, kAccentColorID, value);
 }
 
 void AppSettings::setLanguage(const QString &value)
 {
-    Q_EMIT willChange();
-    m_language = value;
-    m_defaults.setValue(kLanguage, value);
+    assign(m_language, value, kLanguage, value);
     // Read at the next start to choose the interface language.
     if (value == QLatin1String("system"))
         m_defaults.remove(kAppleLanguages);

@@ -3,6 +3,7 @@
 
 #include "Theme.h"
 
+#include <QJsonValue>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,9 @@ Q_SIGNALS:
     void willChange();
 
 private:
+    template<typename T>
+    void assign(T &field, const T &value, const QString &key, const QJsonValue &stored);
+
     DefaultsStore &m_defaults;
     std::function<void(AppAppearance)> m_applyAppearance;
     qint64 m_historyLimit;

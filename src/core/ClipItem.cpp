@@ -93,7 +93,6 @@ void ClipItem::setPinned(bool pinned, std::optional<double> pinnedAt)
 
 void ClipItem::changed()
 {
-    ++m_revision;
     if (m_context)
         m_context->noteChanged(*this);
 }

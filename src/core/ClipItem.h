@@ -90,9 +90,6 @@ public:
     void setLegacyRich(std::optional<QByteArray> rtf);
     void setPinned(bool pinned, std::optional<double> pinnedAt);
 
-    // How many times a field was written; views compare it to redraw.
-    [[nodiscard]] quint64 revision() const { return m_revision; }
-
 private:
     explicit ClipItem(ClipRecord record);
     void changed();
@@ -100,7 +97,6 @@ private:
     friend class ModelContext;
     ClipRecord m_record;
     ModelContext *m_context = nullptr;
-    quint64 m_revision = 0;
 };
 
 using ClipItemPtr = std::shared_ptr<ClipItem>;

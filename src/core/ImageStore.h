@@ -22,7 +22,6 @@ public:
     static QString defaultDirectory();
 
     [[nodiscard]] const QString &directory() const { return m_directory; }
-    [[nodiscard]] const std::optional<Crypto> &crypto() const { return m_crypto; }
 
     // Seals the bytes into a new file, complete on disk (written under a
     // temporary name, flushed, renamed) before the name is returned. Fails

@@ -20,7 +20,6 @@ public:
         m_offered.insert(type);
         m_data.insert(type, std::move(bytes));
     }
-    [[nodiscard]] QStringList types() const { return m_offered.values(); }
 
     [[nodiscard]] bool hasType(const QString &type) const override
     {

@@ -32,6 +32,9 @@ void HotkeyManager::start()
             if (name == kName)
                 registerCurrent();
         });
+    // A recorder takes the keys: ours are let go until it ends.
+    connect(&m_shortcuts, &GlobalShortcuts::ShortcutStore::recorderActiveChanged, this,
+        [this](bool) { registerCurrent(); });
     // On the release: the palette then opens with no key of the shortcut
     // still down to reach it.
     connect(&m_grabber, &HotkeyGrabber::released, this,
@@ -48,7 +51,7 @@ void HotkeyManager::registerCurrent()
         m_grabber.ungrab(*m_registered);
     m_registered.reset();
     const std::optional<GlobalShortcuts::Shortcut> shortcut = m_shortcuts.shortcut(kName);
-    if (!shortcut)
+    if (!shortcut || m_shortcuts.isRecorderActive())
         return;
     if (m_grabber.grab(*shortcut)) {
         m_registered = shortcut;

@@ -19,6 +19,15 @@ public:
     // the key has no place on this keyboard, or a modifier has no equivalent.
     [[nodiscard]] virtual bool grab(const GlobalShortcuts::Shortcut &shortcut) = 0;
     virtual void ungrab(const GlobalShortcuts::Shortcut &shortcut) = 0;
+    // Whether grab() would succeed, for a combination we do not hold: tried,
+    // then let go.
+    [[nodiscard]] virtual bool isAvailable(const GlobalShortcuts::Shortcut &shortcut)
+    {
+        if (!grab(shortcut))
+            return false;
+        ungrab(shortcut);
+        return true;
+    }
 
 Q_SIGNALS:
     // Once per press and once per release; key repeat is not a press.

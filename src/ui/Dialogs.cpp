@@ -41,4 +41,25 @@ void QtDialogs::critical(const QString &message, const QString &details)
     show(QMessageBox::Critical, message, details);
 }
 
+int QtDialogs::choose(const QString &message, const QString &details, const QStringList &buttons)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Scrivlet"), message);
+    box.setInformativeText(details);
+    QList<QAbstractButton *> added;
+    for (const QString &text : buttons)
+        added.append(box.addButton(text, QMessageBox::ActionRole));
+    if (!added.isEmpty()) {
+        box.setDefaultButton(static_cast<QPushButton *>(added.first()));
+        box.setEscapeButton(added.first());
+    }
+    box.exec();
+    const qsizetype chosen = added.indexOf(box.clickedButton());
+    return chosen < 0 ? 0 : int(chosen);
+}
+
+void QtDialogs::beep()
+{
+    QApplication::beep();
+}
+
 } // namespace scrivlet

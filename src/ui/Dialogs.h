@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace scrivlet {
 
@@ -17,6 +18,13 @@ public:
         = 0;
     virtual void inform(const QString &message, const QString &details) = 0;
     virtual void critical(const QString &message, const QString &details) = 0;
+    // A warning offering `buttons`; the first is the default and what closing
+    // the box chooses. Gives the index of the chosen one.
+    [[nodiscard]] virtual int choose(
+        const QString &message, const QString &details, const QStringList &buttons)
+        = 0;
+    // A key that cannot be used.
+    virtual void beep() = 0;
 };
 
 // Modal message boxes.
@@ -27,6 +35,8 @@ public:
         const QString &cancel) override;
     void inform(const QString &message, const QString &details) override;
     void critical(const QString &message, const QString &details) override;
+    int choose(const QString &message, const QString &details, const QStringList &buttons) override;
+    void beep() override;
 };
 
 } // namespace scrivlet

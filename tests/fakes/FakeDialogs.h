@@ -15,6 +15,8 @@ public:
     std::deque<bool> answers;
     QStringList asked;
     QStringList told;
+    std::deque<int> choices;
+    int beeps = 0;
 
     bool confirm(const QString &message, const QString &, const QString &, const QString &) override
     {
@@ -30,6 +32,16 @@ public:
     {
         told.append(message + QLatin1Char(' ') + details);
     }
+    int choose(const QString &message, const QString &, const QStringList &) override
+    {
+        asked.append(message);
+        if (choices.empty())
+            return 0;
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    void beep() override { ++beeps; }
 };
 
 } // namespace scrivlet::testing

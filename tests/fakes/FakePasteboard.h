@@ -7,6 +7,8 @@
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
+#include <algorithm>
+
 namespace scrivlet::testing {
 
 // A clipboard another application writes to by `copy`.
@@ -68,9 +70,11 @@ class FakeHotkeyGrabber : public HotkeyGrabber
 public:
     std::vector<GlobalShortcuts::Shortcut> grabbed;
     bool refuse = false;
+    // Combinations another program holds.
+    std::vector<GlobalShortcuts::Shortcut> heldElsewhere;
     bool grab(const GlobalShortcuts::Shortcut &shortcut) override
     {
-        if (refuse)
+        if (refuse || std::ranges::count(heldElsewhere, shortcut) > 0)
             return false;
         grabbed.push_back(shortcut);
         return true;

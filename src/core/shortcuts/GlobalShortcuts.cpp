@@ -3,6 +3,8 @@
 
 #include "core/DefaultsStore.h"
 
+#include <algorithm>
+
 namespace scrivlet::GlobalShortcuts {
 
 ShortcutStore::ShortcutStore(DefaultsStore &defaults, QObject *parent)
@@ -71,6 +73,14 @@ void ShortcutStore::resetAll()
     }
     for (const QString &name : std::as_const(names))
         reset(name);
+}
+
+void ShortcutStore::setRecorderActive(bool active)
+{
+    const bool wasActive = isRecorderActive();
+    m_activeRecorders = std::max(0, m_activeRecorders + (active ? 1 : -1));
+    if (isRecorderActive() != wasActive)
+        Q_EMIT recorderActiveChanged(isRecorderActive());
 }
 
 QStringList ShortcutStore::allNames() const

@@ -52,14 +52,22 @@ public:
     [[nodiscard]] QStringList allNames() const;
     [[nodiscard]] bool contains(const QString &name) const;
 
+    // A recorder records: hotkeys are let go meanwhile, so that pressing a
+    // current shortcut records it instead of acting. Counted, for several
+    // recorders.
+    void setRecorderActive(bool active);
+    [[nodiscard]] bool isRecorderActive() const { return m_activeRecorders > 0; }
+
 Q_SIGNALS:
     void shortcutChanged(const QString &name);
+    void recorderActiveChanged(bool isActive);
 
 private:
     [[nodiscard]] static QString storageKey(const QString &name);
 
     DefaultsStore &m_defaults;
     QHash<QString, std::optional<Shortcut>> m_defaultsByName;
+    int m_activeRecorders = 0;
 };
 
 } // namespace scrivlet::GlobalShortcuts

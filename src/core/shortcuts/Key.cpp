@@ -166,6 +166,19 @@ std::optional<QString> Key::xkbPosition() const
     return QString::fromLatin1(info->xkbPosition);
 }
 
+bool Key::isFunctionKey() const
+{
+    const std::optional<QString> position = xkbPosition();
+    return position && position->startsWith(QLatin1String("FK"));
+}
+
+bool Key::isModifier() const
+{
+    constexpr int kFirstModifier = 54; // rightCommand
+    constexpr int kLastModifier = 63; // function
+    return rawValue >= kFirstModifier && rawValue <= kLastModifier;
+}
+
 std::optional<QString> Key::usCharacter() const
 {
     const KeyInfo *info = find(rawValue);

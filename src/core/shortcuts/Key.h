@@ -20,6 +20,10 @@ struct Key
     // The XKB name of the key's position (for V, "AB04"); none for codes that
     // are not in the table and for Function, which has no position.
     [[nodiscard]] std::optional<QString> xkbPosition() const;
+    // F1 to F20: usable without a modifier.
+    [[nodiscard]] bool isFunctionKey() const;
+    // Shift, Control, Option, Command, Caps Lock, Function, left or right.
+    [[nodiscard]] bool isModifier() const;
     // What the key types on a US layout, for keys that type something.
     [[nodiscard]] std::optional<QString> usCharacter() const;
 };

@@ -84,6 +84,24 @@ struct Message
 constexpr Message kMessages[] = {
     {"space_key", "espace", "space"},
     {"shift_modifier", "Maj", "Shift"},
+    {"record_shortcut", "Enregistrer un raccourci", "Record Shortcut"},
+    {"press_shortcut", "Tapez le raccourci", "Press Shortcut"},
+    {"keyboard_shortcut_used_by_menu_item",
+        "Ce raccourci ne peut pas être utilisé : l’élément de menu « %1 » s’en sert déjà.",
+        "This keyboard shortcut cannot be used: the “%1” menu item already uses it."},
+    {"keyboard_shortcut_disallowed", "Ce raccourci clavier n’est pas autorisé.",
+        "This keyboard shortcut is not allowed."},
+    {"keyboard_shortcut_used_by_system",
+        "Ce raccourci clavier est déjà pris par le bureau ou par un autre programme.",
+        "This keyboard shortcut is already taken by the desktop or by another program."},
+    {"keyboard_shortcuts_can_be_changed",
+        "Les raccourcis du bureau se changent dans les réglages du clavier. Utilisé quand même, "
+        "celui-ci ne fonctionnera qu’une fois libéré par l’autre programme.",
+        "Desktop shortcuts can be changed in the keyboard settings. Used anyway, this one "
+        "will only work once the other program lets go of it."},
+    {"clear_shortcut", "Effacer le raccourci", "Clear Shortcut"},
+    {"ok", "OK", "OK"},
+    {"force_use_shortcut", "Utiliser quand même", "Use Anyway"},
 };
 
 // A whole JSON number within [minimum, maximum].

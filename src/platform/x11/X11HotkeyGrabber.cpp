@@ -9,7 +9,6 @@
 #define explicit dont_use_cxx_explicit
 #include <xcb/xkb.h>
 #undef explicit
-#include <xkbcommon/xkbcommon-x11.h>
 
 namespace scrivlet {
 
@@ -47,7 +46,7 @@ std::optional<uint16_t> xModifiers(int mask)
 X11HotkeyGrabber::X11HotkeyGrabber(xcb_connection_t *connection, QObject *parent)
     : HotkeyGrabber(parent)
     , m_connection(connection)
-    , m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS))
+    , m_layout(connection)
 {
     if (m_connection) {
         xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
@@ -76,7 +75,6 @@ X11HotkeyGrabber::~X11HotkeyGrabber()
     }
     if (m_connection)
         xcb_flush(m_connection);
-    xkb_context_unref(m_context);
 }
 
 void X11HotkeyGrabber::reloadKeymap()
@@ -104,21 +102,7 @@ void X11HotkeyGrabber::reloadKeymap()
 
 std::optional<xcb_keycode_t> X11HotkeyGrabber::keycodeFor(int keyCode) const
 {
-    const std::optional<QString> position = GlobalShortcuts::Key {keyCode}.xkbPosition();
-    if (!position || !m_connection || !m_context)
-        return std::nullopt;
-    const int32_t device = xkb_x11_get_core_keyboard_device_id(m_connection);
-    if (device < 0)
-        return std::nullopt;
-    xkb_keymap *keymap = xkb_x11_keymap_new_from_device(
-        m_context, m_connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (!keymap)
-        return std::nullopt;
-    const xkb_keycode_t code = xkb_keymap_key_by_name(keymap, position->toLatin1().constData());
-    xkb_keymap_unref(keymap);
-    if (code == XKB_KEYCODE_INVALID || code > 255)
-        return std::nullopt;
-    return xcb_keycode_t(code);
+    return m_layout.keycodeFor(GlobalShortcuts::Key {keyCode});
 }
 
 QList<uint16_t> X11HotkeyGrabber::lockCombinations() const

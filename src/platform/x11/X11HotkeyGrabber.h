@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "X11KeyboardLayout.h"
 #include "platform/HotkeyGrabber.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QList>
 #include <optional>
 #include <xcb/xcb.h>
-
-struct xkb_context;
 
 namespace scrivlet {
 
@@ -45,7 +44,7 @@ private:
 
     xcb_connection_t *m_connection;
     xcb_window_t m_root = 0;
-    xkb_context *m_context = nullptr;
+    X11KeyboardLayout m_layout;
     QList<Grab> m_grabs;
     uint16_t m_numLockMask = 0;
     // The keycode of the combination being held, so that its release (often

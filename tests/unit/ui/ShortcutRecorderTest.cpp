@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/ShortcutRecorder.h"
+
+#include "app/HotkeyManager.h"
+#include "core/DefaultsStore.h"
+#include "fakes/FakeDialogs.h"
+#include "fakes/FakeKeyboardLayout.h"
+#include "fakes/FakePasteboard.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using GlobalShortcuts::Language;
+using GlobalShortcuts::Name;
+using GlobalShortcuts::Shortcut;
+namespace Modifier = GlobalShortcuts::Modifier;
+
+// Evdev scan codes (X keycodes) of the keys the tests press, and their codes.
+constexpr quint32 kScanV = 55, kScanK = 45, kScanF5 = 71, kScanShift = 50, kScanEscape = 9,
+                  kScanBackspace = 22, kScanTab = 23;
+
+const QString kPalette = Name::togglePalette().rawValue;
+const Shortcut kDefault = *Name::togglePalette().defaultShortcut;
+
+class ShortcutRecorderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        layout.keys = {{kScanV, 9}, {kScanK, 40}, {kScanF5, 96}, {kScanShift, 56},
+            {kScanEscape, 53}, {kScanBackspace, 51}, {kScanTab, 48}};
+        shortcuts.declare(Name::togglePalette());
+        auto *box = new QVBoxLayout(&window);
+        box->addWidget(recorder);
+        box->addWidget(next);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    void press(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode, bool repeat = false)
+    {
+        QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, scanCode, 0, 0, QString(), repeat);
+        QApplication::sendEvent(recorder, &event);
+    }
+    void startRecording()
+    {
+        QTest::mouseClick(recorder, Qt::LeftButton);
+        ASSERT_TRUE(recorder->isRecording());
+    }
+    QString stored() const
+    {
+        return QString::fromUtf8(
+            QJsonDocument(QJsonArray {defaults.value("GlobalShortcuts_togglePalette")})
+                .toJson(QJsonDocument::Compact));
+    }
+
+    QTemporaryDir dir;
+    DefaultsStore defaults {dir.path()};
+    GlobalShortcuts::ShortcutStore shortcuts {defaults};
+    testing::FakeHotkeyGrabber grabber;
+    testing::FakeKeyboardLayout layout;
+    testing::FakeDialogs dialogs;
+    QWidget window;
+    ShortcutRecorder *recorder
+        = new ShortcutRecorder({shortcuts, grabber, layout, dialogs}, Language::french, kPalette);
+    QLineEdit *next = new QLineEdit;
+};
+
+TEST_F(ShortcutRecorderTest, KeysWhileRecording)
+{
+    struct Case
+    {
+        const char *what;
+        int qtKey;
+        Qt::KeyboardModifiers modifiers;
+        quint32 scanCode;
+        bool repeat;
+        // Expected afterwards:
+        int beeps;
+        bool recording;
+        const char *stored;
+    };
+    const QString defaultJson = R"(["{\"carbonKeyCode\":9,\"carbonModifiers\":768}"])";
+    const Case cases[] = {
+        {"a letter alone would take it from typing", Qt::Key_V, Qt::NoModifier, kScanV, false, 1,
+            true, nullptr},
+        {"Shift is not enough", Qt::Key_V, Qt::ShiftModifier, kScanV, false, 1, true, nullptr},
+        {"a modifier pressed alone is not a shortcut yet", Qt::Key_Shift, Qt::ShiftModifier,
+            kScanShift, false, 0, true, nullptr},
+        {"key repeat is ignored", Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, kScanK, true, 0,
+            true, nullptr},
+        {"a key this keyboard does not place", Qt::Key_Q, Qt::ControlModifier, 200, false, 1, true,
+            nullptr},
+        {"Escape leaves it unchanged", Qt::Key_Escape, Qt::NoModifier, kScanEscape, false, 0, false,
+            nullptr},
+        {"a function key alone", Qt::Key_F5, Qt::NoModifier, kScanF5, false, 0, false,
+            R"(["{\"carbonKeyCode\":96,\"carbonModifiers\":0}"])"},
+        {"Control+Alt+K", Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, kScanK, false, 0, false,
+            R"(["{\"carbonKeyCode\":40,\"carbonModifiers\":6144}"])"},
+        {"Super is Command", Qt::Key_K, Qt::MetaModifier | Qt::KeypadModifier, kScanK, false, 0,
+            false, R"(["{\"carbonKeyCode\":40,\"carbonModifiers\":256}"])"},
+        {"Backspace removes it, and recording goes on", Qt::Key_Backspace, Qt::NoModifier,
+            kScanBackspace, false, 0, true, "[false]"},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        shortcuts.reset(kPalette);
+        dialogs.beeps = 0;
+        startRecording();
+        press(test.qtKey, test.modifiers, test.scanCode, test.repeat);
+        EXPECT_EQ(dialogs.beeps, test.beeps);
+        EXPECT_EQ(recorder->isRecording(), test.recording);
+        EXPECT_EQ(stored(), test.stored ? QString::fromUtf8(test.stored) : defaultJson);
+        recorder->clearFocus();
+        EXPECT_FALSE(recorder->isRecording());
+    }
+}
+
+TEST_F(ShortcutRecorderTest, TheCurrentShortcutIsRecordedNotFired)
+{
+    int triggered = 0;
+    HotkeyManager manager(shortcuts, grabber, [&] { ++triggered; });
+    manager.start();
+    ASSERT_EQ(grabber.grabbed, std::vector<Shortcut> {kDefault});
+
+    startRecording();
+    EXPECT_TRUE(grabber.grabbed.empty()) << "our hotkeys are let go while recording";
+    EXPECT_TRUE(shortcuts.isRecorderActive());
+    Q_EMIT grabber.released(kDefault);
+    EXPECT_EQ(triggered, 0);
+
+    const Shortcut controlK = Shortcut::make(40, Modifier::control);
+    press(Qt::Key_K, Qt::ControlModifier, kScanK);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(shortcuts.isRecorderActive());
+    EXPECT_EQ(grabber.grabbed, std::vector<Shortcut> {controlK}) << "the new one, at once";
+    EXPECT_EQ(recorder->shownText(), "Ctrl+K");
+}
+
+TEST_F(ShortcutRecorderTest, ACombinationAnotherProgramHoldsAsksFirst)
+{
+    const Shortcut controlK = Shortcut::make(40, Modifier::control);
+    grabber.heldElsewhere = {controlK};
+    const QString question
+        = GlobalShortcuts::message("keyboard_shortcut_used_by_system", Language::french);
+
+    dialogs.choices = {0};
+    startRecording();
+    press(Qt::Key_K, Qt::ControlModifier, kScanK);
+    EXPECT_EQ(dialogs.asked, QStringList {question});
+    EXPECT_EQ(shortcuts.shortcut(kPalette), kDefault) << "OK keeps the old one";
+    EXPECT_TRUE(recorder->isRecording()) << "and recording goes on";
+
+    dialogs.choices = {1};
+    press(Qt::Key_K, Qt::ControlModifier, kScanK);
+    EXPECT_EQ(shortcuts.shortcut(kPalette), controlK) << "used anyway";
+    EXPECT_FALSE(recorder->isRecording());
+}
+
+TEST_F(ShortcutRecorderTest, RecordingNeverOutlivesTheField)
+{
+    // Tab moves on; the window coming back does not start recording again.
+    startRecording();
+    press(Qt::Key_Tab, Qt::NoModifier, kScanTab);
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_TRUE(next->hasFocus());
+    recorder->setFocus(Qt::ActiveWindowFocusReason);
+    EXPECT_FALSE(recorder->isRecording());
+
+    // Hidden while recording.
+    startRecording();
+    window.hide();
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_FALSE(shortcuts.isRecorderActive());
+
+    // Destroyed while recording.
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    startRecording();
+    delete recorder;
+    recorder = nullptr;
+    EXPECT_FALSE(shortcuts.isRecorderActive());
+}
+
+TEST_F(ShortcutRecorderTest, ShowsTheShortcutInTheCurrentLayout)
+{
+    EXPECT_EQ(recorder->shownText(), "Maj+Super+V");
+    EXPECT_FALSE(recorder->isShowingPlaceholder());
+
+    // Stored by position: on a layout that types another letter there, the
+    // field names that letter.
+    layout.characters = {{40, QStringLiteral("ĸ")}};
+    shortcuts.setShortcut(Shortcut::make(40, Modifier::control), kPalette);
+    EXPECT_EQ(recorder->shownText(), "Ctrl+ĸ");
+
+    shortcuts.setShortcut(std::nullopt, kPalette);
+    EXPECT_TRUE(recorder->isShowingPlaceholder());
+    EXPECT_EQ(recorder->shownText(), "Enregistrer un raccourci");
+    startRecording();
+    EXPECT_EQ(recorder->shownText(), "Tapez le raccourci");
+}
+
+} // namespace
+} // namespace scrivlet

@@ -11,6 +11,7 @@
 #include "core/ImageStore.h"
 #include "core/ModelContainer.h"
 #include "platform/KeySender.h"
+#include "platform/KeyboardLayout.h"
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
 #include "ui/Theme.h"
@@ -179,11 +180,24 @@ void AppDelegate::startRecording(SecretBytes key)
                "dans le presse-papiers, à coller vous-même."));
     m_monitor->start();
     m_hotkey->start();
-    if (const auto shortcut
-        = m_shortcuts->shortcut(GlobalShortcuts::Name::togglePalette().rawValue))
-        m_tray->setOpenShortcutText(shortcut->displayText(GlobalShortcuts::Language::french));
+    showShortcutInTray();
+    connect(m_shortcuts.get(), &GlobalShortcuts::ShortcutStore::shortcutChanged, this,
+        [this](const QString &name) {
+            if (name == GlobalShortcuts::Name::togglePalette().rawValue)
+                showShortcutInTray();
+        });
     m_tray->setStatus(QString());
     Q_EMIT ready(true);
+}
+
+void AppDelegate::showShortcutInTray()
+{
+    const auto shortcut = m_shortcuts->shortcut(GlobalShortcuts::Name::togglePalette().rawValue);
+    KeyboardLayout &layout = m_services.keyboardLayout;
+    m_tray->setOpenShortcutText(shortcut
+            ? shortcut->displayText(GlobalShortcuts::Language::french,
+                [&layout](GlobalShortcuts::Key key) { return layout.character(key); })
+            : QString());
 }
 
 void AppDelegate::applySettings()

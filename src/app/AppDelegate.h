@@ -22,6 +22,7 @@ class DesktopEntries;
 class Dialogs;
 class HotkeyGrabber;
 class HotkeyManager;
+class KeyboardLayout;
 class ImageStore;
 class Keyring;
 class KeySender;
@@ -42,6 +43,7 @@ struct PlatformServices
     Keyring &keyFile;
     DesktopEntries &applications;
     HotkeyGrabber &hotkeys;
+    KeyboardLayout &keyboardLayout;
     ColorScheme &colorScheme;
     Dialogs &dialogs;
     QString dataFolder;
@@ -86,6 +88,7 @@ private:
     void startRecording(SecretBytes key);
     void offerNewHistory(const QString &why);
     void applySettings();
+    void showShortcutInTray();
 
     PlatformServices m_services;
     std::unique_ptr<DefaultsStore> m_defaults;

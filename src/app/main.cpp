@@ -10,6 +10,7 @@
 #include "platform/x11/QtPasteboard.h"
 #include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeySender.h"
+#include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/Dialogs.h"
 
@@ -70,13 +71,14 @@ int main(int argc, char *argv[])
     X11Workspace workspace(connection, applications);
     X11KeySender keys(connection);
     X11HotkeyGrabber hotkeys(connection);
+    X11KeyboardLayout keyboardLayout(connection);
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
     PortalColorScheme colorScheme;
     QtDialogs dialogs;
 
     AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, applications,
-        hotkeys, colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
+        hotkeys, keyboardLayout, colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
     if (!delegate.launch())
         return 1;
     QObject::connect(

@@ -73,7 +73,8 @@ void TrayIcon::notify(const QString &title, const QString &message)
 
 void TrayIcon::setOpenShortcutText(const QString &shortcut)
 {
-    m_open->setText(tr("Ouvrir l'historique  %1").arg(shortcut));
+    m_open->setText(shortcut.isEmpty() ? tr("Ouvrir l'historique")
+                                       : tr("Ouvrir l'historique  %1").arg(shortcut));
 }
 
 void TrayIcon::setStatus(const QString &status)

@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Super+Shift+V toggles the palette from any window, also with Num Lock and
 # Caps Lock on; holding it toggles once; near misses reach the window in front.
+# Held by another program, it is reported and Scrivlet carries on.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 exec "$here/../fixtures/session" --x11 -- bash -s "$@" <<SCRIPT
@@ -44,5 +45,20 @@ grep -qE '^key (76|56) ' "\$HOME/probe.log" || fail "Super+V did not reach the w
 grep -qE '^key (62|42) ' "\$HOME/probe.log" || fail "Super+Shift+B did not reach the window in front"
 stop_scrivlet
 grep -q "Error registering hotkey" "\$log" && fail "the shortcut was refused"
+
+# Another program holds it first.
+"\$holder" '{"carbonKeyCode":9,"carbonModifiers":768}' > "\$HOME/holder.log" &
+holder_pid=\$!
+wait_for grep -q '^held' "\$HOME/holder.log" || fail "the other program could not take the shortcut"
+: > "\$log"
+start_scrivlet
+wait_for grep -q "^Error registering hotkey Shift+Super+V: " "\$log" || fail "the refusal was not reported"
+toggle
+palette_hidden || fail "the shortcut reached Scrivlet while another program held it"
+open_palette
+xdotool key Escape
+wait_for palette_hidden || fail "the palette did not close"
+kill \$holder_pid
+stop_scrivlet
 echo "hotkey: all checks passed"
 SCRIPT

@@ -8,6 +8,7 @@
 #include "core/DesktopEntries.h"
 #include "fakes/FakeColorScheme.h"
 #include "fakes/FakeDialogs.h"
+#include "fakes/FakeKeyboardLayout.h"
 #include "fakes/FakeKeyring.h"
 #include "fakes/FakePasteboard.h"
 
@@ -29,7 +30,7 @@ class Launch
 public:
     Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
         : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
-            m_hotkeys, m_scheme, dialogs, root + QStringLiteral("/data"),
+            m_hotkeys, m_layout, m_scheme, dialogs, root + QStringLiteral("/data"),
             root + QStringLiteral("/config")})
     { }
     ~Launch() { Crypto::setShared(std::nullopt); }
@@ -58,6 +59,7 @@ private:
     FakeKeyring m_keyFile;
     DesktopEntries m_applications {QStringList {}};
     FakeHotkeyGrabber m_hotkeys;
+    FakeKeyboardLayout m_layout;
     FakeColorScheme m_scheme;
     AppDelegate m_delegate;
 };

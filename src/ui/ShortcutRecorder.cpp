@@ -70,8 +70,8 @@ ShortcutRecorder::ShortcutRecorder(
     , m_services(services)
     , m_language(language)
     , m_name(name)
-    , m_clear(new QToolButton(this))
 {
+    m_clear = new QToolButton(this);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAttribute(Qt::WA_MacShowFocusRect, true);

@@ -75,9 +75,9 @@ private:
     GlobalShortcuts::Language m_language;
     QString m_name;
     QString m_text;
-    QToolButton *m_clear;
     bool m_recording = false;
     bool m_keyboardGrabbed = false;
+    QToolButton *m_clear = nullptr;
 };
 
 } // namespace scrivlet

@@ -17,6 +17,7 @@
 #include "ui/Theme.h"
 #include "ui/TrayIcon.h"
 #include "ui/palette/PaletteController.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -59,7 +60,12 @@ bool AppDelegate::launch()
     m_tray = std::make_unique<TrayIcon>(*m_settings);
     connect(m_tray.get(), &TrayIcon::openRequested, this, &AppDelegate::showPalette);
     connect(m_tray.get(), &TrayIcon::clearRequested, this, &AppDelegate::clearHistory);
+    connect(m_tray.get(), &TrayIcon::settingsRequested, this, &AppDelegate::showSettings);
     connect(m_tray.get(), &TrayIcon::updatesRequested, this, &AppDelegate::checkForUpdates);
+    // Both serve the settings window too, which may open before the key.
+    m_shortcuts = std::make_unique<GlobalShortcuts::ShortcutStore>(*m_defaults);
+    m_shortcuts->declare(GlobalShortcuts::Name::togglePalette());
+    m_icons = std::make_unique<AppIconCache>(m_services.applications);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
 
     // The history is opened before the key: it remembers which key it needs.
@@ -153,7 +159,6 @@ void AppDelegate::startRecording(SecretBytes key)
     // Takes the clipboard's counter now: what is already there is never recorded.
     m_monitor
         = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard, m_services.workspace);
-    m_icons = std::make_unique<AppIconCache>(m_services.applications);
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
         *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
         m_services.keys, m_services.applications, *m_icons});
@@ -161,10 +166,8 @@ void AppDelegate::startRecording(SecretBytes key)
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
     });
-    m_shortcuts = std::make_unique<GlobalShortcuts::ShortcutStore>(*m_defaults);
     m_hotkey = std::make_unique<HotkeyManager>(
         *m_shortcuts, m_services.hotkeys, [this] { m_palette->toggle(); });
-    // The settings window joins here.
 
     applySettings(); // before the first capture
     m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
@@ -195,7 +198,7 @@ void AppDelegate::showShortcutInTray()
     const auto shortcut = m_shortcuts->shortcut(GlobalShortcuts::Name::togglePalette().rawValue);
     KeyboardLayout &layout = m_services.keyboardLayout;
     m_tray->setOpenShortcutText(shortcut
-            ? shortcut->displayText(GlobalShortcuts::Language::french,
+            ? shortcut->displayText(m_services.language,
                 [&layout](GlobalShortcuts::Key key) { return layout.character(key); })
             : QString());
 }
@@ -230,6 +233,18 @@ void AppDelegate::clearHistory()
     if (m_services.dialogs.confirm(tr("Vider tout l'historique ?"),
             tr("Cette action est irréversible."), tr("Vider"), tr("Annuler")))
         m_store->clearAll();
+}
+
+void AppDelegate::showSettings()
+{
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsWindow>(
+            SettingsWindow::Services {*m_settings, *m_shortcuts, m_services.hotkeys,
+                m_services.keyboardLayout, m_services.keys, m_services.dialogs,
+                m_services.applications, *m_icons},
+            m_services.language, [this] { clearHistory(); });
+    }
+    m_settingsWindow->present();
 }
 
 void AppDelegate::checkForUpdates()

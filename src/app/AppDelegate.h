@@ -30,6 +30,7 @@ class ModelContainer;
 class PaletteController;
 class Pasteboard;
 class ThemeApplier;
+class SettingsWindow;
 class TrayIcon;
 class Workspace;
 
@@ -48,6 +49,8 @@ struct PlatformServices
     Dialogs &dialogs;
     QString dataFolder;
     QString configFolder;
+    // The interface language of this run, chosen before any window.
+    GlobalShortcuts::Language language = GlobalShortcuts::Language::french;
 };
 
 // Makes every long-lived object once, wires them together and to the
@@ -69,6 +72,8 @@ public:
     void checkForUpdates();
     // Opens the palette, or says why it cannot open yet.
     void showPalette();
+    // Opens the settings window (made on first use), or brings it to front.
+    void showSettings();
 
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
     [[nodiscard]] AppSettings &settings() const { return *m_settings; }
@@ -76,6 +81,7 @@ public:
     [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }
     [[nodiscard]] PaletteController *palette() const { return m_palette.get(); }
     [[nodiscard]] HotkeyManager *hotkey() const { return m_hotkey.get(); }
+    [[nodiscard]] SettingsWindow *settingsWindow() const { return m_settingsWindow.get(); }
 
 Q_SIGNALS:
     // The history is open and capture runs (or the key could not be had).
@@ -103,6 +109,7 @@ private:
     std::unique_ptr<PaletteController> m_palette;
     std::unique_ptr<GlobalShortcuts::ShortcutStore> m_shortcuts;
     std::unique_ptr<HotkeyManager> m_hotkey;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     QThread *m_keyThread = nullptr;
 };
 

@@ -37,8 +37,11 @@ SingleInstance::SingleInstance(QObject *parent)
         while (QLocalSocket *peer = m_server.nextPendingConnection()) {
             const auto readRequests = [this, peer] {
                 while (peer->canReadLine()) {
-                    if (peer->readLine().trimmed() == "show")
+                    const QByteArray request = peer->readLine().trimmed();
+                    if (request == "show")
                         Q_EMIT showRequested();
+                    else if (request == "settings")
+                        Q_EMIT settingsRequested();
                 }
             };
             connect(peer, &QLocalSocket::readyRead, this, readRequests);
@@ -85,13 +88,13 @@ bool SingleInstance::claim()
     return true;
 }
 
-bool SingleInstance::notifyRunning()
+bool SingleInstance::notifyRunning(const QByteArray &request)
 {
     QLocalSocket socket;
     socket.connectToServer(m_folder + QLatin1Char('/') + QLatin1String(kSocketName));
     if (!socket.waitForConnected(2000))
         return false;
-    socket.write("show\n");
+    socket.write(request + '\n');
     const bool sent = socket.waitForBytesWritten(2000);
     socket.disconnectFromServer();
     return sent;

@@ -22,11 +22,13 @@ public:
 
     // True when this process is the one Scrivlet; it then listens for others.
     [[nodiscard]] bool claim();
-    // For a second start: asks the running one to show itself.
-    [[nodiscard]] bool notifyRunning();
+    // For a second start: asks the running one to show its palette ("show")
+    // or its settings window ("settings").
+    [[nodiscard]] bool notifyRunning(const QByteArray &request = "show");
 
 Q_SIGNALS:
     void showRequested();
+    void settingsRequested();
 
 private:
     QString m_folder;

@@ -2,6 +2,8 @@
 #include "AppDelegate.h"
 #include "ProcessHardening.h"
 #include "SingleInstance.h"
+#include "Translations.h"
+#include "core/DefaultsStore.h"
 #include "core/DesktopEntries.h"
 #include "core/Paths.h"
 #include "platform/linux/KeyFile.h"
@@ -25,15 +27,21 @@ int main(int argc, char *argv[])
     hardenProcess();
     QTextStream out(stdout);
     QTextStream err(stderr);
+    bool openSettings = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument = argv[i];
+        if (argument == "settings") {
+            openSettings = true;
+            continue;
+        }
         if (argument == "--version") {
             out << "scrivlet " << SCRIVLET_VERSION << Qt::endl;
             return 0;
         }
         if (argument == "--help" || argument == "-h") {
-            out << "Usage: scrivlet\n"
+            out << "Usage: scrivlet [settings]\n"
                    "Keeps a history of what you copy. Runs in the background, in the tray.\n"
+                   "  settings  opens the settings window (of the running Scrivlet)\n"
                 << Qt::endl;
             return 0;
         }
@@ -53,14 +61,17 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals();
+    const GlobalShortcuts::Language language
+        = interfaceLanguage(DefaultsStore(paths::configFolder()));
+    const Translations translations(language);
 
     SingleInstance instance;
     if (!instance.claim()) {
-        if (!instance.notifyRunning()) {
+        if (!instance.notifyRunning(openSettings ? "settings" : "show")) {
             err << "scrivlet: another Scrivlet holds the lock but does not answer." << Qt::endl;
             return 1;
         }
-        out << "Scrivlet est déjà lancé." << Qt::endl;
+        out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
         return 0;
     }
 
@@ -77,11 +88,16 @@ int main(int argc, char *argv[])
     PortalColorScheme colorScheme;
     QtDialogs dialogs;
 
-    AppDelegate delegate({pasteboard, workspace, keys, secretService, keyFile, applications,
-        hotkeys, keyboardLayout, colorScheme, dialogs, paths::dataFolder(), paths::configFolder()});
+    AppDelegate delegate(
+        {pasteboard, workspace, keys, secretService, keyFile, applications, hotkeys, keyboardLayout,
+            colorScheme, dialogs, paths::dataFolder(), paths::configFolder(), language});
     if (!delegate.launch())
         return 1;
     QObject::connect(
         &instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPalette);
+    QObject::connect(
+        &instance, &SingleInstance::settingsRequested, &delegate, &AppDelegate::showSettings);
+    if (openSettings)
+        delegate.showSettings();
     return app.exec();
 }

@@ -14,7 +14,8 @@ namespace {
 
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("KeychainKey", text);
+    // The context lupdate gives tr() calls in this namespace.
+    return QCoreApplication::translate("scrivlet::KeychainKey", text);
 }
 
 KeyLoad refuse(KeyLoad::Outcome outcome, QString message)

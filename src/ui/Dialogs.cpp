@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialogs.h"
 
+#include "settings/AppChooser.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -55,6 +57,14 @@ int QtDialogs::choose(const QString &message, const QString &details, const QStr
     box.exec();
     const qsizetype chosen = added.indexOf(box.clickedButton());
     return chosen < 0 ? 0 : int(chosen);
+}
+
+std::optional<QString> QtDialogs::chooseApplication(
+    const std::vector<DesktopEntries::Entry> &entries, AppIconCache &icons)
+{
+    AppChooser chooser(entries, &icons, QApplication::activeWindow());
+    chooser.exec();
+    return chooser.chosenId();
 }
 
 void QtDialogs::beep()

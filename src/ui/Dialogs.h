@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/DesktopEntries.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace scrivlet {
+
+class AppIconCache;
 
 // Every question and message Scrivlet shows goes through here, so that tests
 // answer ahead of time instead of clicking a modal box.
@@ -25,6 +29,10 @@ public:
         = 0;
     // A key that cannot be used.
     virtual void beep() = 0;
+    // One of the installed applications, by its id; none when cancelled.
+    [[nodiscard]] virtual std::optional<QString> chooseApplication(
+        const std::vector<DesktopEntries::Entry> &entries, AppIconCache &icons)
+        = 0;
 };
 
 // Modal message boxes.
@@ -37,6 +45,8 @@ public:
     void critical(const QString &message, const QString &details) override;
     int choose(const QString &message, const QString &details, const QStringList &buttons) override;
     void beep() override;
+    std::optional<QString> chooseApplication(
+        const std::vector<DesktopEntries::Entry> &entries, AppIconCache &icons) override;
 };
 
 } // namespace scrivlet

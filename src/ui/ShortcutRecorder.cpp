@@ -21,6 +21,8 @@ namespace {
 namespace Modifier = GlobalShortcuts::Modifier;
 
 constexpr int kMinimumWidth = 130;
+// As wide as the pickers beside it in the settings.
+constexpr int kPreferredWidth = 160;
 // A click this close to the field still counts as on it.
 constexpr int kClickSlop = 3;
 constexpr int kForceButton = 1;
@@ -122,6 +124,7 @@ void ShortcutRecorder::refresh()
                       : QString();
     m_clear->setVisible(!m_text.isEmpty());
     setAccessibleDescription(m_text);
+    updateGeometry();
     update();
 }
 
@@ -324,13 +327,14 @@ QSize ShortcutRecorder::sizeHint() const
     option.initFrom(this);
     option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
     const QFontMetrics metrics = fontMetrics();
-    const int button = metrics.height() + 4;
+    const QSize contents(metrics.averageCharWidth() * 8, std::max(metrics.height(), 14) + 2);
+    const int height
+        = style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, this).height();
+    // The text sits between two insets as wide as the field is high.
     const int textWidth = std::max(
         {metrics.horizontalAdvance(m_text), metrics.horizontalAdvance(message("record_shortcut")),
             metrics.horizontalAdvance(message("press_shortcut"))});
-    const QSize contents(textWidth + 2 * button, std::max(metrics.height(), 14) + 2);
-    const QSize size = style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, this);
-    return {std::max(size.width(), kMinimumWidth), size.height()};
+    return {std::max(textWidth + 2 * height + 8, kPreferredWidth), height};
 }
 
 QSize ShortcutRecorder::minimumSizeHint() const

@@ -19,6 +19,8 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
     m_capture->setCheckable(true);
     connect(m_capture, &QAction::triggered, this,
         [this](bool on) { m_settings.setCaptureEnabled(on); });
+    m_preferences = m_menu.addAction(tr("Réglages…"));
+    connect(m_preferences, &QAction::triggered, this, &TrayIcon::settingsRequested);
     m_updates = m_menu.addAction(tr("Rechercher les mises à jour…"));
     connect(m_updates, &QAction::triggered, this, &TrayIcon::updatesRequested);
     m_menu.addSeparator();

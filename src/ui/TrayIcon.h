@@ -24,6 +24,7 @@ public:
     [[nodiscard]] QAction &openAction() { return *m_open; }
     [[nodiscard]] QAction &captureAction() { return *m_capture; }
     [[nodiscard]] QAction &clearAction() { return *m_clear; }
+    [[nodiscard]] QAction &settingsAction() { return *m_preferences; }
     [[nodiscard]] QAction &updatesAction() { return *m_updates; }
     [[nodiscard]] QAction &quitAction() { return *m_quit; }
     [[nodiscard]] const QIcon &currentIcon() const { return m_currentIcon; }
@@ -42,6 +43,7 @@ public:
 Q_SIGNALS:
     void openRequested();
     void clearRequested();
+    void settingsRequested();
     void updatesRequested();
     void quitRequested();
 
@@ -53,6 +55,7 @@ private:
     QMenu m_menu;
     QAction *m_open;
     QAction *m_capture;
+    QAction *m_preferences;
     QAction *m_updates;
     QAction *m_clear;
     QAction *m_quit;

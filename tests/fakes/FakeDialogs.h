@@ -42,6 +42,15 @@ public:
         return choice;
     }
     void beep() override { ++beeps; }
+    // What the application chooser answers, in turn; an empty id cancels.
+    QStringList chosenApplications;
+    std::optional<QString> chooseApplication(
+        const std::vector<DesktopEntries::Entry> &, AppIconCache &) override
+    {
+        const QString chosen
+            = chosenApplications.isEmpty() ? QString() : chosenApplications.takeFirst();
+        return chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen);
+    }
 };
 
 } // namespace scrivlet::testing

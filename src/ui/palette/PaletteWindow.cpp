@@ -129,10 +129,10 @@ PaletteWindow::PaletteWindow(
     auto *hints = new QHBoxLayout(footer);
     hints->setContentsMargins(12, 6, 2, 2);
     hints->setSpacing(14);
-    hints->addWidget(hint(QStringLiteral("⏎"), QStringLiteral("coller"), footer));
-    hints->addWidget(hint(QStringLiteral("⇧⏎"), QStringLiteral("texte brut"), footer));
-    hints->addWidget(hint(QStringLiteral("Ctrl+P"), QStringLiteral("épingler"), footer));
-    hints->addWidget(hint(QStringLiteral("Ctrl+⌫"), QStringLiteral("supprimer"), footer));
+    hints->addWidget(hint(QStringLiteral("⏎"), tr("coller"), footer));
+    hints->addWidget(hint(QStringLiteral("⇧⏎"), tr("texte brut"), footer));
+    hints->addWidget(hint(QStringLiteral("Ctrl+P"), tr("épingler"), footer));
+    hints->addWidget(hint(QStringLiteral("Ctrl+⌫"), tr("supprimer"), footer));
     hints->addStretch(1);
     hints->addWidget(new QSizeGrip(footer), 0, Qt::AlignBottom | Qt::AlignRight);
     layout->addWidget(footer);

@@ -1,0 +1,569 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SettingsWindow.h"
+
+#include "ToggleSwitch.h"
+#include "core/AppSettings.h"
+#include "core/DesktopEntries.h"
+#include "core/LaunchAtLogin.h"
+#include "core/Theme.h"
+#include "platform/KeySender.h"
+#include "ui/AppIconCache.h"
+#include "ui/Dialogs.h"
+#include "ui/ShortcutRecorder.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace scrivlet {
+
+namespace {
+
+constexpr int kWidth = 480;
+constexpr int kHeight = 580;
+constexpr int kPickerWidth = 160;
+
+const QColor kGrey(0x8e, 0x8e, 0x93);
+const QColor kOrange(0xff, 0x95, 0x00);
+const QColor kPurple(0xaf, 0x52, 0xde);
+const QColor kBlue(0x00, 0x7a, 0xff);
+const QColor kGreen(0x34, 0xc7, 0x59);
+const QColor kRed(0xff, 0x3b, 0x30);
+
+QFont captionFont(const QWidget *widget)
+{
+    QFont font = widget->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    return font;
+}
+
+QColor secondary(const QWidget *widget)
+{
+    QColor color = widget->palette().color(QPalette::WindowText);
+    color.setAlphaF(0.6f);
+    return color;
+}
+
+void setTextColor(QWidget *widget, QPalette::ColorRole role, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+// A section's rows, on a faint rounded box.
+class SectionBox : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.04f);
+        QColor line = palette().color(QPalette::WindowText);
+        line.setAlphaF(0.08f);
+        painter.setPen(QPen(line, 1));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    }
+};
+
+// The section's symbol, white on a square of its colour.
+class SectionIcon : public QWidget
+{
+public:
+    SectionIcon(const QString &icon, const QColor &color, QWidget *parent)
+        : QWidget(parent)
+        , m_icon(QStringLiteral(":/icons/settings/%1.svg").arg(icon))
+        , m_color(color)
+    {
+        setFixedSize(24, 24);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient gradient(0, 0, 0, height());
+        gradient.setColorAt(0, m_color.lighter(125));
+        gradient.setColorAt(1, m_color);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(gradient);
+        painter.drawRoundedRect(rect(), 6, 6);
+        m_icon.paint(&painter, rect().adjusted(5, 5, -5, -5));
+    }
+
+private:
+    QIcon m_icon;
+    QColor m_color;
+};
+
+class Divider : public QWidget
+{
+public:
+    explicit Divider(QWidget *parent = nullptr)
+        : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QColor line = palette().color(QPalette::WindowText);
+        line.setAlphaF(0.12f);
+        QPainter(this).fillRect(rect(), line);
+    }
+};
+
+QWidget *section(const QString &icon, const QColor &color, const QString &title,
+    const QList<QWidget *> &rows, QWidget *parent)
+{
+    auto *widget = new QWidget(parent);
+    auto *layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    auto *header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(new SectionIcon(icon, color, widget));
+    auto *label = new QLabel(title, widget);
+    QFont headline = label->font();
+    headline.setBold(true);
+    label->setFont(headline);
+    header->addWidget(label);
+    header->addStretch();
+    layout->addLayout(header);
+
+    auto *box = new SectionBox(widget);
+    auto *content = new QVBoxLayout(box);
+    content->setContentsMargins(14, 14, 14, 14);
+    content->setSpacing(10);
+    for (QWidget *row : rows)
+        content->addWidget(row);
+    layout->addWidget(box);
+    return widget;
+}
+
+// A label on the left, its control on the right.
+QWidget *row(const QString &label, QWidget *control)
+{
+    auto *widget = new QWidget;
+    auto *layout = new QHBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *text = new QLabel(label, widget);
+    text->setBuddy(control);
+    layout->addWidget(text);
+    layout->addStretch();
+    layout->addWidget(control);
+    return widget;
+}
+
+QLabel *note(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setFont(captionFont(label));
+    setTextColor(label, QPalette::WindowText, secondary(label));
+    return label;
+}
+
+QComboBox *picker()
+{
+    auto *combo = new QComboBox;
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return combo;
+}
+
+// One width for all pickers: the design's, or more where a translation or a
+// font needs it.
+void alignWidths(const QList<QComboBox *> &pickers)
+{
+    int width = kPickerWidth;
+    for (const QComboBox *combo : pickers)
+        width = std::max(width, combo->sizeHint().width());
+    for (QComboBox *combo : pickers)
+        combo->setFixedWidth(width);
+}
+
+// Selects the item holding `value`, as the program would, not the user.
+void select(QComboBox *combo, const QVariant &value, int fallback = 0)
+{
+    const QSignalBlocker blocker(combo);
+    const int index = combo->findData(value);
+    combo->setCurrentIndex(index >= 0 ? index : fallback);
+}
+
+QIcon colorDot(const QColor &color)
+{
+    QPixmap pixmap(22, 22);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(0, 0, 11, 11));
+    return QIcon(pixmap);
+}
+
+// The README's section on automatic paste, where one is installed.
+void openPasteHelp()
+{
+    const QString relative = QStringLiteral("/../share/doc/scrivlet/README.md");
+    const QStringList candidates {QCoreApplication::applicationDirPath() + relative,
+        QStringLiteral("/usr/share/doc/scrivlet/README.md")};
+    for (const QString &candidate : candidates) {
+        if (!QFileInfo::exists(candidate))
+            continue;
+        QUrl url = QUrl::fromLocalFile(QDir::cleanPath(candidate));
+        url.setFragment(QStringLiteral("automatic-paste"));
+        QDesktopServices::openUrl(url);
+        return;
+    }
+}
+
+} // namespace
+
+SettingsWindow::SettingsWindow(Services services, GlobalShortcuts::Language language,
+    std::function<void()> onClearHistory, QString autostartPath, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_services(services)
+    , m_language(language)
+    , m_onClearHistory(std::move(onClearHistory))
+    , m_autostartPath(autostartPath.isEmpty() ? LaunchAtLogin::entryPath() : autostartPath)
+{
+    setWindowTitle(tr("Réglages — Scrivlet"));
+    setFixedSize(kWidth, kHeight);
+
+    auto *content = new QWidget;
+    auto *sections = new QVBoxLayout(content);
+    sections->setContentsMargins(24, 24, 24, 24);
+    sections->setSpacing(20);
+    sections->addWidget(buildAppearance());
+    sections->addWidget(buildShortcut());
+    sections->addWidget(buildHistory());
+    sections->addWidget(buildPalette());
+    sections->addWidget(buildCapture());
+    sections->addWidget(buildPermissions());
+    sections->addWidget(buildExcluded());
+    sections->addStretch();
+
+    alignWidths({m_appearancePicker, m_accentPicker, m_languagePicker, m_clickPicker});
+
+    auto *scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    const QString version = QCoreApplication::applicationVersion();
+    auto *footer = new QLabel(
+        QStringLiteral("Scrivlet ") + (version.isEmpty() ? QStringLiteral("—") : version));
+    footer->setAlignment(Qt::AlignCenter);
+    footer->setFont(captionFont(footer));
+    footer->setContentsMargins(24, 14, 24, 14);
+    QColor tertiary = footer->palette().color(QPalette::WindowText);
+    tertiary.setAlphaF(0.4f);
+    setTextColor(footer, QPalette::WindowText, tertiary);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(scroll);
+    layout->addWidget(new Divider);
+    layout->addWidget(footer);
+
+    // The notice comes before the value changes: look once it has.
+    connect(&m_services.settings, &AppSettings::willChange, this,
+        [this] { QTimer::singleShot(0, this, &SettingsWindow::refresh); });
+    refresh();
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+QWidget *SettingsWindow::buildAppearance()
+{
+    m_appearancePicker = picker();
+    m_appearancePicker->addItem(tr("Système"), QStringLiteral("system"));
+    m_appearancePicker->addItem(tr("Clair"), QStringLiteral("light"));
+    m_appearancePicker->addItem(tr("Sombre"), QStringLiteral("dark"));
+    connect(m_appearancePicker, &QComboBox::activated, this, [this](int index) {
+        m_services.settings.setAppearance(m_appearancePicker->itemData(index).toString());
+    });
+
+    m_accentPicker = picker();
+    for (const AccentChoice &choice : AccentChoice::all()) {
+        const QColor color = choice.color ? QColor::fromRgbF(float(choice.color->red),
+                                 float(choice.color->green), float(choice.color->blue))
+                                          : palette().color(QPalette::Highlight);
+        m_accentPicker->addItem(colorDot(color),
+            QCoreApplication::translate("AccentChoice", choice.nameKey), choice.id);
+    }
+    connect(m_accentPicker, &QComboBox::activated, this, [this](int index) {
+        m_services.settings.setAccentColorID(m_accentPicker->itemData(index).toString());
+    });
+
+    m_languagePicker = picker();
+    m_languagePicker->addItem(tr("Système"), QStringLiteral("system"));
+    m_languagePicker->addItem(QStringLiteral("Français"), QStringLiteral("fr"));
+    m_languagePicker->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    m_languageNote = note(tr("Relancez Scrivlet pour appliquer la langue."));
+    m_languageNote->hide();
+    connect(m_languagePicker, &QComboBox::activated, this, [this](int index) {
+        m_services.settings.setLanguage(m_languagePicker->itemData(index).toString());
+        // Stays for as long as the window lives.
+        m_languageNote->show();
+    });
+
+    return section(QStringLiteral("paintbrush"), kGrey, tr("Apparence"),
+        {row(tr("Apparence"), m_appearancePicker), new Divider,
+            row(tr("Couleur d'accent"), m_accentPicker), new Divider,
+            row(tr("Langue"), m_languagePicker), m_languageNote},
+        this);
+}
+
+QWidget *SettingsWindow::buildShortcut()
+{
+    m_recorder = new ShortcutRecorder(
+        {m_services.shortcuts, m_services.hotkeys, m_services.keyboardLayout, m_services.dialogs},
+        m_language, GlobalShortcuts::Name::togglePalette().rawValue);
+    return section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
+        {row(tr("Ouvrir la palette"), m_recorder)}, this);
+}
+
+QWidget *SettingsWindow::buildHistory()
+{
+    m_historyLimit = new QSpinBox;
+    m_historyLimit->setRange(10, 1000);
+    m_historyLimit->setSingleStep(10);
+    connect(m_historyLimit, &QSpinBox::valueChanged, this,
+        [this](int value) { m_services.settings.setHistoryLimit(value); });
+
+    m_retention = new QSpinBox;
+    m_retention->setRange(1, 365);
+    m_retention->setSuffix(tr(" jours"));
+    connect(m_retention, &QSpinBox::valueChanged, this,
+        [this](int value) { m_services.settings.setRetentionDays(value); });
+
+    m_clear = new QPushButton(tr("Vider l'historique…"));
+    setTextColor(m_clear, QPalette::ButtonText, kRed);
+    connect(m_clear, &QPushButton::clicked, this, [this] {
+        if (m_onClearHistory)
+            m_onClearHistory();
+    });
+
+    return section(QStringLiteral("history"), kOrange, tr("Historique"),
+        {row(tr("Nombre maximum"), m_historyLimit), new Divider,
+            row(tr("Conserver pendant"), m_retention), new Divider, m_clear},
+        this);
+}
+
+QWidget *SettingsWindow::buildPalette()
+{
+    m_clickPicker = picker();
+    m_clickPicker->addItem(tr("Un simple clic"), true);
+    m_clickPicker->addItem(tr("Un double-clic"), false);
+    connect(m_clickPicker, &QComboBox::activated, this, [this](int index) {
+        m_services.settings.setPasteOnSingleClick(m_clickPicker->itemData(index).toBool());
+    });
+    return section(QStringLiteral("palette"), kPurple, tr("Palette"),
+        {row(tr("Coller un élément avec"), m_clickPicker),
+            note(tr("Le double-clic évite de coller par mégarde en parcourant la liste."))},
+        this);
+}
+
+QWidget *SettingsWindow::buildCapture()
+{
+    m_capture = new ToggleSwitch;
+    m_capture->setAccessibleName(tr("Capturer le presse-papiers"));
+    connect(m_capture, &ToggleSwitch::clicked, this,
+        [this](bool on) { m_services.settings.setCaptureEnabled(on); });
+
+    m_launchAtLogin = new ToggleSwitch;
+    m_launchAtLogin->setAccessibleName(tr("Lancer au démarrage"));
+    m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_autostartPath));
+    connect(m_launchAtLogin, &ToggleSwitch::clicked, this, [this](bool on) {
+        LaunchAtLogin::set(on, QCoreApplication::applicationFilePath(), m_autostartPath);
+        // What is true now, not what was asked: the entry may not be writable.
+        m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_autostartPath));
+    });
+
+    return section(QStringLiteral("clipboard"), kBlue, tr("Capture"),
+        {row(tr("Capturer le presse-papiers"), m_capture), new Divider,
+            row(tr("Lancer au démarrage"), m_launchAtLogin)},
+        this);
+}
+
+QWidget *SettingsWindow::buildPermissions()
+{
+    m_permission = new QLabel;
+    auto *open = new QPushButton(tr("Ouvrir les réglages Accessibilité…"));
+    connect(open, &QPushButton::clicked, this, [] { openPasteHelp(); });
+    return section(QStringLiteral("lock-shield"), kGreen, tr("Autorisations"),
+        {row(tr("Collage automatique (Accessibilité)"), m_permission), new Divider, open}, this);
+}
+
+QWidget *SettingsWindow::buildExcluded()
+{
+    auto *rows = new QWidget;
+    m_excludedRows = new QVBoxLayout(rows);
+    m_excludedRows->setContentsMargins(0, 0, 0, 0);
+    m_excludedRows->setSpacing(10);
+    m_addExcluded = new QPushButton(tr("Ajouter une app…"));
+    connect(m_addExcluded, &QPushButton::clicked, this, &SettingsWindow::addExcluded);
+    return section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
+        {rows, new Divider, m_addExcluded}, this);
+}
+
+void SettingsWindow::present()
+{
+    refresh();
+    show();
+    raise();
+    activateWindow();
+}
+
+void SettingsWindow::showEvent(QShowEvent *event)
+{
+    // Read each time the window is shown; nothing polls it.
+    refreshPermission();
+    QWidget::showEvent(event);
+}
+
+void SettingsWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        refreshPermission();
+    QWidget::changeEvent(event);
+}
+
+void SettingsWindow::refresh()
+{
+    const AppSettings &settings = m_services.settings;
+    select(m_appearancePicker, settings.appearance());
+    select(m_accentPicker, AccentChoice::by(settings.accentColorID()).id);
+    select(m_languagePicker, settings.language());
+    select(m_clickPicker, settings.pasteOnSingleClick());
+    {
+        // A stored value out of range is shown clamped, and left as stored.
+        const QSignalBlocker limit(m_historyLimit);
+        m_historyLimit->setValue(int(std::clamp<qint64>(settings.historyLimit(), 10, 1000)));
+        const QSignalBlocker retention(m_retention);
+        m_retention->setValue(int(std::clamp<qint64>(settings.retentionDays(), 1, 365)));
+    }
+    m_capture->setChecked(settings.captureEnabled());
+    refreshExcluded();
+}
+
+void SettingsWindow::refreshPermission()
+{
+    if (!m_permission)
+        return;
+    const bool trusted = m_services.keys.isTrusted();
+    m_permission->setText(trusted ? tr("Accordée") : tr("Non accordée"));
+    setTextColor(
+        m_permission, QPalette::WindowText, trusted ? kGreen.darker(115) : secondary(this));
+}
+
+void SettingsWindow::refreshExcluded()
+{
+    const QStringList excluded = m_services.settings.excludedApps();
+    if (excluded == m_shownExcluded && m_excludedRows->count() > 0)
+        return;
+    m_shownExcluded = excluded;
+    while (QLayoutItem *item = m_excludedRows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (excluded.isEmpty()) {
+        m_excludedRows->addWidget(note(tr("Aucune app exclue")));
+        return;
+    }
+    for (qsizetype i = 0; i < excluded.size(); ++i) {
+        const QString &id = excluded.at(i);
+        if (i > 0)
+            m_excludedRows->addWidget(new Divider);
+        const std::optional<DesktopEntries::Entry> entry = m_services.applications.byId(id);
+        const QString name = entry && !entry->name.isEmpty() ? entry->name : id;
+
+        auto *line = new QWidget;
+        line->setObjectName(id);
+        auto *layout = new QHBoxLayout(line);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *icon = new QLabel(line);
+        const std::optional<QIcon> appIcon = m_services.icons.icon(id);
+        icon->setPixmap((appIcon ? *appIcon : QIcon(QStringLiteral(":/icons/app-dashed.svg")))
+                            .pixmap(QSize(18, 18), devicePixelRatioF()));
+        layout->addWidget(icon);
+        auto *label = new QLabel(name, line);
+        label->setToolTip(id);
+        layout->addWidget(label);
+        layout->addStretch();
+        auto *remove = new QPushButton(line);
+        remove->setFlat(true);
+        remove->setIcon(QIcon(QStringLiteral(":/icons/settings/minus-circle.svg")));
+        remove->setToolTip(tr("Retirer %1").arg(name));
+        remove->setAccessibleName(tr("Retirer %1").arg(name));
+        remove->setProperty("applicationName", name);
+        connect(remove, &QPushButton::clicked, this, [this, id] { removeExcluded(id); });
+        layout->addWidget(remove);
+        m_excludedRows->addWidget(line);
+    }
+}
+
+QList<QPair<QString, QPushButton *>> SettingsWindow::excludedRows() const
+{
+    QList<QPair<QString, QPushButton *>> rows;
+    for (int i = 0; i < m_excludedRows->count(); ++i) {
+        QWidget *line = m_excludedRows->itemAt(i)->widget();
+        auto *remove = line ? line->findChild<QPushButton *>() : nullptr;
+        if (remove)
+            rows.append({remove->property("applicationName").toString(), remove});
+    }
+    return rows;
+}
+
+void SettingsWindow::addExcluded()
+{
+    const std::optional<QString> id
+        = m_services.dialogs.chooseApplication(m_services.applications.entries(), m_services.icons);
+    if (!id || id->isEmpty())
+        return;
+    QStringList excluded = m_services.settings.excludedApps();
+    if (excluded.contains(*id))
+        return;
+    excluded.append(*id);
+    m_services.settings.setExcludedApps(excluded);
+}
+
+void SettingsWindow::removeExcluded(const QString &id)
+{
+    QStringList excluded = m_services.settings.excludedApps();
+    excluded.removeAll(id);
+    // Later: the button that asked is among the rows this rebuilds.
+    QTimer::singleShot(
+        0, this, [this, excluded] { m_services.settings.setExcludedApps(excluded); });
+}
+
+} // namespace scrivlet

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Every French text of the sources has its English translation: lupdate is
+# run on a copy of the .ts, and nothing may come out unfinished.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+copy=$(mktemp --suffix=.ts)
+trap 'rm -f "$copy"' EXIT
+cp "$root/translations/scrivlet_en.ts" "$copy"
+lupdate=$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)
+"$lupdate" -silent -no-obsolete -locations none -source-language fr -target-language en \
+    "$root/src" -ts "$copy" >/dev/null 2>&1
+if grep -q 'type="unfinished"' "$copy"; then
+    echo "untranslated texts (run scripts/translations, then translate them):" >&2
+    grep -B1 'type="unfinished"' "$copy" | grep '<source>' >&2
+    exit 1
+fi
+echo "every text has its English translation"

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/Translations.h"
+
+#include "core/DefaultsStore.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using GlobalShortcuts::Language;
+
+TEST(Translations, TheLanguageChosenLastTimeElseTheDesktops)
+{
+    struct Case
+    {
+        const char *what;
+        std::optional<QJsonValue> stored;
+        const char *desktop;
+        Language expected;
+    };
+    const Case cases[] = {
+        {"English chosen", QJsonArray {QStringLiteral("en")}, "fr_FR", Language::english},
+        {"French chosen", QJsonArray {QStringLiteral("fr-CA")}, "en_US", Language::french},
+        {"nothing chosen, French desktop", std::nullopt, "fr_BE", Language::french},
+        {"nothing chosen, other desktop", std::nullopt, "de_DE", Language::english},
+        {"not a list", QStringLiteral("en"), "fr_FR", Language::french},
+        {"an empty list", QJsonArray {}, "fr_FR", Language::french},
+        {"not a text", QJsonArray {3}, "de_DE", Language::english},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        QTemporaryDir dir;
+        DefaultsStore defaults(dir.path());
+        if (test.stored)
+            defaults.setValue(QStringLiteral("AppleLanguages"), *test.stored);
+        EXPECT_EQ(interfaceLanguage(defaults, QLocale(QLatin1String(test.desktop))), test.expected);
+    }
+}
+
+TEST(Translations, EnglishIsBuiltIn)
+{
+    {
+        const Translations english(Language::english);
+        ASSERT_TRUE(english.isLoaded());
+        EXPECT_EQ(QCoreApplication::translate("scrivlet::TrayIcon", "Réglages…"), "Settings…");
+        EXPECT_EQ(
+            QCoreApplication::translate("scrivlet::KeychainKey", "Impossible de créer une clé."),
+            "A key could not be created.");
+    }
+    EXPECT_EQ(QCoreApplication::translate("scrivlet::TrayIcon", "Réglages…"), "Réglages…")
+        << "French once it is gone";
+}
+
+} // namespace
+} // namespace scrivlet

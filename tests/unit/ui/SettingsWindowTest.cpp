@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/settings/SettingsWindow.h"
+
+#include "core/AppSettings.h"
+#include "core/DefaultsStore.h"
+#include "core/DesktopEntries.h"
+#include "fakes/FakeDialogs.h"
+#include "fakes/FakeKeyboardLayout.h"
+#include "fakes/FakePasteboard.h"
+#include "ui/AppIconCache.h"
+#include "ui/settings/ToggleSwitch.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using GlobalShortcuts::Language;
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+class SettingsWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        writeFile(dir.filePath(QStringLiteral("apps/org.gnome.Calculator.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Calculatrice\nExec=calc\n");
+    }
+
+    // Made on first use, so a test can store values first.
+    SettingsWindow &window()
+    {
+        if (!m_window) {
+            settings.emplace(*defaults);
+            m_window = std::make_unique<SettingsWindow>(
+                SettingsWindow::Services {
+                    *settings, shortcuts, grabber, layout, keys, dialogs, applications, icons},
+                Language::french, [this] { ++clears; },
+                dir.filePath(QStringLiteral("autostart/s.desktop")));
+            m_window->show();
+            writes = std::make_unique<QSignalSpy>(&*settings, &AppSettings::willChange);
+        }
+        return *m_window;
+    }
+    // The deferred redraw that follows a change.
+    static void settle() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<DefaultsStore> defaults
+        = std::make_unique<DefaultsStore>(dir.filePath(QStringLiteral("config")));
+    GlobalShortcuts::ShortcutStore shortcuts {*defaults};
+    std::optional<AppSettings> settings;
+    testing::FakeHotkeyGrabber grabber;
+    testing::FakeKeyboardLayout layout;
+    testing::FakeKeySender keys;
+    testing::FakeDialogs dialogs;
+    DesktopEntries applications {QStringList {dir.filePath(QStringLiteral("apps"))}};
+    AppIconCache icons {applications};
+    std::unique_ptr<QSignalSpy> writes;
+    int clears = 0;
+
+private:
+    std::unique_ptr<SettingsWindow> m_window;
+};
+
+TEST_F(SettingsWindowTest, EachControlWritesItsPreferenceOnceWhenTheUserMovesIt)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(SettingsWindow &)> act;
+        std::function<QJsonValue()> stored;
+        QJsonValue expected;
+    };
+    const auto key = [this](const char *name) {
+        return [this, name] { return defaults->value(QLatin1String(name)); };
+    };
+    const Case cases[] = {
+        {"appearance",
+            [](SettingsWindow &w) { QTest::keyClick(&w.appearancePicker(), Qt::Key_End); },
+            key("appearance"), QStringLiteral("dark")},
+        {"accent", [](SettingsWindow &w) { QTest::keyClick(&w.accentPicker(), Qt::Key_Down); },
+            key("accentColorID"), QStringLiteral("tavane")},
+        {"click", [](SettingsWindow &w) { QTest::keyClick(&w.clickPicker(), Qt::Key_Down); },
+            key("pasteOnSingleClick"), false},
+        {"history limit", [](SettingsWindow &w) { w.historyLimitStepper().stepDown(); },
+            key("historyLimit"), 190},
+        {"retention", [](SettingsWindow &w) { w.retentionStepper().stepUp(); },
+            key("retentionDays"), 31},
+        {"capture",
+            [](SettingsWindow &w) { QTest::mouseClick(&w.captureSwitch(), Qt::LeftButton); },
+            key("captureEnabled"), false},
+    };
+    SettingsWindow &w = window();
+    settle();
+    EXPECT_EQ(writes->count(), 0) << "showing the window writes nothing";
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        writes->clear();
+        test.act(w);
+        settle();
+        EXPECT_EQ(writes->count(), 1);
+        EXPECT_EQ(test.stored(), test.expected);
+    }
+    // The tray (or anyone) changing a preference moves the control, silently.
+    writes->clear();
+    settings->setCaptureEnabled(true);
+    settle();
+    EXPECT_TRUE(w.captureSwitch().isChecked());
+    EXPECT_EQ(writes->count(), 1);
+}
+
+TEST_F(SettingsWindowTest, StoredValuesOutOfRangeAreShownClampedAndLeftAlone)
+{
+    defaults->setValue(QStringLiteral("historyLimit"), 5);
+    defaults->setValue(QStringLiteral("retentionDays"), 5000);
+    SettingsWindow &w = window();
+    settle();
+    EXPECT_EQ(w.historyLimitStepper().value(), 10);
+    EXPECT_EQ(w.retentionStepper().value(), 365);
+    EXPECT_EQ(writes->count(), 0);
+    EXPECT_EQ(defaults->value(QStringLiteral("historyLimit")), 5);
+    EXPECT_EQ(defaults->value(QStringLiteral("retentionDays")), 5000);
+
+    w.historyLimitStepper().stepUp();
+    settle();
+    EXPECT_EQ(settings->historyLimit(), 20) << "written when the user steps it";
+    w.historyLimitStepper().setValue(5000);
+    EXPECT_EQ(w.historyLimitStepper().value(), 1000);
+}
+
+TEST_F(SettingsWindowTest, TheLanguageIsForTheNextStart)
+{
+    SettingsWindow &w = window();
+    EXPECT_TRUE(w.languageNote().isHidden());
+    QTest::keyClick(&w.languagePicker(), Qt::Key_End);
+    settle();
+    EXPECT_EQ(defaults->value(QStringLiteral("AppleLanguages")), QJsonArray {QStringLiteral("en")});
+    EXPECT_FALSE(w.languageNote().isHidden());
+    QTest::keyClick(&w.languagePicker(), Qt::Key_Home);
+    settle();
+    EXPECT_FALSE(defaults->contains(QStringLiteral("AppleLanguages")))
+        << "the desktop's language again";
+    EXPECT_FALSE(w.languageNote().isHidden()) << "the note stays";
+}
+
+TEST_F(SettingsWindowTest, ExcludedApplications)
+{
+    SettingsWindow &w = window();
+    EXPECT_TRUE(w.excludedRows().isEmpty());
+
+    // Chosen twice: listed once. Cancelling adds nothing.
+    dialogs.chosenApplications = {
+        QStringLiteral("org.gnome.Calculator"), QStringLiteral("org.gnome.Calculator"), QString()};
+    for (int i = 0; i < 3; ++i)
+        w.addExcludedButton().click();
+    settle();
+    EXPECT_EQ(settings->excludedApps(), QStringList {QStringLiteral("org.gnome.Calculator")});
+
+    // Written twice by other means, and one not installed: shown by its id.
+    settings->setExcludedApps({QStringLiteral("gone.App"), QStringLiteral("org.gnome.Calculator"),
+        QStringLiteral("gone.App")});
+    settle();
+    const auto rows = w.excludedRows();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].first, "gone.App");
+    EXPECT_EQ(rows[1].first, "Calculatrice");
+    rows[0].second->click();
+    settle();
+    EXPECT_EQ(settings->excludedApps(), QStringList {QStringLiteral("org.gnome.Calculator")})
+        << "every occurrence goes";
+}
+
+TEST_F(SettingsWindowTest, LaunchAtLoginShowsWhatIsTrue)
+{
+    const QString entry = dir.filePath(QStringLiteral("autostart/s.desktop"));
+    SettingsWindow &w = window();
+    EXPECT_FALSE(w.launchAtLoginSwitch().isChecked());
+    QTest::mouseClick(&w.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_TRUE(QFile::exists(entry));
+    EXPECT_TRUE(w.launchAtLoginSwitch().isChecked());
+    QTest::mouseClick(&w.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(entry));
+
+    // The folder cannot be made: the switch does not pretend.
+    QDir(dir.filePath(QStringLiteral("autostart"))).removeRecursively();
+    writeFile(dir.filePath(QStringLiteral("autostart")), "not a folder");
+    QTest::mouseClick(&w.launchAtLoginSwitch(), Qt::LeftButton);
+    EXPECT_FALSE(w.launchAtLoginSwitch().isChecked());
+}
+
+TEST_F(SettingsWindowTest, PermissionAndClearing)
+{
+    keys.trusted = false;
+    SettingsWindow &w = window();
+    EXPECT_EQ(w.pastePermission().text(), "Non accordée");
+    keys.trusted = true;
+    w.hide();
+    w.present();
+    EXPECT_EQ(w.pastePermission().text(), "Accordée") << "read each time it is shown";
+
+    w.clearButton().click();
+    EXPECT_EQ(clears, 1);
+    EXPECT_EQ(w.windowTitle(), "Réglages — Scrivlet");
+    EXPECT_EQ(w.size(), QSize(480, 580));
+}
+
+} // namespace
+} // namespace scrivlet

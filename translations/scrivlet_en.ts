@@ -1,0 +1,418 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="fr">
+<context>
+    <name>AccentChoice</name>
+    <message>
+        <source>Couleur du système</source>
+        <translation>System Colour</translation>
+    </message>
+    <message>
+        <source>Tavane</source>
+        <translation>Tavane</translation>
+    </message>
+    <message>
+        <source>Bleu</source>
+        <translation>Blue</translation>
+    </message>
+    <message>
+        <source>Vert</source>
+        <translation>Green</translation>
+    </message>
+    <message>
+        <source>Violet</source>
+        <translation>Purple</translation>
+    </message>
+    <message>
+        <source>Rose</source>
+        <translation>Pink</translation>
+    </message>
+    <message>
+        <source>Rouge</source>
+        <translation>Red</translation>
+    </message>
+    <message>
+        <source>Orange</source>
+        <translation>Orange</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Scrivlet est déjà lancé.</source>
+        <translation>Scrivlet is already running.</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::AppChooser</name>
+    <message>
+        <source>Ajouter une app</source>
+        <translation>Add an App</translation>
+    </message>
+    <message>
+        <source>Rechercher une application</source>
+        <translation>Search applications</translation>
+    </message>
+    <message>
+        <source>Ajouter</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::AppDelegate</name>
+    <message>
+        <source>L&apos;historique de Scrivlet ne peut pas être ouvert.</source>
+        <translation>Scrivlet&apos;s history cannot be opened.</translation>
+    </message>
+    <message>
+        <source>%1
+
+Le fichier est laissé tel quel. Scrivlet va se fermer.</source>
+        <translation>%1
+
+The file is left as it is. Scrivlet will now quit.</translation>
+    </message>
+    <message>
+        <source>L&apos;historique ne peut pas être lu (%1).</source>
+        <translation>The history cannot be read (%1).</translation>
+    </message>
+    <message>
+        <source>En attente du trousseau : rien n&apos;est enregistré pour l&apos;instant.</source>
+        <translation>Waiting for the keyring: nothing is recorded for now.</translation>
+    </message>
+    <message>
+        <source>Scrivlet n&apos;enregistre rien</source>
+        <translation>Scrivlet is not recording</translation>
+    </message>
+    <message>
+        <source>Commencer un nouvel historique ? L&apos;ancien est mis de côté dans le dossier de Scrivlet, sans rien effacer.</source>
+        <translation>Start a new history? The old one is set aside in Scrivlet&apos;s folder; nothing is erased.</translation>
+    </message>
+    <message>
+        <source>Nouvel historique</source>
+        <translation>New History</translation>
+    </message>
+    <message>
+        <source>Plus tard</source>
+        <translation>Later</translation>
+    </message>
+    <message>
+        <source>L&apos;ancien historique n&apos;a pas pu être mis de côté.</source>
+        <translation>The old history could not be set aside.</translation>
+    </message>
+    <message>
+        <source>Collage automatique indisponible</source>
+        <translation>Automatic paste unavailable</translation>
+    </message>
+    <message>
+        <source>L&apos;entrée est dans le presse-papiers : collez-la avec Ctrl+V.</source>
+        <translation>The entry is on the clipboard: paste it with Ctrl+V.</translation>
+    </message>
+    <message>
+        <source>Scrivlet ne peut pas envoyer Ctrl+V dans cette session : l&apos;entrée choisie reste dans le presse-papiers, à coller vous-même.</source>
+        <translation>Scrivlet cannot send Ctrl+V in this session: the chosen entry stays on the clipboard for you to paste.</translation>
+    </message>
+    <message>
+        <source>L&apos;historique n&apos;est pas encore ouvert</source>
+        <translation>The history is not open yet</translation>
+    </message>
+    <message>
+        <source>Scrivlet n&apos;a pas encore la clé de l&apos;historique : voyez le message de l&apos;icône.</source>
+        <translation>Scrivlet does not have the history&apos;s key yet: see the icon&apos;s message.</translation>
+    </message>
+    <message>
+        <source>Vider tout l&apos;historique ?</source>
+        <translation>Clear the whole history?</translation>
+    </message>
+    <message>
+        <source>Cette action est irréversible.</source>
+        <translation>This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>Vider</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Scrivlet %1 est installé.</source>
+        <translation>Scrivlet %1 is installed.</translation>
+    </message>
+    <message>
+        <source>Les mises à jour de Scrivlet arrivent avec les paquets de votre distribution : installez-les avec son gestionnaire de mises à jour.</source>
+        <translation>Scrivlet&apos;s updates come with your distribution&apos;s packages: install them with its update manager.</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::KeychainKey</name>
+    <message>
+        <source>Le trousseau est verrouillé : Scrivlet n&apos;enregistre rien tant qu&apos;il n&apos;est pas déverrouillé.</source>
+        <translation>The keyring is locked: Scrivlet records nothing until it is unlocked.</translation>
+    </message>
+    <message>
+        <source>Le trousseau ne répond pas (%1) : Scrivlet n&apos;enregistre rien pour l&apos;instant.</source>
+        <translation>The keyring does not answer (%1): Scrivlet records nothing for now.</translation>
+    </message>
+    <message>
+        <source>Aucun trousseau n&apos;est disponible dans cette session, alors que la clé de l&apos;historique y est rangée : Scrivlet n&apos;enregistre rien.</source>
+        <translation>No keyring is available in this session, yet the history&apos;s key is kept there: Scrivlet records nothing.</translation>
+    </message>
+    <message>
+        <source>La clé trouvée dans le trousseau n&apos;est pas celle de l&apos;historique : Scrivlet n&apos;enregistre rien et ne touche pas à l&apos;historique.</source>
+        <translation>The key found in the keyring is not the history&apos;s: Scrivlet records nothing and leaves the history alone.</translation>
+    </message>
+    <message>
+        <source>La clé de l&apos;historique a disparu du trousseau : les entrées existantes ne peuvent plus être lues. Scrivlet les garde telles quelles et n&apos;enregistre rien.</source>
+        <translation>The history&apos;s key has gone from the keyring: the existing entries can no longer be read. Scrivlet keeps them as they are and records nothing.</translation>
+    </message>
+    <message>
+        <source>Impossible de créer une clé.</source>
+        <translation>A key could not be created.</translation>
+    </message>
+    <message>
+        <source>La clé n&apos;a pas pu être rangée dans le trousseau (%1) : Scrivlet n&apos;enregistre rien.</source>
+        <translation>The key could not be stored in the keyring (%1): Scrivlet records nothing.</translation>
+    </message>
+    <message>
+        <source>L&apos;historique ne peut pas être lu (%1).</source>
+        <translation>The history cannot be read (%1).</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::PaletteModel</name>
+    <message>
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>Aucun élément</source>
+        <translation>No Items</translation>
+    </message>
+    <message>
+        <source>Aucun résultat</source>
+        <translation>No Results</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::PaletteRowDelegate</name>
+    <message>
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>Ctrl+%1</source>
+        <translation>Ctrl+%1</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::PaletteWindow</name>
+    <message>
+        <source>Presse-papiers</source>
+        <translation>Clipboard</translation>
+    </message>
+    <message>
+        <source>Rechercher…</source>
+        <translation>Search…</translation>
+    </message>
+    <message>
+        <source>Rechercher</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Historique</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>coller</source>
+        <translation>paste</translation>
+    </message>
+    <message>
+        <source>texte brut</source>
+        <translation>plain text</translation>
+    </message>
+    <message>
+        <source>épingler</source>
+        <translation>pin</translation>
+    </message>
+    <message>
+        <source>supprimer</source>
+        <translation>delete</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::SettingsWindow</name>
+    <message>
+        <source>Réglages — Scrivlet</source>
+        <translation>Settings — Scrivlet</translation>
+    </message>
+    <message>
+        <source>Système</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>Clair</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Sombre</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>Relancez Scrivlet pour appliquer la langue.</source>
+        <translation>Restart Scrivlet to apply the language.</translation>
+    </message>
+    <message>
+        <source>Apparence</source>
+        <translation>Appearance</translation>
+    </message>
+    <message>
+        <source>Couleur d&apos;accent</source>
+        <translation>Accent Colour</translation>
+    </message>
+    <message>
+        <source>Langue</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Raccourci</source>
+        <translation>Shortcut</translation>
+    </message>
+    <message>
+        <source>Ouvrir la palette</source>
+        <translation>Open the palette</translation>
+    </message>
+    <message>
+        <source> jours</source>
+        <translation> days</translation>
+    </message>
+    <message>
+        <source>Vider l&apos;historique…</source>
+        <translation>Clear History…</translation>
+    </message>
+    <message>
+        <source>Historique</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Nombre maximum</source>
+        <translation>Maximum number</translation>
+    </message>
+    <message>
+        <source>Conserver pendant</source>
+        <translation>Keep for</translation>
+    </message>
+    <message>
+        <source>Un simple clic</source>
+        <translation>A single click</translation>
+    </message>
+    <message>
+        <source>Un double-clic</source>
+        <translation>A double click</translation>
+    </message>
+    <message>
+        <source>Palette</source>
+        <translation>Palette</translation>
+    </message>
+    <message>
+        <source>Coller un élément avec</source>
+        <translation>Paste an item with</translation>
+    </message>
+    <message>
+        <source>Le double-clic évite de coller par mégarde en parcourant la liste.</source>
+        <translation>A double click avoids pasting by mistake while browsing the list.</translation>
+    </message>
+    <message>
+        <source>Capturer le presse-papiers</source>
+        <translation>Capture the clipboard</translation>
+    </message>
+    <message>
+        <source>Lancer au démarrage</source>
+        <translation>Launch at login</translation>
+    </message>
+    <message>
+        <source>Capture</source>
+        <translation>Capture</translation>
+    </message>
+    <message>
+        <source>Ouvrir les réglages Accessibilité…</source>
+        <translation>Open Accessibility Settings…</translation>
+    </message>
+    <message>
+        <source>Autorisations</source>
+        <translation>Permissions</translation>
+    </message>
+    <message>
+        <source>Collage automatique (Accessibilité)</source>
+        <translation>Automatic paste (Accessibility)</translation>
+    </message>
+    <message>
+        <source>Ajouter une app…</source>
+        <translation>Add an App…</translation>
+    </message>
+    <message>
+        <source>Apps exclues</source>
+        <translation>Excluded Apps</translation>
+    </message>
+    <message>
+        <source>Accordée</source>
+        <translation>Granted</translation>
+    </message>
+    <message>
+        <source>Non accordée</source>
+        <translation>Not granted</translation>
+    </message>
+    <message>
+        <source>Aucune app exclue</source>
+        <translation>No excluded apps</translation>
+    </message>
+    <message>
+        <source>Retirer %1</source>
+        <translation>Remove %1</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::TrayIcon</name>
+    <message>
+        <source>Ouvrir l&apos;historique  %1</source>
+        <translation>Open History  %1</translation>
+    </message>
+    <message>
+        <source>Capture active</source>
+        <translation>Capture On</translation>
+    </message>
+    <message>
+        <source>Réglages…</source>
+        <translation>Settings…</translation>
+    </message>
+    <message>
+        <source>Rechercher les mises à jour…</source>
+        <translation>Check for Updates…</translation>
+    </message>
+    <message>
+        <source>Vider l&apos;historique…</source>
+        <translation>Clear History…</translation>
+    </message>
+    <message>
+        <source>Quitter Scrivlet</source>
+        <translation>Quit Scrivlet</translation>
+    </message>
+    <message>
+        <source>Scrivlet</source>
+        <translation>Scrivlet</translation>
+    </message>
+    <message>
+        <source>Scrivlet — capture en pause</source>
+        <translation>Scrivlet — capture paused</translation>
+    </message>
+    <message>
+        <source>Ouvrir l&apos;historique</source>
+        <translation>Open History</translation>
+    </message>
+</context>
+</TS>

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Translations.h"
 
+#include "core/AppSettings.h"
 #include "core/DefaultsStore.h"
+#include "ui/TrayIcon.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -53,6 +57,24 @@ TEST(Translations, EnglishIsBuiltIn)
     }
     EXPECT_EQ(QCoreApplication::translate("scrivlet::TrayIcon", "Réglages…"), "Réglages…")
         << "French once it is gone";
+}
+
+TEST(Translations, TheTrayMenuInEnglish)
+{
+    const Translations english(Language::english);
+    QTemporaryDir dir;
+    DefaultsStore defaults(dir.path());
+    AppSettings settings(defaults);
+    TrayIcon tray(settings);
+    tray.setOpenShortcutText(QStringLiteral("Shift+Super+V"));
+    QStringList texts;
+    for (const QAction *action : tray.menu().actions()) {
+        if (!action->isSeparator())
+            texts << action->text();
+    }
+    EXPECT_EQ(texts,
+        QStringList({"Open History  Shift+Super+V", "Capture On", "Settings…", "Check for Updates…",
+            "Clear History…", "Quit Scrivlet"}));
 }
 
 } // namespace

@@ -235,6 +235,30 @@ void AppDelegate::clearHistory()
         m_store->clearAll();
 }
 
+void AppDelegate::togglePalette()
+{
+    if (m_palette)
+        m_palette->toggle();
+    else
+        showPalette();
+}
+
+void AppDelegate::showPaletteWhenReady()
+{
+    if (m_palette) {
+        m_palette->show();
+        return;
+    }
+    // A key that never comes has already been explained to the user.
+    connect(
+        this, &AppDelegate::ready, this,
+        [this](bool recording) {
+            if (recording)
+                m_palette->show();
+        },
+        Qt::SingleShotConnection);
+}
+
 void AppDelegate::showSettings()
 {
     if (!m_settingsWindow) {

@@ -74,8 +74,15 @@ public:
     void showPalette();
     // Opens the settings window (made on first use), or brings it to front.
     void showSettings();
+    // Shows the palette, or hides it when it is shown.
+    void togglePalette();
+    // For a start asked to show the palette: as soon as the history is open.
+    void showPaletteWhenReady();
 
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
+    [[nodiscard]] ImageStore &images() const { return *m_images; }
+    [[nodiscard]] DefaultsStore &defaults() const { return *m_defaults; }
+    [[nodiscard]] PlatformServices &services() { return m_services; }
     [[nodiscard]] AppSettings &settings() const { return *m_settings; }
     [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
     [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }

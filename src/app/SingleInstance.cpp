@@ -3,12 +3,21 @@
 
 #include "core/Paths.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace scrivlet {
@@ -17,6 +26,7 @@ namespace {
 
 constexpr char kLockName[] = "scrivlet.lock";
 constexpr char kSocketName[] = "scrivlet.socket";
+constexpr int kIdleTimeoutMs = 10000;
 
 // A folder of ours: owned by the user and closed to others.
 bool isPrivateFolder(const QString &folder)
@@ -32,24 +42,68 @@ bool isPrivateFolder(const QString &folder)
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
     , m_folder(runtimeFolder())
+    , m_allowedUser(::geteuid())
 {
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server.nextPendingConnection()) {
-            const auto readRequests = [this, peer] {
-                while (peer->canReadLine()) {
-                    const QByteArray request = peer->readLine().trimmed();
-                    if (request == "show")
-                        Q_EMIT showRequested();
-                    else if (request == "settings")
-                        Q_EMIT settingsRequested();
-                }
-            };
-            connect(peer, &QLocalSocket::readyRead, this, readRequests);
-            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            // A quick client may have written, and left, already.
-            readRequests();
-        }
+        while (QLocalSocket *peer = m_server.nextPendingConnection())
+            serve(peer);
     });
+}
+
+void SingleInstance::serve(QLocalSocket *peer)
+{
+    connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+    const auto answer = [peer](const CommandResponse &response) {
+        peer->write(response.toJson() + '\n');
+        peer->disconnectFromServer();
+    };
+    // The folder is private already; the peer's credentials are the proof.
+    struct ucred credentials
+    { };
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &length)
+            != 0
+        || credentials.uid != m_allowedUser) {
+        answer({false, {}, QStringLiteral("refused: another user's process")});
+        return;
+    }
+    // A peer that never finishes its line is not waited for.
+    auto *timeout = new QTimer(peer);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, peer, [peer] { peer->abort(); });
+    timeout->start(kIdleTimeoutMs);
+    const auto readRequest = [this, peer, answer, timeout] {
+        if (peer->property("answered").toBool())
+            return;
+        if (!peer->canReadLine()) {
+            if (peer->bytesAvailable() > CommandRequest::kMaxLine) {
+                peer->setProperty("answered", true);
+                answer({false, {}, QStringLiteral("request too long")});
+            }
+            return;
+        }
+        peer->setProperty("answered", true);
+        timeout->stop();
+        const QByteArray line = peer->readLine(CommandRequest::kMaxLine + 1).trimmed();
+        const Result<CommandRequest> request = CommandRequest::fromJson(line);
+        if (!request) {
+            answer({false, {}, request.error()});
+            return;
+        }
+        if (!m_handler) {
+            answer({false, {}, QStringLiteral("Scrivlet is starting")});
+            return;
+        }
+        // The peer may leave before a slow answer (paste) comes.
+        const QPointer<QLocalSocket> guarded(peer);
+        m_handler(request.value(), [guarded, answer](const CommandResponse &response) {
+            if (guarded)
+                answer(response);
+        });
+    };
+    connect(peer, &QLocalSocket::readyRead, this, readRequest);
+    // A quick client may have written, and left, already.
+    readRequest();
 }
 
 SingleInstance::~SingleInstance()
@@ -79,7 +133,7 @@ bool SingleInstance::claim()
     if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0)
         return false;
     // Holding the lock makes any socket left behind a stale one.
-    const QString socket = m_folder + QLatin1Char('/') + QLatin1String(kSocketName);
+    const QString socket = socketPath();
     QLocalServer::removeServer(socket);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(socket))
@@ -88,16 +142,66 @@ bool SingleInstance::claim()
     return true;
 }
 
-bool SingleInstance::notifyRunning(const QByteArray &request)
+QString SingleInstance::socketPath()
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_folder + QLatin1Char('/') + QLatin1String(kSocketName));
-    if (!socket.waitForConnected(2000))
-        return false;
-    socket.write(request + '\n');
-    const bool sent = socket.waitForBytesWritten(2000);
-    socket.disconnectFromServer();
-    return sent;
+    return runtimeFolder() + QLatin1Char('/') + QLatin1String(kSocketName);
+}
+
+std::optional<CommandResponse> SingleInstance::send(
+    const CommandRequest &request, QString *failure, int timeoutMs)
+{
+    // Plain POSIX: the command line answers without starting Qt's machinery.
+    const auto fail = [failure](const QString &why) -> std::optional<CommandResponse> {
+        if (failure)
+            *failure = why;
+        return std::nullopt;
+    };
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(path.size()) >= sizeof address.sun_path)
+        return fail(QStringLiteral("the runtime folder's path is too long"));
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        return fail(QStringLiteral("Scrivlet is not running"));
+
+    const QByteArray line = request.toJson() + '\n';
+    for (qsizetype sent = 0; sent < line.size();) {
+        const ssize_t n
+            = ::send(fd, line.constData() + sent, std::size_t(line.size() - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QStringLiteral("Scrivlet closed the connection"));
+        sent += n;
+    }
+    QByteArray answer;
+    QDeadlineTimer deadline(timeoutMs);
+    char buffer[65536];
+    while (!answer.endsWith('\n')) {
+        pollfd readable {fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return fail(QStringLiteral("Scrivlet did not answer"));
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        answer.append(buffer, n);
+    }
+    if (answer.isEmpty())
+        return fail(QStringLiteral("Scrivlet closed the connection without answering"));
+    Result<CommandResponse> response = CommandResponse::fromJson(answer.trimmed());
+    if (!response)
+        return fail(response.error());
+    return std::move(response).value();
 }
 
 } // namespace scrivlet

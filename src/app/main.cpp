@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
+#include "CommandHandler.h"
+#include "CommandLine.h"
 #include "ProcessHardening.h"
 #include "SingleInstance.h"
 #include "Translations.h"
@@ -18,6 +20,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QThread>
 #include <QtGui/qguiapplication_platform.h>
 
 using namespace scrivlet;
@@ -27,25 +30,9 @@ int main(int argc, char *argv[])
     hardenProcess();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    bool openSettings = false;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument = argv[i];
-        if (argument == "settings") {
-            openSettings = true;
-            continue;
-        }
-        if (argument == "--version") {
-            out << "scrivlet " << SCRIVLET_VERSION << Qt::endl;
-            return 0;
-        }
-        if (argument == "--help" || argument == "-h") {
-            out << "Usage: scrivlet [settings]\n"
-                   "Keeps a history of what you copy. Runs in the background, in the tray.\n"
-                   "  settings  opens the settings window (of the running Scrivlet)\n"
-                << Qt::endl;
-            return 0;
-        }
-    }
+    const CommandLine::Outcome outcome = CommandLine::run(argc, argv);
+    if (outcome.exitStatus)
+        return *outcome.exitStatus;
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         err << "scrivlet: no X11 display here (DISPLAY is not set); start it inside your desktop "
                "session."
@@ -67,12 +54,20 @@ int main(int argc, char *argv[])
 
     SingleInstance instance;
     if (!instance.claim()) {
-        if (!instance.notifyRunning(openSettings ? "settings" : "show")) {
-            err << "scrivlet: another Scrivlet holds the lock but does not answer." << Qt::endl;
-            return 1;
+        // Another one runs (or is starting): it shows its palette instead.
+        CommandRequest show;
+        show.command = CommandRequest::Command::show;
+        QString why;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            if (SingleInstance::send(show, &why)) {
+                out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
+                return 0;
+            }
+            QThread::msleep(100);
         }
-        out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
-        return 0;
+        err << "scrivlet: another Scrivlet holds the lock but does not answer (" << why << ")."
+            << Qt::endl;
+        return 1;
     }
 
     auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
@@ -93,11 +88,12 @@ int main(int argc, char *argv[])
             colorScheme, dialogs, paths::dataFolder(), paths::configFolder(), language});
     if (!delegate.launch())
         return 1;
-    QObject::connect(
-        &instance, &SingleInstance::showRequested, &delegate, &AppDelegate::showPalette);
-    QObject::connect(
-        &instance, &SingleInstance::settingsRequested, &delegate, &AppDelegate::showSettings);
-    if (openSettings)
-        delegate.showSettings();
+    CommandHandler commands(delegate);
+    instance.setHandler(
+        [&commands](const CommandRequest &request, const SingleInstance::Reply &reply) {
+            commands.handle(request, reply);
+        });
+    if (outcome.showPalette)
+        delegate.showPaletteWhenReady();
     return app.exec();
 }

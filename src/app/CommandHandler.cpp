@@ -96,8 +96,13 @@ void CommandHandler::handle(const CommandRequest &request, const Reply &reply)
 
 std::vector<ClipItemPtr> CommandHandler::displayed(std::optional<int> limit) const
 {
-    // The palette's order: pinned first, then the newest.
-    return m_delegate.store()->recentItems(limit.value_or(std::numeric_limits<int>::max()));
+    // The palette's order, pinned first, over the whole history: a limit
+    // cuts the list, it never moves an older pinned entry out of it.
+    std::vector<ClipItemPtr> items
+        = m_delegate.store()->recentItems(std::numeric_limits<int>::max());
+    if (limit && std::size_t(*limit) < items.size())
+        items.resize(std::size_t(*limit));
+    return items;
 }
 
 Result<ClipItemPtr> CommandHandler::find(const QString &target) const

@@ -133,7 +133,7 @@ bool SingleInstance::claim()
     if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0)
         return false;
     // Holding the lock makes any socket left behind a stale one.
-    const QString socket = socketPath();
+    const QString socket = m_folder + QLatin1Char('/') + QLatin1String(kSocketName);
     QLocalServer::removeServer(socket);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(socket))

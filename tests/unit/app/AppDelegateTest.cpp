@@ -6,11 +6,7 @@
 #include "core/ClipboardMonitor.h"
 #include "core/Crypto.h"
 #include "core/DesktopEntries.h"
-#include "fakes/FakeColorScheme.h"
-#include "fakes/FakeDialogs.h"
-#include "fakes/FakeKeyboardLayout.h"
-#include "fakes/FakeKeyring.h"
-#include "fakes/FakePasteboard.h"
+#include "support/Launch.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,46 +19,6 @@ namespace scrivlet {
 namespace {
 
 using namespace testing;
-
-// One launch of Scrivlet over fakes and a throwaway data folder.
-class Launch
-{
-public:
-    Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
-        : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
-            m_hotkeys, m_layout, m_scheme, dialogs, root + QStringLiteral("/data"),
-            root + QStringLiteral("/config")})
-    { }
-    ~Launch() { Crypto::setShared(std::nullopt); }
-
-    // Launches and waits for the key; true when recording.
-    bool start()
-    {
-        QSignalSpy ready(&m_delegate, &AppDelegate::ready);
-        if (!m_delegate.launch())
-            return false;
-        if (!ready.wait(10000))
-            return false;
-        return ready.at(0).at(0).toBool();
-    }
-    void copy(const QString &text)
-    {
-        m_pasteboard.copyText(text);
-        m_delegate.monitor()->poll();
-    }
-    AppDelegate &delegate() { return m_delegate; }
-    FakeKeySender m_keys;
-
-private:
-    FakePasteboard m_pasteboard;
-    FakeWorkspace m_workspace;
-    FakeKeyring m_keyFile;
-    DesktopEntries m_applications {QStringList {}};
-    FakeHotkeyGrabber m_hotkeys;
-    FakeKeyboardLayout m_layout;
-    FakeColorScheme m_scheme;
-    AppDelegate m_delegate;
-};
 
 class AppDelegateTest : public ::testing::Test
 {

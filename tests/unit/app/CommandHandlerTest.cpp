@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CommandHandler.h"
+
+#include "core/AppSettings.h"
+#include "core/ClipStore.h"
+#include "support/Launch.h"
+#include "support/WaitFor.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace scrivlet {
+namespace {
+
+using namespace testing;
+
+class CommandHandlerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(launch.start());
+        // Newest first: "quatre" at 1 … "un" at 4; then "deux" pinned to the top.
+        for (const char *text : {"un", "deux", "trois", "quatre"})
+            launch.copy(QString::fromUtf8(text));
+        const auto items = launch.delegate().store()->recentItems(10);
+        launch.delegate().store()->togglePin(items[2]);
+    }
+
+    CommandResponse run(const char *typed)
+    {
+        const Result<CommandRequest> request
+            = CommandRequest::fromArguments(QString::fromUtf8(typed).split(QLatin1Char(' ')));
+        EXPECT_TRUE(request) << typed;
+        std::optional<CommandResponse> answer;
+        handler.handle(request.value(), [&](const CommandResponse &r) { answer = r; });
+        waitFor([&] { return answer.has_value(); }, 3000);
+        return answer.value_or(CommandResponse {false, {}, QStringLiteral("no answer")});
+    }
+    QString clipboard()
+    {
+        return launch.m_pasteboard.contents.string(QStringLiteral("text/plain"))
+            .value_or(QString());
+    }
+
+    QTemporaryDir root;
+    FakeKeyring keyring;
+    FakeDialogs dialogs;
+    Launch launch {root.path(), keyring, dialogs};
+    CommandHandler handler {launch.delegate()};
+};
+
+TEST_F(CommandHandlerTest, ListingsKeepTheirPositions)
+{
+    EXPECT_EQ(run("list").output,
+        "1\ttext\t*\tdeux\n2\ttext\t\tquatre\n3\ttext\t\ttrois\n4\ttext\t\tun\n");
+    EXPECT_EQ(run("list --limit 2").output, "1\ttext\t*\tdeux\n2\ttext\t\tquatre\n");
+    // A search shows positions of the whole list, so "copy N" copies what it showed.
+    EXPECT_EQ(run("search TROIS").output, "3\ttext\t\ttrois\n");
+    EXPECT_EQ(run("search u").output, "1\ttext\t*\tdeux\n2\ttext\t\tquatre\n4\ttext\t\tun\n");
+    EXPECT_EQ(run("search u --limit 1").output, "1\ttext\t*\tdeux\n");
+    EXPECT_EQ(run("search zzz").output, "");
+}
+
+TEST_F(CommandHandlerTest, EntriesByPositionOrId)
+{
+    EXPECT_TRUE(run("copy 3").ok);
+    EXPECT_EQ(clipboard(), "trois");
+    const QString id
+        = launch.delegate().store()->recentItems(10)[3]->id().toString(QUuid::WithoutBraces);
+    EXPECT_TRUE(run(("copy id:" + id).toUtf8().constData()).ok);
+    EXPECT_EQ(clipboard(), "un");
+
+    const CommandResponse missing = run("copy 9");
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.error, "no entry at position 9 (the history has 4)");
+    EXPECT_FALSE(run("copy id:00000000-0000-0000-0000-000000000001").ok);
+
+    // Pinning what is pinned changes nothing; the order follows the pins.
+    EXPECT_TRUE(run("pin 1").ok);
+    EXPECT_TRUE(run("pin 3").ok);
+    EXPECT_EQ(run("list --limit 2").output, "1\ttext\t*\ttrois\n2\ttext\t*\tdeux\n");
+    EXPECT_TRUE(run("unpin 1").ok);
+    EXPECT_TRUE(run("delete 1").ok);
+    EXPECT_EQ(run("list").output, "1\ttext\t\tquatre\n2\ttext\t\ttrois\n3\ttext\t\tun\n");
+}
+
+TEST_F(CommandHandlerTest, PasteOnlyIntoTheWindowInFront)
+{
+    launch.m_workspace.active
+        = WindowRef {42, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
+    EXPECT_TRUE(run("paste 2").ok);
+    EXPECT_EQ(clipboard(), "quatre");
+    EXPECT_EQ(launch.m_keys.pastes, 1);
+
+    launch.m_keys.trusted = false;
+    const CommandResponse untrusted = run("paste 3");
+    EXPECT_FALSE(untrusted.ok);
+    EXPECT_EQ(clipboard(), "trois") << "still on the clipboard";
+    EXPECT_EQ(launch.m_keys.pastes, 1);
+}
+
+TEST_F(CommandHandlerTest, CaptureAndClear)
+{
+    EXPECT_EQ(run("capture status").output, "on\n");
+    run("capture toggle");
+    EXPECT_FALSE(launch.delegate().settings().captureEnabled());
+    EXPECT_EQ(run("capture status").output, "off\n");
+    run("capture on");
+    EXPECT_TRUE(launch.delegate().settings().captureEnabled());
+
+    CommandRequest unconfirmed;
+    unconfirmed.command = CommandRequest::Command::clear;
+    std::optional<CommandResponse> answer;
+    handler.handle(unconfirmed, [&](const CommandResponse &r) { answer = r; });
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(answer->ok) << "a request without yes clears nothing";
+    EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 4u);
+    EXPECT_TRUE(run("clear --yes").ok);
+    EXPECT_TRUE(launch.delegate().store()->recentItems(10).empty());
+}
+
+} // namespace
+} // namespace scrivlet

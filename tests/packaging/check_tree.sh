@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Checks an installed Scrivlet: PREFIX SOURCE VERSION [BUILD]. BUILD, when
+# given, must not be referred to by the installed program.
+set -euo pipefail
+prefix=$1 source=$2 version=$3 build=${4:-}
+here=$(cd "$(dirname "$0")" && pwd)
+docdir=$prefix/share/doc/scrivlet
+fail() { echo "$*" >&2; exit 1; }
+
+# The README's screenshots follow the README; everything else is listed.
+unexpected=$(diff <(sort "$here/installed-files.txt") \
+    <(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' \
+        | grep -v '^share/doc/scrivlet/docs/screenshots/[^/]*\.png$' | sort)) \
+    || fail "installed files differ from installed-files.txt (< missing, > extra):"$'\n'"$unexpected"
+
+# The settings window opens the installed README, which must read as the
+# source one, pictures included.
+cmp -s "$source/README.md" "$docdir/README.md" || fail "the installed README.md differs from the source"
+grep -o '](\([^)#:]*\))' "$docdir/README.md" | sed 's/^](\(.*\))$/\1/' | while read -r link; do
+    [ -e "$docdir/$link" ] || fail "README.md links to $link, which is not installed"
+done
+grep -q 'GPL-3.0-or-later' "$docdir/copyright" || fail "the copyright file names no license"
+
+for png in "$prefix"/share/icons/hicolor/*x*/apps/org.scrivlet.Scrivlet.png; do
+    size=$(basename "$(dirname "$(dirname "$png")")")
+    file -b "$png" | grep -q "^PNG image data, ${size/x/ x }," \
+        || fail "$png is not a ${size} PNG: $(file -b "$png")"
+done
+
+out=$(desktop-file-validate "$prefix/share/applications/org.scrivlet.Scrivlet.desktop") \
+    && [ -z "$out" ] || fail "installed desktop entry: $out"
+# Also finds the desktop entry that the metainfo launches.
+appstreamcli validate-tree --no-net --strict "$prefix" >/dev/null \
+    || fail "appstreamcli validate-tree: $(appstreamcli validate-tree --no-net "$prefix")"
+page=$(man --manpath="$prefix/share/man" -w scrivlet) || fail "man does not find scrivlet(1) under $prefix"
+lexgrog "$page" >/dev/null || fail "the installed man page cannot be read"
+
+binary=$prefix/bin/scrivlet
+if [ -n "$build" ] && readelf -d "$binary" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
+    fail "the installed scrivlet still looks for libraries in the build tree"
+fi
+# No display: --version must not need one.
+got=$(env -u DISPLAY -u WAYLAND_DISPLAY "$binary" --version)
+[ "$got" = "scrivlet $version" ] || fail "installed scrivlet --version printed '$got'"

@@ -2,7 +2,8 @@
 // Test tool: prints the history of $XDG_DATA_HOME/Scrivlet as Scrivlet's own
 // code reads it, one entry a line in display order:
 //   kind<TAB>pinned<TAB>source<TAB>byteSize<TAB>text (line feeds as \n)
-// The key comes from the session's keyring; nothing is created or changed.
+// The key comes from the session's keyring; nothing is created or changed,
+// except with `--seed N`, which records N texts (Scrivlet not running).
 #include "core/ClipStore.h"
 #include "core/Crypto.h"
 #include "core/KeychainKey.h"
@@ -36,6 +37,15 @@ int main(int argc, char **argv)
     Crypto::setShared(Crypto(std::move(found.secret)));
     ClipStore store(container.value()->mainContext(),
         ImageStore(ImageStore::defaultDirectory(), Crypto::shared()));
+    if (const qsizetype seed = app.arguments().indexOf(QStringLiteral("--seed")); seed > 0) {
+        const int count = app.arguments().value(seed + 1).toInt();
+        for (int i = 0; i < count; ++i)
+            store.recordContent(ClipContent::text(QStringLiteral("Entrée %1 : le café de la gare "
+                                                                 "ouvre à sept heures")
+                                                      .arg(i)),
+                QStringLiteral("org.example.Editor"));
+        return 0;
+    }
     for (const ClipItemPtr &item : store.recentItems(1000)) {
         QString text = item->text();
         if (item->kind() == ClipKind::image) {

@@ -18,7 +18,7 @@ opens the palette. Without a command, starts Scrivlet.
 
 Commands (to the running Scrivlet):
   toggle | show | hide     the palette (toggle and show start Scrivlet if needed)
-  settings                 open the settings window
+  settings                 open the settings window (starts Scrivlet if needed)
   list [--limit N] [--json] [--null]
                            the history in display order:
                            N<TAB>kind<TAB>*(pinned)<TAB>preview
@@ -87,8 +87,10 @@ Outcome run(int argc, char **argv)
     const std::optional<CommandResponse> response = SingleInstance::send(request, &why);
     if (!response) {
         // A desktop's shortcut bound to these must always work.
-        if (request.startsScrivlet() && why == QLatin1String("Scrivlet is not running"))
-            return {std::nullopt, true};
+        if (request.startsScrivlet() && why == QLatin1String("Scrivlet is not running")) {
+            const bool settings = request.command == CommandRequest::Command::settings;
+            return {std::nullopt, !settings, settings};
+        }
         return {fail(why)};
     }
     std::fwrite(response->output.constData(), 1, std::size_t(response->output.size()), stdout);

@@ -10,8 +10,10 @@ struct Outcome
 {
     // Set: exit with this status now.
     std::optional<int> exitStatus;
-    // Otherwise start Scrivlet, then show the palette once it can.
+    // Otherwise start Scrivlet, then show the palette once it can, or the
+    // settings window.
     bool showPalette = false;
+    bool showSettings = false;
 };
 
 // `scrivlet COMMAND …` talks to the running Scrivlet and prints its answer;

@@ -95,5 +95,7 @@ int main(int argc, char *argv[])
         });
     if (outcome.showPalette)
         delegate.showPaletteWhenReady();
+    if (outcome.showSettings)
+        delegate.showSettings();
     return app.exec();
 }

@@ -51,10 +51,12 @@ struct CommandRequest
     static Result<CommandRequest> fromJson(const QByteArray &line);
 
     [[nodiscard]] static QString name(Command command);
-    // Commands that start Scrivlet when it is not running.
+    // Commands that start Scrivlet when it is not running: a desktop's
+    // shortcut or menu action bound to them must always work.
     [[nodiscard]] bool startsScrivlet() const
     {
-        return command == Command::toggle || command == Command::show;
+        return command == Command::toggle || command == Command::show
+            || command == Command::settings;
     }
 };
 

@@ -166,8 +166,12 @@ std::optional<CommandResponse> SingleInstance::send(
     if (fd < 0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        if (errno == EACCES || errno == EPERM)
+            return fail(QStringLiteral("Scrivlet's socket %1 is not yours to use")
+                    .arg(QString::fromLocal8Bit(path)));
         return fail(QStringLiteral("Scrivlet is not running"));
+    }
 
     const QByteArray line = request.toJson() + '\n';
     for (qsizetype sent = 0; sent < line.size();) {

@@ -63,7 +63,8 @@ xdotool windowactivate --sync "\$probe_window"
 : > "\$HOME/probe.log"
 cli paste "\$(position "trois café")"
 [ "\$(clipboard)" = "trois café" ] || fail "paste put \$(clipboard) on the clipboard"
-wait_for test "\$(ctrl_v_count)" -eq 1 || fail "paste sent no Ctrl+V: \$(cat \$HOME/probe.log) active=\$(xdotool getactivewindow getwindowname) probe=\$probe_window \$(xdotool getactivewindow)"
+one_ctrl_v() { [ "\$(ctrl_v_count)" -eq 1 ]; }
+wait_for one_ctrl_v || fail "paste sent no Ctrl+V: \$(cat \$HOME/probe.log)"
 
 # pin, unpin, delete; positions follow the pins.
 sleep 0.8
@@ -99,6 +100,46 @@ grep -q "declined" "\$HOME/clear.out" || fail "clear was not declined: \$(cat \$
 printf 'y\n' | script -qec "\$scrivlet clear" /dev/null >/dev/null 2>&1
 count_is 0 || fail "clear answered yes left \$(count) entries"
 cli clear --yes || fail "clear --yes"
+
+# Whatever arrives on the socket, Scrivlet answers the next request.
+python3 - "\$XDG_RUNTIME_DIR/scrivlet.socket" <<'PY'
+import os, random, socket, sys
+random.seed(11)
+for i in range(200):
+    s = socket.socket(socket.AF_UNIX)
+    s.settimeout(10)
+    s.connect(sys.argv[1])
+    junk = os.urandom(random.randint(1, 2000)) if i % 3 else b"{" * 100000
+    try:
+        s.sendall(junk + (b"\n" if i % 2 else b""))
+        s.shutdown(socket.SHUT_WR)
+        s.recv(65536)
+    except OSError:
+        pass
+    s.close()
+PY
+[ "\$(cli capture status)" = on ] || fail "Scrivlet stopped answering after junk on its socket"
+
+# Another user's process is refused, even where the folders let it through.
+if [ "\$(id -u)" -eq 0 ]; then
+    socket_path="\$XDG_RUNTIME_DIR/scrivlet.socket"
+    opened=()
+    dir=\$(dirname "\$socket_path")
+    while [ "\$dir" != / ]; do opened+=("\$dir:\$(stat -c %a "\$dir")"); chmod o+x "\$dir"; dir=\$(dirname "\$dir"); done
+    chmod 777 "\$socket_path"
+    other=\$(setpriv --reuid=65534 --regid=65534 --clear-groups /usr/bin/python3 -c '
+import socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.connect(sys.argv[1])
+try:
+    s.sendall(b"{\"command\":\"list\"}\n")
+except OSError:
+    pass  # refused before the request was read
+print(s.recv(65536).decode().strip())
+' "\$socket_path" 2>&1) || true
+    for entry in "\${opened[@]}"; do chmod "\${entry##*:}" "\${entry%:*}"; done
+    [ "\$other" = '{"error":"refused: another user'"'"'s process","ok":false}' ] || fail "another user: \$other"
+fi
 
 cli settings
 wait_for xdotool search --onlyvisible --name '^Réglages — Scrivlet\$' || fail "settings"

@@ -11,6 +11,7 @@ set -euo pipefail
 source "$here/lib.sh"
 defaults="\$XDG_CONFIG_HOME/Scrivlet/defaults.json"
 setting() { python3 -c "import json,sys; print(json.load(open('\$defaults')).get(sys.argv[1]))" "\$1"; }
+setting_is() { [ "\$(setting "\$1")" = "\$2" ]; }
 settings_window() { xdotool search --onlyvisible --name "^\$1\\\$" 2>/dev/null | head -1; }
 tab() { for _ in \$(seq "\$1"); do xdotool key Tab; sleep 0.05; done; }
 
@@ -36,12 +37,12 @@ wait_for count_is 10 || fail "a lower limit did not prune the history: \$(count)
 # On to the capture switch; Space turns it off.
 tab 4
 xdotool key space
-wait_for test "\$(setting captureEnabled)" = False || fail "capture was not switched off"
+wait_for setting_is captureEnabled False || fail "capture was not switched off"
 copy_text "while capture is off"
 sleep 1.5
 has "while capture is off" && fail "recorded with capture off"
 xdotool key space
-wait_for test "\$(setting captureEnabled)" = True || fail "capture was not switched on"
+wait_for setting_is captureEnabled True || fail "capture was not switched on"
 
 # On to "Ajouter une app…": the chooser finds LXTerminal by name.
 tab 3
@@ -49,7 +50,7 @@ xdotool key space
 sleep 1
 xdotool type LXTerminal
 xdotool key Return
-wait_for test "\$(setting excludedApps)" = "['lxterminal']" || fail "lxterminal was not excluded: \$(setting excludedApps)"
+wait_for setting_is excludedApps "['lxterminal']" || fail "lxterminal was not excluded: \$(setting excludedApps)"
 xdotool key Escape
 
 lxterminal --title=Terminal >/dev/null 2>&1 &

@@ -12,6 +12,7 @@
 #include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
 #include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeySender.h"
 #include "platform/x11/X11KeyboardLayout.h"
@@ -24,6 +25,23 @@
 #include <QtGui/qguiapplication_platform.h>
 
 using namespace scrivlet;
+
+namespace {
+
+// The caps of a clipboard read, in megabytes, for those who copy more.
+ClipboardLimits clipboardLimits(const DefaultsStore &defaults)
+{
+    ClipboardLimits limits;
+    const auto megabytes = [&defaults](const char *key, qint64 fallback) {
+        const double stored = defaults.value(QLatin1String(key)).toDouble(-1);
+        return stored >= 1 && stored <= 4096 ? qint64(stored) * 1024 * 1024 : fallback;
+    };
+    limits.maxImageBytes = megabytes("captureMaxImageMB", limits.maxImageBytes);
+    limits.maxOtherBytes = megabytes("captureMaxTextMB", limits.maxOtherBytes);
+    return limits;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -48,8 +66,8 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals();
-    const GlobalShortcuts::Language language
-        = interfaceLanguage(DefaultsStore(paths::configFolder()));
+    const DefaultsStore startup(paths::configFolder());
+    const GlobalShortcuts::Language language = interfaceLanguage(startup);
     const Translations translations(language);
 
     SingleInstance instance;
@@ -72,7 +90,8 @@ int main(int argc, char *argv[])
 
     auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    QtPasteboard pasteboard;
+    X11ClipboardReader clipboardReader(clipboardLimits(startup));
+    QtPasteboard pasteboard(&clipboardReader);
     DesktopEntries applications;
     X11Workspace workspace(connection, applications);
     X11KeySender keys(connection);

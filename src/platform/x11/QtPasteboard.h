@@ -1,29 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/MimeSnapshot.h"
 #include "platform/Pasteboard.h"
 
 #include <QObject>
+#include <deque>
+#include <memory>
 
 namespace scrivlet {
 
-// The CLIPBOARD selection through Qt, which learns of new owners through
-// XFixes. Reads are synchronous here: Qt waits for the owner.
+class X11ClipboardReader;
+
+// The CLIPBOARD selection: Qt learns of new owners (through XFixes) and
+// serves what Scrivlet writes; other applications' data is read by the
+// reader, off the main thread, or by Qt, which waits for the owner, when
+// there is none.
 class QtPasteboard : public QObject, public Pasteboard
 {
     Q_OBJECT
 
 public:
-    explicit QtPasteboard(QObject *parent = nullptr);
+    explicit QtPasteboard(X11ClipboardReader *reader = nullptr, QObject *parent = nullptr);
 
     [[nodiscard]] qint64 changeCount() const override { return m_changeCount; }
     void readSnapshot(SnapshotHandler handler) override;
     void write(const Representations &representations) override;
 
 private:
+    struct Pending
+    {
+        SnapshotHandler handler;
+        std::shared_ptr<const PasteboardSnapshot> snapshot;
+        bool ready = false;
+    };
+    [[nodiscard]] std::shared_ptr<MimeSnapshot> readThroughQt() const;
+    void deliverReady();
+
+    X11ClipboardReader *m_reader;
     qint64 m_changeCount = 0;
-    qint64 m_ownChange = -1;
-    bool m_writing = false;
+    // Handlers in the order asked; a quick answer waits for slower ones.
+    std::deque<std::shared_ptr<Pending>> m_pending;
 };
 
 } // namespace scrivlet

@@ -7,6 +7,7 @@
 #include "core/DesktopEntries.h"
 #include "core/ModelContainer.h"
 #include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11Workspace.h"
 #include "support/WaitFor.h"
 
@@ -122,7 +123,9 @@ protected:
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<DesktopEntries> m_entries;
     std::unique_ptr<X11Workspace> m_workspace;
-    QtPasteboard m_pasteboard;
+    // The reader Scrivlet uses: off the main thread, over its own connection.
+    X11ClipboardReader m_reader;
+    QtPasteboard m_pasteboard {&m_reader};
     std::unique_ptr<ClipboardMonitor> m_monitor;
     std::vector<QProcess *> m_owners;
     bool m_captureEnabled = true;
@@ -204,6 +207,9 @@ TEST_F(CaptureTest, TwoCopiesInsideOneTickGiveOneRecord)
     copyWithXclip("first of two");
     copyWithXclip("second of two");
     m_monitor->poll();
+    // Read off the main thread: the record comes a moment later, and alone.
+    ASSERT_TRUE(waitFor([&] { return !history().empty(); }));
+    settle();
     ASSERT_EQ(history().size(), 1u);
     EXPECT_EQ(history().front()->text(), QStringLiteral("second of two"));
 }

@@ -17,6 +17,7 @@
 #include "ui/Theme.h"
 #include "ui/TrayIcon.h"
 #include "ui/palette/PaletteController.h"
+#include "ui/Paster.h"
 #include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
@@ -159,6 +160,11 @@ void AppDelegate::startRecording(SecretBytes key)
     // Takes the clipboard's counter now: what is already there is never recorded.
     m_monitor
         = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard, m_services.workspace);
+    // The clipboard outlives the program that copied: what was recorded from
+    // it is offered again, with the formats a paste offers.
+    m_monitor->restore = [this](const ClipItemPtr &item) {
+        Paster::writeItem(*item, false, *m_images, m_services.pasteboard);
+    };
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
         *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
         m_services.keys, m_services.applications, *m_icons});

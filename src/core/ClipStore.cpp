@@ -91,15 +91,15 @@ std::optional<QString> ClipStore::contentHash(
     return digest::hex(mac);
 }
 
-void ClipStore::recordContent(
+ClipItemPtr ClipStore::recordContent(
     const ClipContent &content, const std::optional<QString> &sourceApp, bool keepPinned)
 {
     // Without a key nothing can be sealed, and nothing is kept in the clear.
     if (!m_hashKey || m_hashKey->isEmpty() || !Crypto::shared())
-        return;
+        return nullptr;
     const std::optional<QString> hash = contentHash(content, *m_hashKey);
     if (!hash)
-        return;
+        return nullptr;
 
     // The newest records in display order, without their payloads.
     auto fetched = m_context.fetchKeys(FetchDescriptor::newestFirst(kDuplicateWindow));
@@ -107,17 +107,21 @@ void ClipStore::recordContent(
     arrangeForDisplay(
         recent, [](const RecordKey &k) { return k.isPinned; },
         [](const RecordKey &k) { return k.pinnedAt; });
+    const auto existing = [this](const QUuid &id) -> ClipItemPtr {
+        auto found = m_context.fetchById(id);
+        return found ? found.value() : nullptr;
+    };
     if (!recent.empty() && recent.front().contentHash == *hash)
-        return;
+        return existing(recent.front().id);
     const auto duplicate = std::find_if(recent.begin(), recent.end(),
         [&](const RecordKey &key) { return key.contentHash == *hash; });
     if (keepPinned && duplicate != recent.end() && duplicate->isPinned)
-        return;
+        return existing(duplicate->id);
 
     // Built first: a content that cannot be sealed or written changes nothing.
     const ClipItemPtr item = makeItem(content, *hash, sourceApp);
     if (!item)
-        return;
+        return nullptr;
     if (duplicate != recent.end()) {
         if (auto earlier = m_context.fetchById(duplicate->id); earlier && earlier.value())
             removeItem(earlier.value());
@@ -125,6 +129,7 @@ void ClipStore::recordContent(
     m_context.insert(item);
     save();
     enforceLimits();
+    return item;
 }
 
 ClipItemPtr ClipStore::makeItem(

@@ -33,7 +33,9 @@ public:
     // The only way new entries enter the history. `keepPinned`: for what
     // Scrivlet itself put back on the clipboard, a pinned copy stays as it is
     // instead of being replaced by an unpinned one.
-    void recordContent(const ClipContent &content, const std::optional<QString> &sourceApp,
+    // The entry that holds the content afterwards (new, or the one already
+    // first); none when nothing could be recorded.
+    ClipItemPtr recordContent(const ClipContent &content, const std::optional<QString> &sourceApp,
         bool keepPinned = false);
     // Whether the entry is still in the history (not deleted, pruned or cleared).
     [[nodiscard]] bool contains(const ClipItemPtr &item);

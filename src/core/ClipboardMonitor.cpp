@@ -7,6 +7,7 @@
 #include "platform/Workspace.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace scrivlet {
 
@@ -39,13 +40,38 @@ void ClipboardMonitor::poll()
     const std::optional<QString> sourceApp = m_workspace.frontmostApplicationId();
     m_pasteboard.readSnapshot([self = QPointer<ClipboardMonitor>(this), sourceApp](
                                   std::shared_ptr<const PasteboardSnapshot> snapshot) {
-        if (!self || !snapshot)
-            return;
-        std::optional<ClipContent> content = readClip(*snapshot);
-        if (!content || !self->captureDecision(sourceApp))
-            return;
-        self->m_store.recordContent(*content, sourceApp, snapshot->isOwnWrite());
+        if (self && snapshot)
+            self->take(*snapshot, sourceApp);
     });
+}
+
+void ClipboardMonitor::take(
+    const PasteboardSnapshot &snapshot, const std::optional<QString> &sourceApp)
+{
+    if (!snapshot.hasOwner()) {
+        // The copying application left. Put back what it copied, once, if
+        // it was recorded and is still in the history.
+        const ClipItemPtr item = std::exchange(m_restorable, nullptr);
+        if (item && restore && m_store.contains(item)) {
+            m_restoring = true;
+            restore(item);
+        }
+        return;
+    }
+    if (snapshot.isOwnWrite()) {
+        // Scrivlet's own re-offer is already in the history as it is.
+        if (std::exchange(m_restoring, false))
+            return;
+    } else {
+        m_restoring = false;
+        m_restorable = nullptr;
+    }
+    std::optional<ClipContent> content = readClip(snapshot);
+    if (!content || !captureDecision(sourceApp))
+        return;
+    const ClipItemPtr item = m_store.recordContent(*content, sourceApp, snapshot.isOwnWrite());
+    if (!snapshot.isOwnWrite())
+        m_restorable = item;
 }
 
 } // namespace scrivlet

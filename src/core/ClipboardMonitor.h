@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ClipItem.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -10,6 +12,7 @@
 namespace scrivlet {
 
 class ClipStore;
+class PasteboardSnapshot;
 class Pasteboard;
 class Workspace;
 
@@ -28,6 +31,9 @@ public:
 
     // Read afresh at every change; accepts everything until replaced.
     CaptureDecision captureDecision = [](const std::optional<QString> &) { return true; };
+    // When the application that copied goes away and takes the clipboard
+    // with it: puts back what was recorded from that copy. Unset: nothing.
+    std::function<void(const ClipItemPtr &)> restore;
 
     // Starts polling; a second call restarts the one timer.
     void start();
@@ -35,10 +41,16 @@ public:
     void poll();
 
 private:
+    void take(const PasteboardSnapshot &snapshot, const std::optional<QString> &sourceApp);
+
     ClipStore &m_store;
     Pasteboard &m_pasteboard;
     Workspace &m_workspace;
     qint64 m_lastChangeCount;
+    // What the current copy of another application became, if it was
+    // recorded; none for secrets, exclusions, capture off.
+    ClipItemPtr m_restorable;
+    bool m_restoring = false;
     QTimer m_timer;
 };
 

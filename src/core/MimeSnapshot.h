@@ -30,11 +30,14 @@ public:
     [[nodiscard]] std::optional<QString> string(const QString &type) const override;
     [[nodiscard]] bool isOwnWrite() const override { return m_ownWrite; }
     void setOwnWrite(bool own) { m_ownWrite = own; }
+    [[nodiscard]] bool hasOwner() const override { return m_hasOwner; }
+    void setHasOwner(bool hasOwner) { m_hasOwner = hasOwner; }
 
 private:
     QSet<QString> m_offered;
     QHash<QString, QByteArray> m_data;
     bool m_ownWrite = false;
+    bool m_hasOwner = true;
 };
 
 } // namespace scrivlet

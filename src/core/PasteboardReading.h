@@ -42,6 +42,9 @@ public:
     [[nodiscard]] virtual std::optional<QString> string(const QString &type) const = 0;
     // Whether Scrivlet itself put these contents there (pasting an entry).
     [[nodiscard]] virtual bool isOwnWrite() const { return false; }
+    // False once the application that copied has gone, leaving the
+    // clipboard empty.
+    [[nodiscard]] virtual bool hasOwner() const { return true; }
 };
 
 // At most one content: nothing for private contents, else files, PNG, TIFF,

@@ -23,7 +23,7 @@ count_is() { [ "$("$dump" | wc -l)" -eq "$1" ]; }
 has() { "$dump" | grep -q -- "$1"; }
 copy_text() { printf '%s' "$1" | xclip -selection clipboard; }
 has_key() { [ -n "$(sqlite3 "$db" "SELECT hex(value) FROM meta WHERE key = 'keyCheck'" 2>/dev/null)" ]; }
-probe=${4:-} holder=${5:-}
+probe=${4:-} holder=${5:-} hostile=${6:-}
 
 # The key probe: a window of the given class that logs the keys it gets.
 start_probe() {

@@ -24,6 +24,13 @@ public:
         contents = std::move(snapshot);
         ++count;
     }
+    // The application that copied quits, and the clipboard goes with it.
+    void ownerLeaves()
+    {
+        MimeSnapshot empty;
+        empty.setHasOwner(false);
+        copy(std::move(empty));
+    }
     void copyText(const QString &text)
     {
         MimeSnapshot snapshot;

@@ -67,8 +67,13 @@ public:
         xcb_delete_property(m_connection, m_window, m_property);
         drainEvents();
         const std::optional<QByteArray> targets = convert(m_targets, m_limits.maxOtherBytes);
-        if (!targets)
-            return snapshot; // no owner, or one that offers nothing
+        if (!targets) {
+            // No owner at all, or one that offers nothing.
+            Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+                m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
+            snapshot->setHasOwner(owner && owner->owner != XCB_NONE);
+            return snapshot;
+        }
         QHash<QByteArray, xcb_atom_t> offered;
         const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
         const qsizetype count = std::min<qsizetype>(

@@ -100,7 +100,8 @@ TEST(ClipboardReaderX11, MisbehavingOwnersCostADeadlineNeverTheInterface)
         {
             Owner owner(test.arguments);
             const Outcome outcome = readClipboard(reader);
-            EXPECT_LT(outcome.longestStallMs, 100) << "the main thread stalled";
+            // Blocked for the owner's deadline would mean the read ran on it.
+            EXPECT_LT(outcome.longestStallMs, limits.deadlineMs / 2) << "the main thread waited";
             if (test.expectedSize < 0) {
                 EXPECT_FALSE(outcome.snapshot);
                 EXPECT_FALSE(outcome.why.isEmpty());

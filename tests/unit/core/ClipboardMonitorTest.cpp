@@ -143,5 +143,72 @@ TEST_F(ClipboardMonitorTest, PastingAPinnedEntryBackKeepsItsPin)
     EXPECT_FALSE(find("pinned first")->isPinned());
 }
 
+TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackIfItWasRecorded)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(ClipboardMonitor &)> copy;
+        const char *restored; // none: the clipboard stays empty
+    };
+    const auto copyText = [this](const char *text) {
+        return [this, text](ClipboardMonitor &monitor) {
+            m_pasteboard.copyText(QString::fromUtf8(text));
+            monitor.poll();
+        };
+    };
+    const Case cases[] = {
+        {"a recorded copy", copyText("gardé"), "gardé"},
+        {"a secret",
+            [this](ClipboardMonitor &monitor) {
+                MimeSnapshot secret;
+                secret.set(mime::kText, "hunter2");
+                secret.set(mime::kPasswordManagerHint, "secret");
+                m_pasteboard.copy(std::move(secret));
+                monitor.poll();
+            },
+            nullptr},
+        {"capture off",
+            [this](ClipboardMonitor &monitor) {
+                monitor.captureDecision = [](const std::optional<QString> &) { return false; };
+                m_pasteboard.copyText(QStringLiteral("pas gardé"));
+                monitor.poll();
+            },
+            nullptr},
+        {"deleted meanwhile",
+            [this](ClipboardMonitor &monitor) {
+                m_pasteboard.copyText(QStringLiteral("effacé"));
+                monitor.poll();
+                m_store->deleteItem(m_store->recentItems(1).front());
+            },
+            nullptr},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
+        std::vector<QString> restored;
+        monitor.restore = [&](const ClipItemPtr &item) {
+            restored.push_back(item->text());
+            m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
+        };
+        test.copy(monitor);
+        const History before = history();
+        m_pasteboard.ownerLeaves();
+        monitor.poll();
+        monitor.poll(); // Scrivlet's own re-offer, seen as a change
+        if (test.restored) {
+            EXPECT_EQ(restored, std::vector<QString> {QString::fromUtf8(test.restored)});
+            EXPECT_EQ(m_pasteboard.contents.string(mime::kText), QString::fromUtf8(test.restored));
+        } else {
+            EXPECT_TRUE(restored.empty());
+        }
+        EXPECT_EQ(history(), before) << "the re-offer is no new record";
+        // Only once: the next owner to leave has nothing of ours to restore.
+        m_pasteboard.ownerLeaves();
+        monitor.poll();
+        EXPECT_LE(restored.size(), 1u);
+    }
+}
+
 } // namespace
 } // namespace scrivlet

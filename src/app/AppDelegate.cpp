@@ -14,13 +14,14 @@
 #include "platform/KeyboardLayout.h"
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
+#include "ui/Paster.h"
 #include "ui/Theme.h"
 #include "ui/TrayIcon.h"
 #include "ui/palette/PaletteController.h"
-#include "ui/Paster.h"
 #include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
@@ -247,6 +248,20 @@ void AppDelegate::togglePalette()
         m_palette->toggle();
     else
         showPalette();
+}
+
+void AppDelegate::keepClipboard(const std::function<void(bool kept)> &reply)
+{
+    if (!m_monitor) {
+        reply(false);
+        return;
+    }
+    m_monitor->poll();
+    // Reads are answered in order: this one comes after the copy's own.
+    m_services.pasteboard.readSnapshot([monitor = QPointer<ClipboardMonitor>(m_monitor.get()),
+                                           reply](std::shared_ptr<const PasteboardSnapshot>) {
+        reply(monitor && monitor->canRestore());
+    });
 }
 
 void AppDelegate::showPaletteWhenReady()

@@ -76,6 +76,9 @@ public:
     void showSettings();
     // Shows the palette, or hides it when it is shown.
     void togglePalette();
+    // A program about to quit hands its clipboard over: once the copy is
+    // dealt with, says whether it was kept.
+    void keepClipboard(const std::function<void(bool kept)> &reply);
     // For a start asked to show the palette: as soon as the history is open.
     void showPaletteWhenReady();
 

@@ -12,6 +12,7 @@
 #include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
 #include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11ClipboardManager.h"
 #include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeySender.h"
@@ -112,6 +113,10 @@ int main(int argc, char *argv[])
         [&commands](const CommandRequest &request, const SingleInstance::Reply &reply) {
             commands.handle(request, reply);
         });
+    // Programs that quit leave their clipboard with Scrivlet.
+    X11ClipboardManager clipboardManager;
+    clipboardManager.onSave
+        = [&delegate](const X11ClipboardManager::Reply &reply) { delegate.keepClipboard(reply); };
     if (outcome.showPalette)
         delegate.showPaletteWhenReady();
     if (outcome.showSettings)

@@ -34,6 +34,9 @@ public:
     // When the application that copied goes away and takes the clipboard
     // with it: puts back what was recorded from that copy. Unset: nothing.
     std::function<void(const ClipItemPtr &)> restore;
+    // Whether the current copy of another application is in the history,
+    // ready to be put back when its owner goes.
+    [[nodiscard]] bool canRestore() const { return m_restorable != nullptr; }
 
     // Starts polling; a second call restarts the one timer.
     void start();

@@ -57,6 +57,17 @@ sleep 1.5
 [ -z "\$(xclip -o -selection clipboard 2>/dev/null)" ] || fail "the secret outlived its owner"
 has hunter2 && fail "the secret was recorded"
 
+# Programs that quit the toolkits' way hand their clipboard to the manager.
+"\$hostile" "remis en main" --save-after 1500 > "\$HOME/handover.out"
+[ "\$(cat "\$HOME/handover.out")" = "$(printf 'owning\nsaved')" ] || fail "handover: \$(cat \$HOME/handover.out)"
+has "remis en main" || fail "the handed-over copy is not in the history"
+wait_for owner_gone_restored "remis en main" || fail "the handed-over copy went with its owner"
+"\$hostile" "motdepasse" --secret --save-after 1500 > "\$HOME/handover.out"
+[ "\$(cat "\$HOME/handover.out")" = "$(printf 'owning\nrefused')" ] || fail "secret handover: \$(cat \$HOME/handover.out)"
+sleep 1
+[ -z "\$(xclip -o -selection clipboard 2>/dev/null)" ] || fail "a secret was kept at its owner's exit"
+has motdepasse && fail "a handed-over secret was recorded"
+
 # Owners that misbehave: Scrivlet answers meanwhile, and records the next copy.
 for mode in "--mute" "--slow 3000" "--incr 200000000" "--incr 3000000 --die-mid" "--targets 5000"; do
     "\$hostile" "x" \$mode > "\$HOME/hostile.out" &

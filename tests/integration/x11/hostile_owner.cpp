@@ -2,10 +2,14 @@
 // Test tool: owns the CLIPBOARD with a text and misbehaves as asked, over
 // raw XCB (a toolkit would behave). Says "owning" once it owns it.
 //   hostile_owner TEXT [--mute] [--slow MS] [--incr BYTES] [--die-mid] [--targets N]
+//                 [--secret] [--save-after MS]
+// --save-after: quits after MS the way toolkits do, asking the clipboard
+// manager to keep the clipboard (SAVE_TARGETS); says "saved" or "refused".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,8 +69,8 @@ int main(int argc, char **argv)
         return 2;
     }
     std::string text = argv[1];
-    bool mute = false, dieMid = false;
-    int slowMs = 0, junkTargets = 0;
+    bool mute = false, dieMid = false, secret = false;
+    int slowMs = 0, junkTargets = 0, saveAfterMs = -1;
     long incr = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -80,6 +84,10 @@ int main(int argc, char **argv)
             incr = std::atol(argv[++i]);
         else if (arg == "--targets" && i + 1 < argc)
             junkTargets = std::atoi(argv[++i]);
+        else if (arg == "--secret")
+            secret = true;
+        else if (arg == "--save-after" && i + 1 < argc)
+            saveAfterMs = std::atoi(argv[++i]);
     }
     if (incr > 0)
         text.assign(std::size_t(incr), 'x');
@@ -93,7 +101,10 @@ int main(int argc, char **argv)
         XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, 0, nullptr);
     const xcb_atom_t clipboard = atom("CLIPBOARD"), targets = atom("TARGETS"),
                      utf8 = atom("UTF8_STRING"), incrAtom = atom("INCR");
+    const xcb_atom_t hint = atom("x-kde-passwordManagerHint");
     std::vector<xcb_atom_t> offered {targets, utf8};
+    if (secret)
+        offered.push_back(hint);
     for (int i = 0; i < junkTargets; ++i)
         offered.push_back(atom(("application/x-junk-" + std::to_string(i)).c_str()));
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
@@ -103,7 +114,32 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     constexpr std::size_t kChunk = 256 * 1024;
-    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+    const xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
+                     saveProperty = atom("HOSTILE_SAVE");
+    const auto start = std::chrono::steady_clock::now();
+    bool saving = false;
+    for (;;) {
+        if (saveAfterMs >= 0 && !saving
+            && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(saveAfterMs)) {
+            saving = true;
+            xcb_convert_selection(c, window, manager, saveTargets, saveProperty, XCB_CURRENT_TIME);
+            xcb_flush(c);
+        }
+        xcb_generic_event_t *event = xcb_poll_for_event(c);
+        if (!event) {
+            if (xcb_connection_has_error(c))
+                return 1;
+            pollfd readable {xcb_get_file_descriptor(c), POLLIN, 0};
+            ::poll(&readable, 1, 20);
+            continue;
+        }
+        if ((event->response_type & 0x7f) == XCB_SELECTION_NOTIFY && saving) {
+            const auto *n = reinterpret_cast<xcb_selection_notify_event_t *>(event);
+            const bool saved = n->target == saveTargets && n->property != XCB_ATOM_NONE;
+            std::free(event);
+            std::printf("%s\n", saved ? "saved" : "refused");
+            return 0;
+        }
         if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) {
             std::free(event);
             continue;
@@ -117,6 +153,10 @@ int main(int argc, char **argv)
         if (request.target == targets) {
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property,
                 XCB_ATOM_ATOM, 32, uint32_t(offered.size()), offered.data());
+            notify(&request, request.property);
+        } else if (request.target == hint && secret) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, utf8,
+                8, 6, "secret");
             notify(&request, request.property);
         } else if (request.target == utf8 && incr == 0) {
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, utf8,

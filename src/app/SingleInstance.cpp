@@ -169,7 +169,7 @@ std::optional<CommandResponse> SingleInstance::send(
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         if (errno == EACCES || errno == EPERM)
             return fail(QStringLiteral("Scrivlet's socket %1 is not yours to use")
-                    .arg(QString::fromLocal8Bit(path)));
+                            .arg(QString::fromLocal8Bit(path)));
         return fail(QStringLiteral("Scrivlet is not running"));
     }
 

@@ -68,7 +68,10 @@ sleep 1
 [ -z "\$(xclip -o -selection clipboard 2>/dev/null)" ] || fail "a secret was kept at its owner's exit"
 has motdepasse && fail "a handed-over secret was recorded"
 
-# Owners that misbehave: Scrivlet answers meanwhile, and records the next copy.
+# Owners that misbehave: Scrivlet answers meanwhile, keeps what it has,
+# stays within its caps, and records the next copy.
+rss() { ps -o rss= -p "\$pid" | tr -d ' '; }
+rss_before=\$(rss)
 for mode in "--mute" "--slow 3000" "--incr 200000000" "--incr 3000000 --die-mid" "--targets 5000"; do
     "\$hostile" "x" \$mode > "\$HOME/hostile.out" &
     hostile_pid=\$!
@@ -84,9 +87,22 @@ for mode in "--mute" "--slow 3000" "--incr 200000000" "--incr 3000000 --die-mid"
     before=\$(count)
     copy_text "after \$mode"
     wait_for has "after \$mode" || fail "the copy after an owner \$mode was not recorded"
+    [ "\$(count)" -eq \$((before + 1)) ] || fail "entries were lost under an owner \$mode: \$(entries)"
+    # The caps are 64 MB for images and 16 MB for the rest.
+    [ \$((\$(rss) - rss_before)) -lt 65536 ] || fail "memory grew by \$((\$(rss) - rss_before)) kB under \$mode"
 done
 grep -q "clipboard not recorded" "\$log" || fail "no line said why a copy was skipped"
 kill -0 "\$pid" || fail "Scrivlet stopped"
+stop_scrivlet
+
+# Started while an owner that never answers holds the clipboard.
+"\$hostile" "x" --mute > "\$HOME/hostile.out" &
+hostile_pid=\$!
+wait_for grep -q owning "\$HOME/hostile.out"
+start_scrivlet
+"\$scrivlet" show
+wait_for palette_shown || fail "the palette did not open with a mute owner at start"
+kill \$hostile_pid
 stop_scrivlet
 echo "persistence: all checks passed"
 SCRIPT

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
+#include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -100,6 +101,8 @@ TEST(ClipboardReaderX11, MisbehavingOwnersCostADeadlineNeverTheInterface)
         {
             Owner owner(test.arguments);
             const Outcome outcome = readClipboard(reader);
+            std::printf("%-36s longest main-thread stall %3lld ms\n", test.what,
+                static_cast<long long>(outcome.longestStallMs));
             // Blocked for the owner's deadline would mean the read ran on it.
             EXPECT_LT(outcome.longestStallMs, limits.deadlineMs / 2) << "the main thread waited";
             if (test.expectedSize < 0) {

@@ -89,7 +89,7 @@ for mode in "--mute" "--slow 3000" "--incr 200000000" "--incr 3000000 --die-mid"
     wait_for has "after \$mode" || fail "the copy after an owner \$mode was not recorded"
     [ "\$(count)" -eq \$((before + 1)) ] || fail "entries were lost under an owner \$mode: \$(entries)"
     # The caps are 64 MB for images and 16 MB for the rest.
-    [ \$((\$(rss) - rss_before)) -lt 65536 ] || fail "memory grew by \$((\$(rss) - rss_before)) kB under \$mode"
+    [ -n "\${SCRIVLET_SANITIZED:-}" ] || [ \$((\$(rss) - rss_before)) -lt 65536 ] || fail "memory grew by \$((\$(rss) - rss_before)) kB under \$mode"
 done
 grep -q "clipboard not recorded" "\$log" || fail "no line said why a copy was skipped"
 kill -0 "\$pid" || fail "Scrivlet stopped"

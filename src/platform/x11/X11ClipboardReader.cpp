@@ -207,7 +207,7 @@ private:
         if (!whole)
             return std::nullopt;
         return QByteArray(static_cast<const char *>(xcb_get_property_value(whole.get())),
-            xcb_get_property_value_length(whole.get()) * (whole->format / 8));
+            xcb_get_property_value_length(whole.get())); // already in bytes
     }
 
     // INCR: the owner sends chunks, each once the previous one was taken,
@@ -232,7 +232,7 @@ private:
                 nullptr));
             if (!chunk)
                 throw Failure {QStringLiteral("a large copy broke off")};
-            const int length = xcb_get_property_value_length(chunk.get()) * (chunk->format / 8);
+            const int length = xcb_get_property_value_length(chunk.get()); // in bytes
             if (length == 0)
                 return bytes;
             if (bytes.size() + length > cap)

@@ -83,15 +83,15 @@ Outcome run(int argc, char **argv)
             return {fail(QStringLiteral("clear: declined; the history is unchanged"))};
         request.yes = true;
     }
-    QString why;
-    const std::optional<CommandResponse> response = SingleInstance::send(request, &why);
+    SingleInstance::SendFailure failure;
+    const std::optional<CommandResponse> response = SingleInstance::send(request, &failure);
     if (!response) {
         // A desktop's shortcut bound to these must always work.
-        if (request.startsScrivlet() && why == QLatin1String("Scrivlet is not running")) {
+        if (request.startsScrivlet() && failure.notRunning) {
             const bool settings = request.command == CommandRequest::Command::settings;
             return {std::nullopt, !settings, settings};
         }
-        return {fail(why)};
+        return {fail(failure.why)};
     }
     std::fwrite(response->output.constData(), 1, std::size_t(response->output.size()), stdout);
     std::fflush(stdout);

@@ -148,12 +148,13 @@ QString SingleInstance::socketPath()
 }
 
 std::optional<CommandResponse> SingleInstance::send(
-    const CommandRequest &request, QString *failure, int timeoutMs)
+    const CommandRequest &request, SendFailure *failure, int timeoutMs)
 {
     // Plain POSIX: the command line answers without starting Qt's machinery.
-    const auto fail = [failure](const QString &why) -> std::optional<CommandResponse> {
+    const auto fail
+        = [failure](const QString &why, bool notRunning = false) -> std::optional<CommandResponse> {
         if (failure)
-            *failure = why;
+            *failure = {notRunning, why};
         return std::nullopt;
     };
     const QByteArray path = QFile::encodeName(socketPath());
@@ -170,7 +171,7 @@ std::optional<CommandResponse> SingleInstance::send(
         if (errno == EACCES || errno == EPERM)
             return fail(QStringLiteral("Scrivlet's socket %1 is not yours to use")
                             .arg(QString::fromLocal8Bit(path)));
-        return fail(QStringLiteral("Scrivlet is not running"));
+        return fail(QStringLiteral("Scrivlet is not running"), true);
     }
 
     const QByteArray line = request.toJson() + '\n';

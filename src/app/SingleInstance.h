@@ -37,10 +37,15 @@ public:
     // says otherwise.
     void setAllowedUser(uid_t user) { m_allowedUser = user; }
 
+    struct SendFailure
+    {
+        bool notRunning = false; // nobody listens: one may be started
+        QString why;
+    };
     // A second process: sends the request to the running one and waits for
-    // its answer. None when no Scrivlet listens; `failure` then says why.
+    // its answer. None on failure, which `failure` then describes.
     [[nodiscard]] static std::optional<CommandResponse> send(
-        const CommandRequest &request, QString *failure = nullptr, int timeoutMs = 30000);
+        const CommandRequest &request, SendFailure *failure = nullptr, int timeoutMs = 30000);
 
 private:
     void serve(QLocalSocket *peer);

@@ -76,16 +76,16 @@ int main(int argc, char *argv[])
         // Another one runs (or is starting): it shows its palette instead.
         CommandRequest show;
         show.command = CommandRequest::Command::show;
-        QString why;
+        SingleInstance::SendFailure failure;
         for (int attempt = 0; attempt < 20; ++attempt) {
-            if (SingleInstance::send(show, &why)) {
+            if (SingleInstance::send(show, &failure)) {
                 out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
                 return 0;
             }
             QThread::msleep(100);
         }
-        err << "scrivlet: another Scrivlet holds the lock but does not answer (" << why << ")."
-            << Qt::endl;
+        err << "scrivlet: another Scrivlet holds the lock but does not answer (" << failure.why
+            << ")." << Qt::endl;
         return 1;
     }
 

@@ -47,15 +47,15 @@ int QtDialogs::choose(const QString &message, const QString &details, const QStr
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Scrivlet"), message);
     box.setInformativeText(details);
-    QList<QAbstractButton *> added;
+    QList<QPushButton *> added;
     for (const QString &text : buttons)
         added.append(box.addButton(text, QMessageBox::ActionRole));
     if (!added.isEmpty()) {
-        box.setDefaultButton(static_cast<QPushButton *>(added.first()));
+        box.setDefaultButton(added.first());
         box.setEscapeButton(added.first());
     }
     box.exec();
-    const qsizetype chosen = added.indexOf(box.clickedButton());
+    const qsizetype chosen = added.indexOf(qobject_cast<QPushButton *>(box.clickedButton()));
     return chosen < 0 ? 0 : int(chosen);
 }
 

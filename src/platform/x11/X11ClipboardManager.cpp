@@ -31,6 +31,7 @@ X11ClipboardManager::X11ClipboardManager(QObject *parent)
     m_manager = atom("CLIPBOARD_MANAGER");
     m_saveTargets = atom("SAVE_TARGETS");
     m_targets = atom("TARGETS");
+    m_null = atom("NULL");
 
     // Another manager keeps the role: two would race for every handover.
     std::unique_ptr<xcb_get_selection_owner_reply_t, FreeDeleter> current(
@@ -107,7 +108,7 @@ void X11ClipboardManager::processEvents()
                 if (saved) {
                     // The protocol's success is an empty property of type NULL.
                     xcb_change_property(self->m_connection, XCB_PROP_MODE_REPLACE,
-                        request.requestor, property, self->atom("NULL"), 32, 0, nullptr);
+                        request.requestor, property, self->m_null, 32, 0, nullptr);
                 }
                 self->answer(request, saved ? property : xcb_atom_t(XCB_ATOM_NONE));
             });

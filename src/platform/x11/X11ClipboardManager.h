@@ -40,6 +40,7 @@ private:
     xcb_atom_t m_manager = XCB_ATOM_NONE;
     xcb_atom_t m_saveTargets = XCB_ATOM_NONE;
     xcb_atom_t m_targets = XCB_ATOM_NONE;
+    xcb_atom_t m_null = XCB_ATOM_NONE;
     QSocketNotifier *m_notifier = nullptr;
     bool m_isManager = false;
 };

@@ -95,7 +95,7 @@ public:
             snapshot->offer(QString::fromLatin1(it.key()));
 
         for (const QString &type : wanted) {
-            if (type == QLatin1String("text/plain")) {
+            if (type == mime::kText) {
                 readText(offered, *snapshot);
                 continue;
             }
@@ -130,8 +130,8 @@ private:
             if (!bytes)
                 return;
             // STRING is Latin-1 by definition.
-            snapshot.set(QStringLiteral("text/plain"),
-                name == "STRING" ? QString::fromLatin1(*bytes).toUtf8() : *bytes);
+            snapshot.set(
+                mime::kText, name == "STRING" ? QString::fromLatin1(*bytes).toUtf8() : *bytes);
             return;
         }
     }

@@ -147,10 +147,11 @@ TEST(SingleInstance, NobodyListeningMeansNotRunning)
 {
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    QString why;
+    SingleInstance::SendFailure failure;
     CommandRequest request;
-    EXPECT_FALSE(SingleInstance::send(request, &why));
-    EXPECT_EQ(why, "Scrivlet is not running");
+    EXPECT_FALSE(SingleInstance::send(request, &failure));
+    EXPECT_TRUE(failure.notRunning);
+    EXPECT_EQ(failure.why, "Scrivlet is not running");
     qunsetenv("XDG_RUNTIME_DIR");
 }
 

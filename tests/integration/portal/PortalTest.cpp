@@ -1,0 +1,440 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The portal clients against tests/support/fake_portal.py on a private bus
+// (run inside tests/fixtures/session). Waits are for the other process, never
+// a check of speed.
+#include "platform/linux/PortalHotkeyGrabber.h"
+#include "platform/linux/PortalKeySender.h"
+#include "support/WaitFor.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+namespace scrivlet {
+namespace {
+
+using GlobalShortcuts::Shortcut;
+namespace Modifier = GlobalShortcuts::Modifier;
+using testing::waitFor;
+
+const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+constexpr int kCallTimeoutMs = 20000;
+
+QStringList g_log;
+QtMessageHandler g_previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    g_log << text;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
+}
+
+int logLinesWith(const QString &words)
+{
+    return int(std::count_if(
+        g_log.cbegin(), g_log.cend(), [&](const QString &line) { return line.contains(words); }));
+}
+
+bool portalOnBus()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(kPortal).value();
+}
+
+// The stand-in portal, for one test.
+class FakePortal
+{
+public:
+    explicit FakePortal(const QStringList &arguments = {})
+    {
+        m_process.setProgram(QStringLiteral(FAKE_PORTAL));
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        m_ready = m_process.waitForStarted(kCallTimeoutMs)
+            && waitFor([this] { return m_process.canReadLine() || portalOnBus(); })
+            && waitFor(portalOnBus);
+    }
+    ~FakePortal()
+    {
+        resume();
+        m_process.terminate();
+        if (!m_process.waitForFinished(kCallTimeoutMs))
+            m_process.kill();
+        m_process.waitForFinished(kCallTimeoutMs);
+        waitFor([] { return !portalOnBus(); });
+    }
+
+    [[nodiscard]] bool isReady() const { return m_ready; }
+
+    QVariant control(const QString &method, const QVariantList &arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(kPortal,
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.scrivlet.FakePortal"), method);
+        message.setArguments(arguments);
+        const QDBusMessage reply
+            = QDBusConnection::sessionBus().call(message, QDBus::Block, kCallTimeoutMs);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+        return reply.arguments().value(0);
+    }
+
+    // The calls received with this name, oldest first: their arguments.
+    QList<QJsonArray> calls(const QString &name)
+    {
+        QList<QJsonArray> found;
+        const QJsonArray all
+            = QJsonDocument::fromJson(control(QStringLiteral("Calls")).toString().toUtf8()).array();
+        for (const QJsonValue &call : all) {
+            QJsonArray entry = call.toArray();
+            if (entry.at(0).toString() == name) {
+                entry.removeFirst();
+                found << entry;
+            }
+        }
+        return found;
+    }
+
+    bool waitForCalls(const QString &name, qsizetype count)
+    {
+        return waitFor([&] { return calls(name).size() >= count; });
+    }
+
+    void suspend() { m_suspended = ::kill(pid_t(m_process.processId()), SIGSTOP) == 0; }
+    void resume()
+    {
+        if (m_suspended)
+            ::kill(pid_t(m_process.processId()), SIGCONT);
+        m_suspended = false;
+    }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+    bool m_suspended = false;
+};
+
+class Portal : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_log.clear();
+        ASSERT_FALSE(portalOnBus()) << "a portal is already on the test bus";
+    }
+};
+
+// --- GlobalShortcuts -------------------------------------------------------
+
+TEST_F(Portal, GlobalShortcuts_AsksTheBindingWithThePreferredTrigger)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    const struct
+    {
+        int key;
+        int modifiers;
+        const char *trigger;
+    } cases[] = {
+        {9, Modifier::command | Modifier::shift, "SHIFT+LOGO+v"},
+        {122, Modifier::control | Modifier::option, "CTRL+ALT+F1"},
+        {18, Modifier::control, "CTRL+1"},
+        {49, Modifier::command, "LOGO+space"},
+        {33, Modifier::option, "ALT+bracketleft"},
+        {39, Modifier::control | Modifier::shift, "CTRL+SHIFT+apostrophe"},
+        {83, Modifier::control | Modifier::option | Modifier::shift | Modifier::command,
+            "CTRL+ALT+SHIFT+LOGO+KP_1"},
+        {116, Modifier::control, "CTRL+Prior"},
+        {36, Modifier::command, "LOGO+Return"},
+        {114, Modifier::shift, "SHIFT+Insert"},
+    };
+    qsizetype asked = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.trigger);
+        const Shortcut shortcut = Shortcut::make(c.key, c.modifiers);
+        PortalHotkeyGrabber grabber;
+        int changes = 0;
+        QObject::connect(&grabber, &PortalHotkeyGrabber::triggerChanged, [&changes] { ++changes; });
+        ASSERT_TRUE(grabber.grab(shortcut));
+        ASSERT_TRUE(portal.waitForCalls(QStringLiteral("GlobalShortcuts.BindShortcuts"), ++asked));
+        const QJsonArray bind
+            = portal.calls(QStringLiteral("GlobalShortcuts.BindShortcuts")).at(asked - 1);
+        const QJsonArray shortcuts = bind.at(1).toArray();
+        ASSERT_EQ(shortcuts.size(), 1);
+        EXPECT_EQ(shortcuts.at(0)[0].toString(), QStringLiteral("togglePalette"));
+        const QJsonObject properties = shortcuts.at(0)[1].toObject();
+        EXPECT_EQ(properties.value(QStringLiteral("preferred_trigger")).toString(),
+            QLatin1String(c.trigger));
+        EXPECT_FALSE(properties.value(QStringLiteral("description")).toString().isEmpty());
+        // The fake answers before the call returns: only a client that
+        // listened first learns what was bound.
+        ASSERT_TRUE(waitFor([&] { return !grabber.triggerDescription().isEmpty(); }));
+        EXPECT_EQ(grabber.triggerDescription(), QStringLiteral("Bound: ") + c.trigger);
+        EXPECT_EQ(changes, 1);
+
+        grabber.ungrab(shortcut);
+        EXPECT_TRUE(grabber.triggerDescription().isEmpty());
+        EXPECT_TRUE(portal.waitForCalls(QStringLiteral("Session.Close"), asked));
+    }
+}
+
+TEST_F(Portal, GlobalShortcuts_ShortcutWithoutPortalNameIsNotGrabbed)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    PortalHotkeyGrabber grabber;
+    // Function has no equivalent; 10 is no key of the table.
+    for (const Shortcut &shortcut : {Shortcut::make(9, Modifier::function | Modifier::command),
+             Shortcut::make(10, Modifier::command)})
+        EXPECT_FALSE(grabber.grab(shortcut));
+    EXPECT_TRUE(portal.calls(QStringLiteral("GlobalShortcuts.CreateSession")).isEmpty());
+}
+
+TEST_F(Portal, GlobalShortcuts_ActivationIsOnePressAndOneRelease)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    const Shortcut shortcut = Shortcut::make(9, Modifier::command | Modifier::shift);
+    PortalHotkeyGrabber grabber;
+    QList<Shortcut> pressed;
+    QList<Shortcut> released;
+    QObject::connect(&grabber, &HotkeyGrabber::pressed, [&](const Shortcut &s) { pressed << s; });
+    QObject::connect(&grabber, &HotkeyGrabber::released, [&](const Shortcut &s) { released << s; });
+    ASSERT_TRUE(grabber.grab(shortcut));
+    ASSERT_TRUE(waitFor([&] { return !grabber.triggerDescription().isEmpty(); }));
+
+    const QString id = QStringLiteral("togglePalette");
+    ASSERT_EQ(portal.control(QStringLiteral("Activate"), {id}).toUInt(), 1u);
+    ASSERT_TRUE(waitFor([&] { return !pressed.isEmpty(); }));
+    // A repeat while held, then the release: signals arrive in order, so
+    // once the release is here the repeat was seen and ignored.
+    portal.control(QStringLiteral("Activate"), {id});
+    portal.control(QStringLiteral("Deactivate"), {id});
+    ASSERT_TRUE(waitFor([&] { return !released.isEmpty(); }));
+    portal.control(QStringLiteral("Deactivate"), {id});
+    portal.control(QStringLiteral("ChangeTrigger"), {id, QStringLiteral("Super+Shift+V")});
+    ASSERT_TRUE(waitFor([&] { return grabber.triggerDescription() == "Super+Shift+V"; }));
+    EXPECT_EQ(pressed, QList<Shortcut> {shortcut});
+    EXPECT_EQ(released, QList<Shortcut> {shortcut});
+
+    // Let go: the desktop's session is closed, nothing more arrives.
+    grabber.ungrab(shortcut);
+    ASSERT_TRUE(portal.waitForCalls(QStringLiteral("Session.Close"), 1));
+    EXPECT_EQ(portal.control(QStringLiteral("Activate"), {id}).toUInt(), 0u);
+}
+
+TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
+{
+    const struct
+    {
+        const char *method;
+        uint response;
+    } cases[] = {
+        {"GlobalShortcuts.CreateSession", 2},
+        {"GlobalShortcuts.BindShortcuts", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.method);
+        g_log.clear();
+        FakePortal portal;
+        ASSERT_TRUE(portal.isReady());
+        portal.control(QStringLiteral("Refuse"), {QString::fromLatin1(c.method), c.response});
+        PortalHotkeyGrabber grabber;
+        int events = 0;
+        QObject::connect(&grabber, &HotkeyGrabber::pressed, [&] { ++events; });
+        QObject::connect(&grabber, &HotkeyGrabber::released, [&] { ++events; });
+        QObject::connect(&grabber, &PortalHotkeyGrabber::triggerChanged, [&] { ++events; });
+        EXPECT_TRUE(grabber.grab(Shortcut::make(9, Modifier::command | Modifier::shift)));
+        const QString line = QStringLiteral("Scrivlet: the desktop refused the palette shortcut: ");
+        ASSERT_TRUE(waitFor([&] { return logLinesWith(line) > 0; }));
+        portal.control(QStringLiteral("Activate"), {QStringLiteral("togglePalette")});
+        portal.control(QStringLiteral("Deactivate"), {QStringLiteral("togglePalette")});
+        QCoreApplication::processEvents();
+        EXPECT_EQ(logLinesWith(line), 1);
+        EXPECT_EQ(events, 0);
+        EXPECT_TRUE(grabber.triggerDescription().isEmpty());
+    }
+}
+
+// --- RemoteDesktop ---------------------------------------------------------
+
+TEST_F(Portal, RemoteDesktop_KeepsTheRestoreTokenWhereThePortalHasOne)
+{
+    const struct
+    {
+        uint version;
+        bool restores;
+    } cases[] = {{2, true}, {1, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.version);
+        FakePortal portal;
+        ASSERT_TRUE(portal.isReady());
+        portal.control(QStringLiteral("SetRemoteDesktop"),
+            {c.version, 1u, c.restores ? QStringLiteral("token-2") : QString()});
+        QStringList saved;
+        PortalKeySender sender([] { return QStringLiteral("token-1"); },
+            [&saved](const QString &token) { saved << token; });
+        EXPECT_FALSE(sender.isTrusted());
+        // The first paste asks for consent and is not sent.
+        EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+        ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
+
+        const QJsonObject options
+            = portal.calls(QStringLiteral("RemoteDesktop.SelectDevices")).at(0).at(1).toObject();
+        EXPECT_EQ(options.value(QStringLiteral("types")).toInt(), 1);
+        if (c.restores) {
+            EXPECT_EQ(options.value(QStringLiteral("persist_mode")).toInt(), 2);
+            EXPECT_EQ(options.value(QStringLiteral("restore_token")).toString(), "token-1");
+            EXPECT_EQ(saved, QStringList {QStringLiteral("token-2")});
+        } else {
+            EXPECT_FALSE(options.contains(QStringLiteral("persist_mode")));
+            EXPECT_FALSE(options.contains(QStringLiteral("restore_token")));
+            EXPECT_TRUE(saved.isEmpty());
+        }
+        EXPECT_EQ(portal.calls(QStringLiteral("RemoteDesktop.Start")).at(0).at(1).toString(), "");
+        EXPECT_TRUE(portal.calls(QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym")).isEmpty());
+    }
+}
+
+TEST_F(Portal, RemoteDesktop_SendsEachPasteKeyAsOneKeystroke)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    PortalKeySender sender;
+    sender.prepare();
+    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
+
+    constexpr int control = 0xffe3, shift = 0xffe1, v = 0x76, insert = 0xff63;
+    const struct
+    {
+        PasteKey key;
+        QList<QPair<int, int>> events;
+    } cases[] = {
+        {PasteKey::ctrlV, {{control, 1}, {v, 1}, {v, 0}, {control, 0}}},
+        {PasteKey::ctrlShiftV,
+            {{control, 1}, {shift, 1}, {v, 1}, {v, 0}, {shift, 0}, {control, 0}}},
+        {PasteKey::shiftInsert, {{shift, 1}, {insert, 1}, {insert, 0}, {shift, 0}}},
+    };
+    qsizetype seen = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.key));
+        ASSERT_TRUE(sender.sendPaste(c.key));
+        const QString name = QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym");
+        ASSERT_TRUE(portal.waitForCalls(name, seen + c.events.size()));
+        const QList<QJsonArray> calls = portal.calls(name);
+        ASSERT_EQ(calls.size(), seen + c.events.size());
+        QList<QPair<int, int>> events;
+        for (qsizetype i = seen; i < calls.size(); ++i)
+            events << qMakePair(calls.at(i).at(0).toInt(), calls.at(i).at(1).toInt());
+        EXPECT_EQ(events, c.events);
+        seen = calls.size();
+    }
+}
+
+TEST_F(Portal, RemoteDesktop_WithoutConsentPasteStaysOff)
+{
+    const struct
+    {
+        const char *what;
+        const char *method;
+        uint response;
+        uint devices;
+    } cases[] = {
+        {"session refused", "RemoteDesktop.CreateSession", 2, 1},
+        {"start cancelled", "RemoteDesktop.Start", 1, 1},
+        {"no keyboard granted", "", 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        g_log.clear();
+        FakePortal portal;
+        ASSERT_TRUE(portal.isReady());
+        portal.control(QStringLiteral("Refuse"), {QString::fromLatin1(c.method), c.response});
+        portal.control(QStringLiteral("SetRemoteDesktop"), {2u, c.devices, QString()});
+        PortalKeySender sender;
+        int trustChanges = 0;
+        QObject::connect(&sender, &PortalKeySender::trustChanged, [&] { ++trustChanges; });
+        EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+        const QString line
+            = QStringLiteral("Scrivlet: the desktop refused the keyboard for automatic paste: ");
+        ASSERT_TRUE(waitFor([&] { return logLinesWith(line) > 0; }));
+        EXPECT_EQ(logLinesWith(line), 1);
+        EXPECT_FALSE(sender.isTrusted());
+        EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+        EXPECT_EQ(trustChanges, 0);
+        EXPECT_TRUE(portal.calls(QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym")).isEmpty());
+    }
+}
+
+TEST_F(Portal, RemoteDesktop_ClosedSessionIsAskedAgain)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    PortalKeySender sender;
+    sender.prepare();
+    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
+    ASSERT_EQ(portal.control(QStringLiteral("CloseRemoteSessions")).toUInt(), 1u);
+    ASSERT_TRUE(waitFor([&] { return !sender.isTrusted(); }));
+    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
+    EXPECT_EQ(portal.calls(QStringLiteral("RemoteDesktop.CreateSession")).size(), 2);
+    EXPECT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+}
+
+// --- No portal ---------------------------------------------------------------
+
+TEST_F(Portal, Offered_OnlyWhereThePortalAnswersForTheInterface)
+{
+    EXPECT_FALSE(PortalHotkeyGrabber::isOffered());
+    EXPECT_FALSE(PortalKeySender::isOffered());
+    {
+        FakePortal portal({QStringLiteral("--without"), QStringLiteral("GlobalShortcuts")});
+        ASSERT_TRUE(portal.isReady());
+        EXPECT_FALSE(PortalHotkeyGrabber::isOffered());
+        EXPECT_TRUE(PortalKeySender::isOffered());
+        // A portal that holds its name but answers nothing.
+        portal.suspend();
+        EXPECT_FALSE(PortalKeySender::isOffered());
+    }
+}
+
+TEST_F(Portal, NoPortal_GrabAndPasteFailWithOneLineEach)
+{
+    PortalHotkeyGrabber grabber;
+    int events = 0;
+    QObject::connect(&grabber, &HotkeyGrabber::released, [&] { ++events; });
+    EXPECT_TRUE(grabber.grab(Shortcut::make(9, Modifier::command | Modifier::shift)));
+    PortalKeySender sender;
+    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+    const QString grabLine = QStringLiteral("refused the palette shortcut");
+    const QString pasteLine = QStringLiteral("refused the keyboard for automatic paste");
+    ASSERT_TRUE(waitFor([&] { return logLinesWith(grabLine) && logLinesWith(pasteLine); }));
+    EXPECT_EQ(logLinesWith(grabLine), 1);
+    EXPECT_EQ(logLinesWith(pasteLine), 1);
+    EXPECT_FALSE(sender.isTrusted());
+    EXPECT_EQ(events, 0);
+}
+
+} // namespace
+} // namespace scrivlet
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    scrivlet::g_previousHandler = qInstallMessageHandler(scrivlet::recordMessage);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        std::fprintf(stderr, "needs a private bus: run it inside tests/fixtures/session\n");
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -14,13 +14,13 @@ Driven through the interface org.scrivlet.FakePortal on the same object:
 Options: --without INTERFACE (not offered: its version cannot be read)."""
 
 import argparse
+import ctypes
 import json
 import sys
 
 import dbus
 import dbus.mainloop.glib
 import dbus.service
-from gi.repository import GLib
 
 BUS_NAME = "org.freedesktop.portal.Desktop"
 PATH = "/org/freedesktop/portal/desktop"
@@ -297,7 +297,13 @@ def main():
     # The name is released when this object goes.
     portal.bus_name = dbus.service.BusName(BUS_NAME, bus, do_not_queue=True)
     print("ready", flush=True)
-    GLib.MainLoop().run()
+    # GLib's loop through ctypes: python3-gi is only a recommendation of
+    # python3-dbus, and setup installs without recommendations.
+    glib = ctypes.CDLL("libglib-2.0.so.0")
+    glib.g_main_loop_new.restype = ctypes.c_void_p
+    glib.g_main_loop_new.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    glib.g_main_loop_run.argtypes = [ctypes.c_void_p]
+    glib.g_main_loop_run(glib.g_main_loop_new(None, 0))
 
 
 if __name__ == "__main__":

@@ -232,6 +232,30 @@ TEST_F(Portal, GlobalShortcuts_ActivationIsOnePressAndOneRelease)
     EXPECT_EQ(portal.control(QStringLiteral("Activate"), {id}).toUInt(), 0u);
 }
 
+TEST_F(Portal, GlobalShortcuts_SessionAnsweredAfterUngrabIsClosed)
+{
+    FakePortal portal;
+    ASSERT_TRUE(portal.isReady());
+    const Shortcut first = Shortcut::make(9, Modifier::command | Modifier::shift);
+    const Shortcut second = Shortcut::make(122, Modifier::control);
+    PortalHotkeyGrabber grabber;
+    // The user records another shortcut before the desktop has answered.
+    ASSERT_TRUE(grabber.grab(first));
+    grabber.ungrab(first);
+    ASSERT_TRUE(grabber.grab(second));
+    ASSERT_TRUE(waitFor([&] { return !grabber.triggerDescription().isEmpty(); }));
+    EXPECT_EQ(grabber.triggerDescription(), QStringLiteral("Bound: CTRL+F1"));
+    ASSERT_TRUE(portal.waitForCalls(QStringLiteral("Session.Close"), 1));
+    const QList<QJsonArray> created = portal.calls(QStringLiteral("GlobalShortcuts.CreateSession"));
+    ASSERT_EQ(created.size(), 2);
+    const QString firstToken
+        = created.at(0).at(0).toObject().value(QStringLiteral("session_handle_token")).toString();
+    const QList<QJsonArray> closed = portal.calls(QStringLiteral("Session.Close"));
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_TRUE(closed.at(0).at(0).toString().endsWith(QLatin1Char('/') + firstToken));
+    EXPECT_EQ(portal.calls(QStringLiteral("GlobalShortcuts.BindShortcuts")).size(), 1);
+}
+
 TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
 {
     const struct

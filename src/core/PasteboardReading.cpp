@@ -3,8 +3,6 @@
 
 namespace scrivlet {
 
-namespace {
-
 bool isPrivate(const PasteboardSnapshot &snapshot)
 {
     for (const QString &marker : mime::kMarkers) {
@@ -17,8 +15,6 @@ bool isPrivate(const PasteboardSnapshot &snapshot)
     const std::optional<QByteArray> hint = snapshot.data(mime::kPasswordManagerHint);
     return !hint || hint->trimmed() == "secret";
 }
-
-} // namespace
 
 std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot)
 {

@@ -47,6 +47,10 @@ public:
     [[nodiscard]] virtual bool hasOwner() const { return true; }
 };
 
+// Whether the copy is a secret (the hint) or marked private by its
+// application: such copies are neither kept nor read further than that.
+[[nodiscard]] bool isPrivate(const PasteboardSnapshot &snapshot);
+
 // At most one content: nothing for private contents, else files, PNG, TIFF,
 // rich text (only with its plain text), plain text, in that order.
 [[nodiscard]] std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot);

@@ -12,19 +12,6 @@
 
 namespace scrivlet {
 
-namespace {
-
-// Only what the reader of contents may use is fetched from the owner.
-QStringList wantedTypes()
-{
-    QStringList wanted = mime::kMarkers;
-    wanted << mime::kPasswordManagerHint << mime::kUriList << mime::kPng << mime::kTiff
-           << mime::kRtf << mime::kRtfAlternative << mime::kText;
-    return wanted;
-}
-
-} // namespace
-
 QtPasteboard::QtPasteboard(X11ClipboardReader *reader, QObject *parent)
     : QObject(parent)
     , m_reader(reader)
@@ -47,7 +34,7 @@ std::shared_ptr<MimeSnapshot> QtPasteboard::readThroughQt() const
     const QStringList offered = data->formats();
     for (const QString &type : offered)
         snapshot->offer(type);
-    for (const QString &type : wantedTypes()) {
+    for (const QString &type : capturedTypes()) {
         if (!offered.contains(type))
             continue;
         const QByteArray bytes = type == mime::kText ? data->text().toUtf8() : data->data(type);
@@ -70,7 +57,7 @@ void QtPasteboard::readSnapshot(SnapshotHandler handler)
         deliverReady();
         return;
     }
-    m_reader->read(wantedTypes(),
+    m_reader->read(capturedTypes(),
         [self = QPointer<QtPasteboard>(this), pending](
             std::shared_ptr<MimeSnapshot> snapshot, const QString &why) {
             if (!self)

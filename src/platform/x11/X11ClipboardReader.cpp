@@ -95,6 +95,10 @@ public:
             snapshot->offer(QString::fromLatin1(it.key()));
 
         for (const QString &type : wanted) {
+            // A secret's contents are never asked for.
+            if (!mime::kMarkers.contains(type) && type != mime::kPasswordManagerHint
+                && isPrivate(*snapshot))
+                return snapshot;
             if (type == mime::kText) {
                 readText(offered, *snapshot);
                 continue;

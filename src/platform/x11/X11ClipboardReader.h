@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/MimeSnapshot.h"
+#include "platform/ClipboardLimits.h"
 
 #include <QObject>
 #include <QStringList>
@@ -13,17 +14,6 @@
 #include <thread>
 
 namespace scrivlet {
-
-// How long and how much a clipboard read may take.
-struct ClipboardLimits
-{
-    // For each answer of the owner (and each chunk of a large transfer).
-    int deadlineMs = 1000;
-    qint64 maxImageBytes = 64LL * 1024 * 1024;
-    qint64 maxOtherBytes = 16LL * 1024 * 1024;
-    // Targets looked at; an owner may offer thousands.
-    int maxTargets = 1024;
-};
 
 // Reads another application's CLIPBOARD on a thread of its own, over its own
 // X connection: an owner that never answers, answers late or sends hundreds

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/ClipboardLimits.h"
+#include "platform/Pasteboard.h"
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+
+namespace scrivlet {
+
+// The Wayland clipboard through a data-control protocol (ext, else wlr): a
+// connection of our own, on a thread of its own, watches every copy without
+// focus, reads other applications' data with a deadline and a cap, and
+// serves what Scrivlet writes. Where the compositor offers no data control
+// (GNOME), nothing is captured and writes go through Qt, which the compositor
+// accepts while one of our windows has focus.
+class WaylandPasteboard : public QObject, public Pasteboard
+{
+    Q_OBJECT
+
+public:
+    explicit WaylandPasteboard(ClipboardLimits limits = {}, QObject *parent = nullptr);
+    ~WaylandPasteboard() override;
+
+    // Whether copies are seen: a compositor connection with data control.
+    [[nodiscard]] bool isCaptureAvailable() const;
+    // The data-control protocol in use, empty when none.
+    [[nodiscard]] QString protocolName() const;
+
+    [[nodiscard]] qint64 changeCount() const override { return m_changeCount.load(); }
+    void readSnapshot(SnapshotHandler handler) override;
+    void write(const Representations &representations) override;
+
+private:
+    class Worker;
+    std::atomic<qint64> m_changeCount {0};
+    std::unique_ptr<Worker> m_worker;
+};
+
+} // namespace scrivlet

@@ -10,6 +10,9 @@
 //   probe --toplevels          `toplevel APP_ID activated|inactive TITLE`...
 //   probe --window APP_ID      a window that logs `ready`, then `key CODE MODS`
 //   probe --ctrl-v             presses Ctrl+V on a virtual keyboard
+//   probe --key CODE           presses and releases one key (evdev code)
+//   --mute, with --serve: takes each request and never answers it
+//   --hold MS, with --key: keeps the keyboard MS longer, as a real one stays
 // Exits 0 when it did what was asked, 1 on a timeout or a refusal, 2 when the
 // compositor lacks the protocol.
 #define _GNU_SOURCE
@@ -350,10 +353,14 @@ static struct served served[MAX_EXTRA + 2];
 static int served_count = 2;
 static bool cancelled;
 
+static bool mute;
+
 static void source_send(const char *mime, int fd)
 {
     printf("send %s\n", mime);
     fflush(stdout);
+    if (mute)
+        return; // the pipe stays open and empty: a hung owner
     for (int i = 0; i < served_count; i++) {
         if (strcmp(served[i].mime, mime))
             continue;
@@ -645,7 +652,9 @@ static int window_mode(const char *app_id)
 
 // ---- a virtual keyboard
 
-static int ctrl_v_mode(void)
+static int hold_ms;
+
+static int key_mode(int key, bool control_held)
 {
     if (!keyboard_manager || !seat)
         die(2, "no virtual keyboard manager offered");
@@ -670,16 +679,27 @@ static int ctrl_v_mode(void)
     usleep(300 * 1000);
     enum { KEY_LEFTCTRL = 29, KEY_V = 47 };
     uint32_t t = (uint32_t)now_ms();
-    zwp_virtual_keyboard_v1_key(vk, t, KEY_LEFTCTRL, WL_KEYBOARD_KEY_STATE_PRESSED);
-    zwp_virtual_keyboard_v1_modifiers(vk, control, 0, 0, 0);
-    zwp_virtual_keyboard_v1_key(vk, t + 1, KEY_V, WL_KEYBOARD_KEY_STATE_PRESSED);
-    zwp_virtual_keyboard_v1_key(vk, t + 2, KEY_V, WL_KEYBOARD_KEY_STATE_RELEASED);
-    zwp_virtual_keyboard_v1_key(vk, t + 3, KEY_LEFTCTRL, WL_KEYBOARD_KEY_STATE_RELEASED);
-    zwp_virtual_keyboard_v1_modifiers(vk, 0, 0, 0, 0);
+    if (control_held) {
+        zwp_virtual_keyboard_v1_key(vk, t, KEY_LEFTCTRL, WL_KEYBOARD_KEY_STATE_PRESSED);
+        zwp_virtual_keyboard_v1_modifiers(vk, control, 0, 0, 0);
+    }
+    zwp_virtual_keyboard_v1_key(vk, t + 1, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
+    zwp_virtual_keyboard_v1_key(vk, t + 2, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (control_held) {
+        zwp_virtual_keyboard_v1_key(vk, t + 3, KEY_LEFTCTRL, WL_KEYBOARD_KEY_STATE_RELEASED);
+        zwp_virtual_keyboard_v1_modifiers(vk, 0, 0, 0, 0);
+    }
     roundtrip();
+    if (hold_ms > 0) {
+        fflush(stdout);
+        usleep((useconds_t)hold_ms * 1000);
+    }
     zwp_virtual_keyboard_v1_destroy(vk);
     roundtrip();
-    printf("sent ctrl+v mods %x\n", control);
+    if (control_held && key == KEY_V)
+        printf("sent ctrl+v mods %x\n", control);
+    else
+        printf("sent key %d\n", key);
     free(text);
     close(fd);
     return 0;
@@ -688,12 +708,19 @@ static int ctrl_v_mode(void)
 int main(int argc, char **argv)
 {
     const char *mode = "read", *mime = "text/plain;charset=utf-8", *arg = NULL;
+    int key = 0;
     int timeout = 5000;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         bool has_value = i + 1 < argc;
         if (!strcmp(a, "--wlr"))
             use_wlr = true;
+        else if (!strcmp(a, "--hold") && has_value)
+            hold_ms = atoi(argv[++i]);
+        else if (!strcmp(a, "--mute"))
+            mute = true;
+        else if (!strcmp(a, "--key") && has_value)
+            mode = "key", key = atoi(argv[++i]);
         else if (!strcmp(a, "--primary"))
             want_primary = true;
         else if (!strcmp(a, "--type") && has_value)
@@ -733,5 +760,7 @@ int main(int argc, char **argv)
         return toplevels_mode();
     if (!strcmp(mode, "window"))
         return window_mode(arg);
-    return ctrl_v_mode();
+    if (!strcmp(mode, "key"))
+        return key_mode(key, false);
+    return key_mode(47, true);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11KeyboardLayout.h"
 
+#include "platform/linux/XkbKeys.h"
+
 #include <memory>
 #include <xkbcommon/xkbcommon-x11.h>
 
@@ -8,22 +10,8 @@ namespace scrivlet {
 
 namespace {
 
-constexpr int kHighestKeyCode = 127;
-
 using Keymap = std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)>;
 using State = std::unique_ptr<xkb_state, decltype(&xkb_state_unref)>;
-
-std::optional<xkb_keycode_t> keycodeIn(xkb_keymap *keymap, GlobalShortcuts::Key key)
-{
-    const std::optional<QString> position = key.xkbPosition();
-    if (!keymap || !position)
-        return std::nullopt;
-    // By name, so that aliases resolve as the server's keymap declares them.
-    const xkb_keycode_t code = xkb_keymap_key_by_name(keymap, position->toLatin1().constData());
-    if (code == XKB_KEYCODE_INVALID || code > 255)
-        return std::nullopt;
-    return code;
-}
 
 } // namespace
 
@@ -58,7 +46,7 @@ std::optional<xcb_keycode_t> X11KeyboardLayout::keycodeFor(GlobalShortcuts::Key 
     if (!key.xkbPosition())
         return std::nullopt;
     const Keymap keymap(currentKeymap(), xkb_keymap_unref);
-    const std::optional<xkb_keycode_t> code = keycodeIn(keymap.get(), key);
+    const std::optional<uint32_t> code = XkbKeys::keycodeOf(keymap.get(), key);
     if (!code)
         return std::nullopt;
     return xcb_keycode_t(*code);
@@ -67,40 +55,22 @@ std::optional<xcb_keycode_t> X11KeyboardLayout::keycodeFor(GlobalShortcuts::Key 
 std::optional<GlobalShortcuts::Key> X11KeyboardLayout::keyAt(quint32 nativeScanCode)
 {
     const Keymap keymap(currentKeymap(), xkb_keymap_unref);
-    if (!keymap)
-        return std::nullopt;
-    for (int code = 0; code <= kHighestKeyCode; ++code) {
-        if (keycodeIn(keymap.get(), GlobalShortcuts::Key {code}) == nativeScanCode)
-            return GlobalShortcuts::Key {code};
-    }
-    return std::nullopt;
+    return XkbKeys::keyAt(keymap.get(), nativeScanCode);
 }
 
 std::optional<QString> X11KeyboardLayout::character(GlobalShortcuts::Key key)
 {
     const Keymap keymap(currentKeymap(), xkb_keymap_unref);
-    const std::optional<xkb_keycode_t> code = keycodeIn(keymap.get(), key);
-    if (!code)
+    if (!keymap)
         return std::nullopt;
-    // The active group, without the modifiers held right now: Control would
-    // turn letters into control characters.
+    // The active group, read from the server's state.
     const int32_t device = xkb_x11_get_core_keyboard_device_id(m_connection);
     const State live(
         xkb_x11_state_new_from_device(keymap.get(), m_connection, device), xkb_state_unref);
-    const State plain(xkb_state_new(keymap.get()), xkb_state_unref);
-    if (!live || !plain)
+    if (!live)
         return std::nullopt;
-    const xkb_layout_index_t group
-        = xkb_state_serialize_layout(live.get(), XKB_STATE_LAYOUT_EFFECTIVE);
-    xkb_state_update_mask(plain.get(), 0, 0, 0, 0, 0, group);
-    char text[16] {};
-    const int length = xkb_state_key_get_utf8(plain.get(), *code, text, sizeof text);
-    if (length <= 0 || length >= int(sizeof text))
-        return std::nullopt;
-    const QString result = QString::fromUtf8(text, length);
-    if (result.isEmpty() || !result.at(0).isPrint() || result.at(0).isSpace())
-        return std::nullopt;
-    return result;
+    return XkbKeys::characterOf(
+        keymap.get(), key, xkb_state_serialize_layout(live.get(), XKB_STATE_LAYOUT_EFFECTIVE));
 }
 
 } // namespace scrivlet

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/KeyboardLayout.h"
+
+#include <QByteArray>
+
+struct xkb_context;
+struct xkb_keymap;
+
+namespace scrivlet {
+
+class WaylandConnection;
+
+// The seat's keymap as the compositor sends it to our connection. Native scan
+// codes are xkb keycodes (evdev + 8), as Qt's Wayland platform reports them.
+class WaylandKeyboardLayout : public KeyboardLayout
+{
+public:
+    explicit WaylandKeyboardLayout(WaylandConnection &connection);
+    ~WaylandKeyboardLayout() override;
+    WaylandKeyboardLayout(const WaylandKeyboardLayout &) = delete;
+    WaylandKeyboardLayout &operator=(const WaylandKeyboardLayout &) = delete;
+
+    [[nodiscard]] std::optional<GlobalShortcuts::Key> keyAt(quint32 nativeScanCode) override;
+    [[nodiscard]] std::optional<QString> character(GlobalShortcuts::Key key) override;
+
+private:
+    // The compiled keymap, compiled again only when the compositor's text
+    // changed; null without one.
+    [[nodiscard]] xkb_keymap *currentKeymap();
+
+    WaylandConnection &m_connection;
+    xkb_context *m_context;
+    xkb_keymap *m_keymap = nullptr;
+    QByteArray m_keymapText;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The Wayland services against a real headless sway (run inside
+// tests/fixtures/sway-session), with probe windows (tests/wayland/probe.c)
+// as the applications they type into and watch.
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeySender.h"
+#include "platform/wayland/WaylandKeyboardLayout.h"
+#include "platform/wayland/WaylandWorkspace.h"
+#include "support/WaitFor.h"
+#include "virtual-keyboard-unstable-v1-client.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+// Failures show text, not code units.
+void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+using namespace scrivlet;
+using GlobalShortcuts::Key;
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+constexpr Key kV {9};
+constexpr Key kY {16};
+// xkb keycodes are evdev codes + 8; KEY_V is 47.
+constexpr quint32 kKeycodeV = 47 + 8;
+
+bool eventually(const std::function<bool()> &check)
+{
+    return scrivlet::testing::waitFor(check, kWaitMs);
+}
+
+// Time for stray events to show up, before checking that none did.
+void settle()
+{
+    const QDeadlineTimer deadline(300);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+QByteArray swaymsg(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("swaymsg"), arguments);
+    process.waitForFinished(kWaitMs);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+// The app id of the window that has sway's focus; empty when none has.
+QString focusedAppId()
+{
+    std::function<std::optional<QString>(const QJsonObject &)> search
+        = [&](const QJsonObject &node) -> std::optional<QString> {
+        if (node.value(QLatin1String("focused")).toBool())
+            return node.value(QLatin1String("app_id")).toString();
+        for (const char *children : {"nodes", "floating_nodes"}) {
+            for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
+                if (auto found = search(child.toObject()))
+                    return found;
+            }
+        }
+        return std::nullopt;
+    };
+    const QJsonObject tree
+        = QJsonDocument::fromJson(swaymsg({QStringLiteral("-t"), QStringLiteral("get_tree")}))
+              .object();
+    return search(tree).value_or(QString());
+}
+
+void focus(const QString &appId)
+{
+    swaymsg({QStringLiteral("[app_id=\"%1\"] focus").arg(appId)});
+}
+
+// A setting of sway's keyboards for one test; sway applies it to virtual
+// keyboards too, whose keymap then becomes the seat's.
+class KeyboardConfig
+{
+public:
+    explicit KeyboardConfig(const QString &setting)
+        : m_name(setting.section(QLatin1Char(' '), 0, 0))
+    {
+        swaymsg({QStringLiteral("input type:keyboard ") + setting});
+    }
+    ~KeyboardConfig()
+    {
+        const QString reset
+            = m_name == QLatin1String("xkb_layout") ? QStringLiteral("us") : QStringLiteral("\"\"");
+        swaymsg({QStringLiteral("input type:keyboard %1 %2").arg(m_name, reset)});
+    }
+
+private:
+    QString m_name;
+};
+
+// A window of its own client that logs the keys it receives.
+class ProbeWindow
+{
+public:
+    explicit ProbeWindow(const QString &appId)
+    {
+        m_process.start(QStringLiteral(PROBE),
+            {QStringLiteral("--timeout"), QStringLiteral("120000"), QStringLiteral("--window"),
+                appId});
+        m_ready = eventually([this] { return lines().contains(QLatin1String("ready")); });
+    }
+    ~ProbeWindow() { close(); }
+
+    [[nodiscard]] bool isReady() const { return m_ready; }
+    void close()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    [[nodiscard]] QStringList lines()
+    {
+        m_output += m_process.readAllStandardOutput();
+        return QString::fromUtf8(m_output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    [[nodiscard]] QStringList keys()
+    {
+        return lines().filter(QRegularExpression(QStringLiteral("^key ")));
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+    bool m_ready = false;
+};
+
+class WaylandSession : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            GTEST_SKIP() << "needs a Wayland compositor: run it in tests/fixtures/sway-session";
+        ASSERT_TRUE(m_connection.isConnected());
+    }
+
+    WaylandConnection m_connection;
+};
+
+// Runs first: a headless sway has no keyboard until a virtual one comes.
+TEST_F(WaylandSession, KeyboardLayout_KnowsNothingBeforeTheSeatHasAKeyboard)
+{
+    ASSERT_FALSE(m_connection.seatHasKeyboard());
+    WaylandKeyboardLayout layout(m_connection);
+    EXPECT_EQ(layout.keyAt(kKeycodeV), std::nullopt);
+    EXPECT_EQ(layout.character(kV), std::nullopt);
+}
+
+TEST_F(WaylandSession, SendPaste_ReachesTheFocusedWindowAsOneKeystroke)
+{
+    WaylandKeySender sender(m_connection);
+    ASSERT_TRUE(sender.isTrusted());
+    ProbeWindow window(QStringLiteral("org.scrivlet.KeyProbe"));
+    ASSERT_TRUE(window.isReady());
+
+    // Evdev key codes; modifier masks of the default keymap (Shift 1, Control 4).
+    // The first one also shows that no key is lost while the keyboard is new.
+    const struct
+    {
+        PasteKey key;
+        QString line;
+    } cases[] = {
+        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
+        {PasteKey::ctrlShiftV, QStringLiteral("key 47 5")},
+        {PasteKey::shiftInsert, QStringLiteral("key 110 1")},
+        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
+    };
+    for (const auto &[key, line] : cases) {
+        SCOPED_TRACE(line.toStdString());
+        const qsizetype before = window.keys().size();
+        ASSERT_TRUE(sender.sendPaste(key));
+        EXPECT_TRUE(eventually([&] { return window.keys().size() > before; }));
+        settle();
+        EXPECT_EQ(window.keys().mid(before), QStringList {line});
+    }
+}
+
+// On Dvorak the V is where the US layout has its period (KEY_DOT, 52): the
+// keystroke follows the seat's layout, so that the window reads a V.
+TEST_F(WaylandSession, SendPaste_PressesTheKeyThatTypesVInTheSeatsLayout)
+{
+    WaylandKeySender sender(m_connection);
+    ProbeWindow window(QStringLiteral("org.scrivlet.DvorakProbe"));
+    ASSERT_TRUE(window.isReady());
+    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+    ASSERT_TRUE(
+        eventually([&] { return window.keys() == QStringList {QStringLiteral("key 47 4")}; }));
+
+    const QByteArray before = m_connection.keymap();
+    // sway takes a variant only with a layout named.
+    const KeyboardConfig us(QStringLiteral("xkb_layout us"));
+    const KeyboardConfig dvorak(QStringLiteral("xkb_variant dvorak"));
+    ASSERT_TRUE(
+        eventually([&] { return m_connection.roundtrip() && m_connection.keymap() != before; }));
+    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+    EXPECT_TRUE(eventually([&] { return window.keys().size() > 1; }));
+    settle();
+    EXPECT_EQ(window.keys().mid(1), QStringList {QStringLiteral("key 52 4")});
+}
+
+TEST_F(WaylandSession, KeyboardLayout_FollowsTheSeatsKeymap)
+{
+    WaylandKeySender sender(m_connection);
+    WaylandKeyboardLayout layout(m_connection);
+    // Our virtual keyboard gives the headless seat its keyboard and keymap.
+    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+    ASSERT_TRUE(eventually([&] { return m_connection.roundtrip() && layout.keyAt(kKeycodeV); }));
+    EXPECT_EQ(layout.keyAt(kKeycodeV), kV);
+    EXPECT_EQ(layout.keyAt(9), Key {53}) << "escape";
+    EXPECT_EQ(layout.keyAt(8), std::nullopt) << "below the first key";
+    EXPECT_EQ(layout.character(kV), QStringLiteral("v"));
+    EXPECT_EQ(layout.character(kY), QStringLiteral("y"));
+
+    const KeyboardConfig german(QStringLiteral("xkb_layout de"));
+    EXPECT_TRUE(eventually(
+        [&] { return m_connection.roundtrip() && layout.character(kY) == QStringLiteral("z"); }));
+    EXPECT_EQ(layout.keyAt(kKeycodeV), kV) << "positions stay where they are";
+}
+
+TEST_F(WaylandSession, Workspace_FollowsFocusAndActivates)
+{
+    WaylandWorkspace workspace(m_connection);
+    ASSERT_TRUE(workspace.isAvailable());
+
+    ProbeWindow first(QStringLiteral("org.scrivlet.First"));
+    ASSERT_TRUE(first.isReady());
+    ASSERT_TRUE(eventually([&] {
+        return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.First");
+    }));
+    const std::optional<WindowRef> firstRef = workspace.activeWindow();
+    ASSERT_TRUE(firstRef);
+    EXPECT_NE(firstRef->id, 0u);
+    EXPECT_EQ(firstRef->windowClass, QStringLiteral("org.scrivlet.First"));
+
+    // An app id in the form of a desktop-entry file name names its entry.
+    ProbeWindow second(QStringLiteral("org.scrivlet.Second.desktop"));
+    ASSERT_TRUE(second.isReady());
+    ASSERT_TRUE(eventually([&] {
+        return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.Second");
+    }));
+    const std::optional<WindowRef> secondRef = workspace.activeWindow();
+    ASSERT_TRUE(secondRef);
+    EXPECT_EQ(secondRef->windowClass, QStringLiteral("org.scrivlet.Second.desktop"));
+    EXPECT_NE(secondRef->id, firstRef->id);
+
+    focus(QStringLiteral("org.scrivlet.First"));
+    const std::optional<WindowRef> again = workspace.activeWindow();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->id, firstRef->id) << "a window keeps its id";
+    EXPECT_EQ(again->applicationId, QStringLiteral("org.scrivlet.First"));
+
+    workspace.activate(secondRef->id);
+    EXPECT_TRUE(
+        eventually([] { return focusedAppId() == QStringLiteral("org.scrivlet.Second.desktop"); }));
+    EXPECT_EQ(workspace.activeWindow().value_or(WindowRef {}).id, secondRef->id);
+
+    second.close();
+    EXPECT_TRUE(eventually(
+        [&] { return workspace.activeWindow().value_or(WindowRef {}).id == firstRef->id; }));
+    workspace.activate(secondRef->id); // gone: nothing happens
+    EXPECT_EQ(workspace.activeWindow().value_or(WindowRef {}).id, firstRef->id);
+}
+
+TEST_F(WaylandSession, Workspace_IgnoresScrivletsOwnWindows)
+{
+    WaylandWorkspace workspace(m_connection);
+    ProbeWindow other(QStringLiteral("org.scrivlet.Other"));
+    ASSERT_TRUE(other.isReady());
+    ASSERT_TRUE(eventually([&] { return workspace.activeWindow().has_value(); }));
+    ProbeWindow own(QStringLiteral("org.scrivlet.Scrivlet"));
+    ASSERT_TRUE(own.isReady());
+    ASSERT_TRUE(
+        eventually([] { return focusedAppId() == QStringLiteral("org.scrivlet.Scrivlet"); }));
+    EXPECT_EQ(workspace.activeWindow(), std::nullopt);
+    EXPECT_EQ(workspace.frontmostApplicationId(), std::nullopt);
+}
+
+// Logs what is said while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    [[nodiscard]] static QStringList lines() { return s_lines; }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        s_lines.append(message);
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
+TEST_F(WaylandSession, ProtocolError_EverythingAnswersNoneAndTheLossIsLoggedOnce)
+{
+    LogCapture log;
+    WaylandConnection connection;
+    ASSERT_TRUE(connection.isConnected());
+    WaylandKeySender sender(connection);
+    WaylandWorkspace workspace(connection);
+    WaylandKeyboardLayout layout(connection);
+    ProbeWindow window(QStringLiteral("org.scrivlet.Victim"));
+    ASSERT_TRUE(window.isReady());
+    ASSERT_TRUE(eventually([&] { return workspace.activeWindow().has_value(); }));
+
+    // A key before any keymap is a protocol error: the compositor cuts us off.
+    zwp_virtual_keyboard_v1 *keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
+        connection.virtualKeyboardManager(), connection.seat());
+    zwp_virtual_keyboard_v1_key(keyboard, 0, 47, 1);
+    EXPECT_FALSE(connection.roundtrip());
+    zwp_virtual_keyboard_v1_destroy(keyboard);
+
+    EXPECT_FALSE(connection.isConnected());
+    EXPECT_FALSE(connection.roundtrip());
+    EXPECT_FALSE(sender.isTrusted());
+    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+    EXPECT_FALSE(workspace.isAvailable());
+    EXPECT_EQ(workspace.activeWindow(), std::nullopt);
+    EXPECT_EQ(workspace.frontmostApplicationId(), std::nullopt);
+    workspace.activate(1);
+    EXPECT_EQ(layout.keyAt(kKeycodeV), std::nullopt);
+    const QStringList lost
+        = log.lines().filter(QStringLiteral("Scrivlet: Wayland connection lost: "));
+    EXPECT_EQ(lost.size(), 1) << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(window.keys().isEmpty()) << "nothing typed";
+}
+
+} // namespace
+
+// Not in a session (or with one that does not exist): nothing is connected and
+// every service answers false or none.
+TEST(WaylandWithoutCompositor, EveryServiceAnswersNone)
+{
+    for (const char *display : {"", "scrivlet-no-such-display"}) {
+        SCOPED_TRACE(display);
+        const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+        qputenv("WAYLAND_DISPLAY", display);
+        WaylandConnection connection;
+        qputenv("WAYLAND_DISPLAY", saved);
+        EXPECT_FALSE(connection.isConnected());
+        EXPECT_FALSE(connection.roundtrip());
+        WaylandKeySender sender(connection);
+        EXPECT_FALSE(sender.isTrusted());
+        EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+        WaylandWorkspace workspace(connection);
+        EXPECT_FALSE(workspace.isAvailable());
+        EXPECT_EQ(workspace.activeWindow(), std::nullopt);
+        EXPECT_EQ(workspace.frontmostApplicationId(), std::nullopt);
+        WaylandKeyboardLayout layout(connection);
+        EXPECT_EQ(layout.keyAt(kKeycodeV), std::nullopt);
+        EXPECT_EQ(layout.character(kV), std::nullopt);
+    }
+}
+
+// A compositor that takes the connection and never says a word, then goes away.
+TEST(WaylandWithoutCompositor, SilentThenGoneCompositor_NoHangThenOneLostLine)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray path = folder.filePath(QStringLiteral("silent")).toLocal8Bit();
+    const int server = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(server, 4), 0);
+
+    LogCapture log;
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    qputenv("WAYLAND_DISPLAY", path); // an absolute path is taken as the socket
+    WaylandConnection connection; // its first roundtrip goes unanswered
+    qputenv("WAYLAND_DISPLAY", saved);
+    EXPECT_TRUE(connection.isConnected()) << "silent is not gone";
+    EXPECT_FALSE(connection.roundtrip());
+    WaylandKeySender sender(connection);
+    EXPECT_FALSE(sender.isTrusted());
+    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+    WaylandWorkspace workspace(connection);
+    EXPECT_FALSE(workspace.isAvailable());
+    EXPECT_EQ(workspace.activeWindow(), std::nullopt);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("connection lost")).isEmpty());
+
+    close(server); // never accepted: the connection is reset
+    EXPECT_FALSE(connection.roundtrip());
+    EXPECT_FALSE(connection.isConnected());
+    EXPECT_FALSE(connection.roundtrip());
+    const QStringList lost
+        = log.lines().filter(QStringLiteral("Scrivlet: Wayland connection lost: "));
+    EXPECT_EQ(lost.size(), 1) << log.lines().join(QLatin1Char('\n')).toStdString();
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -443,6 +443,10 @@ private:
             wl_proxy_get_version(m_device), 0, proxy);
         m_setOrder.push_back(id);
         wl_display_flush(m_display);
+        // Done once the compositor says so: a read asked after a write sees it.
+        const QDeadlineTimer deadline(m_limits.deadlineMs);
+        while (!m_setOrder.empty() && m_available && !deadline.hasExpired())
+            step(nullptr, deadline.remainingTime());
     }
 
     std::shared_ptr<MimeSnapshot> snapshot(const QStringList &wanted)

@@ -148,6 +148,29 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <source>Les mises à jour de Scrivlet arrivent avec les paquets de votre distribution : installez-les avec son gestionnaire de mises à jour.</source>
         <translation>Scrivlet&apos;s updates come with your distribution&apos;s packages: install them with its update manager.</translation>
     </message>
+    <message>
+        <source>Scrivlet ne voit pas les copies ici</source>
+        <translation>Scrivlet cannot see copies here</translation>
+    </message>
+    <message>
+        <source>Raccourci de la palette</source>
+        <translation>Palette shortcut</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande « scrivlet toggle » à Super+Maj+V dans les réglages clavier du bureau.</source>
+        <translation>This desktop does not let Scrivlet take a shortcut: bind the command “scrivlet toggle” to Super+Shift+V in the desktop&apos;s keyboard settings.</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::DesktopSession</name>
+    <message>
+        <source>GNOME sur Wayland ne montre le presse-papiers à aucun programme en arrière-plan : Scrivlet n&apos;enregistre pas les copies ici. Ouvrez une session « GNOME sur Xorg » pour qu&apos;il les enregistre.</source>
+        <translation>GNOME on Wayland shows the clipboard to no background program: Scrivlet does not record copies here. Open a “GNOME on Xorg” session for it to record them.</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne montre pas le presse-papiers aux programmes en arrière-plan : Scrivlet n&apos;enregistre pas les copies ici. Ouvrez une session X11 pour qu&apos;il les enregistre.</source>
+        <translation>This desktop does not show the clipboard to background programs: Scrivlet does not record copies here. Open an X11 session for it to record them.</translation>
+    </message>
 </context>
 <context>
     <name>scrivlet::KeychainKey</name>
@@ -243,6 +266,13 @@ The file is left as it is. Scrivlet will now quit.</translation>
     <message>
         <source>supprimer</source>
         <translation>delete</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::PortalHotkeyGrabber</name>
+    <message>
+        <source>Afficher l&apos;historique du presse-papiers</source>
+        <translation>Show the clipboard history</translation>
     </message>
 </context>
 <context>
@@ -374,6 +404,18 @@ The file is left as it is. Scrivlet will now quit.</translation>
     <message>
         <source>Retirer %1</source>
         <translation>Remove %1</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne laisse pas Scrivlet prendre un raccourci : dans ses réglages clavier, associez la commande « scrivlet toggle » à la touche de votre choix.</source>
+        <translation>This desktop does not let Scrivlet take a shortcut: in its keyboard settings, bind the command “scrivlet toggle” to the key of your choice.</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne dit pas quelle application copie : la liste ne peut pas s&apos;appliquer ici.</source>
+        <translation>This desktop does not tell which application copies: the list cannot apply here.</translation>
+    </message>
+    <message>
+        <source>Le bureau l&apos;a associé à : %1</source>
+        <translation>The desktop bound it to: %1</translation>
     </message>
 </context>
 <context>

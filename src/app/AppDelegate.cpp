@@ -168,7 +168,7 @@ void AppDelegate::startRecording(SecretBytes key)
     };
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
         *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
-        m_services.keys, m_services.applications, *m_icons});
+        m_services.keys, m_services.applications, *m_icons, m_services.abilities.placesWindows});
     connect(m_palette.get(), &PaletteController::pasteKeystrokeUnavailable, this, [this] {
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
@@ -188,8 +188,14 @@ void AppDelegate::startRecording(SecretBytes key)
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("Scrivlet ne peut pas envoyer Ctrl+V dans cette session : l'entrée choisie reste "
                "dans le presse-papiers, à coller vous-même."));
+    if (!m_services.abilities.capture)
+        m_tray->notify(
+            tr("Scrivlet ne voit pas les copies ici"), m_services.abilities.captureUnavailable);
     m_monitor->start();
-    m_hotkey->start();
+    if (m_services.abilities.grabsShortcut)
+        m_hotkey->start();
+    else
+        explainDesktopShortcut();
     showShortcutInTray();
     connect(m_shortcuts.get(), &GlobalShortcuts::ShortcutStore::shortcutChanged, this,
         [this](const QString &name) {
@@ -286,10 +292,23 @@ void AppDelegate::showSettings()
         m_settingsWindow = std::make_unique<SettingsWindow>(
             SettingsWindow::Services {*m_settings, *m_shortcuts, m_services.hotkeys,
                 m_services.keyboardLayout, m_services.keys, m_services.dialogs,
-                m_services.applications, *m_icons},
+                m_services.applications, *m_icons, m_services.abilities.grabsShortcut,
+                m_services.abilities.knowsFrontmostApplication},
             m_services.language, [this] { clearHistory(); });
     }
     m_settingsWindow->present();
+}
+
+void AppDelegate::explainDesktopShortcut()
+{
+    // Said once: the desktop's own settings keep the binding from then on.
+    const QString key = QStringLiteral("desktopShortcutExplained");
+    if (m_defaults->value(key).toBool(false))
+        return;
+    m_defaults->setValue(key, true);
+    m_tray->notify(tr("Raccourci de la palette"),
+        tr("Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande "
+           "« scrivlet toggle » à Super+Maj+V dans les réglages clavier du bureau."));
 }
 
 void AppDelegate::checkForUpdates()

@@ -34,6 +34,22 @@ class SettingsWindow;
 class TrayIcon;
 class Workspace;
 
+// What the desktop lets Scrivlet do; everything on X11.
+struct DesktopAbilities
+{
+    // Copies of other applications are seen; else why not, for the user.
+    bool capture = true;
+    QString captureUnavailable;
+    // False where the desktop, not Scrivlet, binds the palette's key (a
+    // Wayland desktop without the shortcuts portal): the user binds
+    // `scrivlet toggle` in the desktop's keyboard settings.
+    bool grabsShortcut = true;
+    // The application in front is known, so exclusions apply.
+    bool knowsFrontmostApplication = true;
+    // False on Wayland: the compositor places our windows.
+    bool placesWindows = true;
+};
+
 // The desktop services Scrivlet works with, made by main() for the session.
 struct PlatformServices
 {
@@ -51,6 +67,7 @@ struct PlatformServices
     QString configFolder;
     // The interface language of this run, chosen before any window.
     GlobalShortcuts::Language language = GlobalShortcuts::Language::french;
+    DesktopAbilities abilities = {};
 };
 
 // Makes every long-lived object once, wires them together and to the
@@ -105,6 +122,7 @@ private:
     void offerNewHistory(const QString &why);
     void applySettings();
     void showShortcutInTray();
+    void explainDesktopShortcut();
 
     PlatformServices m_services;
     std::unique_ptr<DefaultsStore> m_defaults;

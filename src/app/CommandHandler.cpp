@@ -161,7 +161,13 @@ CommandResponse CommandHandler::capture(const CommandRequest &request)
         settings.setCaptureEnabled(!settings.captureEnabled());
         break;
     case CommandRequest::Capture::status:
-        return done(settings.captureEnabled() ? "on\n" : "off\n");
+        if (!settings.captureEnabled())
+            return done("off\n");
+        // The first word stays what scripts read.
+        if (!m_delegate.services().abilities.capture)
+            return done("on, but nothing is recorded: this desktop does not show the clipboard "
+                        "to background programs (use an X11 session)\n");
+        return done("on\n");
     }
     return done();
 }

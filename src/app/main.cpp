@@ -2,28 +2,22 @@
 #include "AppDelegate.h"
 #include "CommandHandler.h"
 #include "CommandLine.h"
+#include "DesktopSession.h"
 #include "ProcessHardening.h"
 #include "SingleInstance.h"
 #include "Translations.h"
 #include "core/DefaultsStore.h"
 #include "core/DesktopEntries.h"
+#include "core/DisplaySession.h"
 #include "core/Paths.h"
 #include "platform/linux/KeyFile.h"
 #include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
-#include "platform/x11/QtPasteboard.h"
-#include "platform/x11/X11ClipboardManager.h"
-#include "platform/x11/X11ClipboardReader.h"
-#include "platform/x11/X11HotkeyGrabber.h"
-#include "platform/x11/X11KeySender.h"
-#include "platform/x11/X11KeyboardLayout.h"
-#include "platform/x11/X11Workspace.h"
 #include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <QTextStream>
 #include <QThread>
-#include <QtGui/qguiapplication_platform.h>
 
 using namespace scrivlet;
 
@@ -52,14 +46,14 @@ int main(int argc, char *argv[])
     const CommandLine::Outcome outcome = CommandLine::run(argc, argv);
     if (outcome.exitStatus)
         return *outcome.exitStatus;
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        err << "scrivlet: no X11 display here (DISPLAY is not set); start it inside your desktop "
-               "session."
-            << Qt::endl;
+    const DisplaySession display = chooseDisplaySession(QProcessEnvironment::systemEnvironment());
+    if (display.server == DisplayServer::none) {
+        err << "scrivlet: no display here (" << display.reason
+            << "); start it inside your desktop session." << Qt::endl;
         return 1;
     }
-    // Capture and paste speak X11 for now, through Xwayland where needed.
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Our windows go where our services speak; Xwayland if Qt lacks Wayland.
+    qputenv("QT_QPA_PLATFORM", display.server == DisplayServer::wayland ? "wayland;xcb" : "xcb");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Scrivlet"));
@@ -89,23 +83,16 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    X11ClipboardReader clipboardReader(clipboardLimits(startup));
-    QtPasteboard pasteboard(&clipboardReader);
     DesktopEntries applications;
-    X11Workspace workspace(connection, applications);
-    X11KeySender keys(connection);
-    X11HotkeyGrabber hotkeys(connection);
-    X11KeyboardLayout keyboardLayout(connection);
+    DesktopSession desktop(display, clipboardLimits(startup), applications, paths::configFolder());
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
     PortalColorScheme colorScheme;
     QtDialogs dialogs;
 
-    AppDelegate delegate(
-        {pasteboard, workspace, keys, secretService, keyFile, applications, hotkeys, keyboardLayout,
-            colorScheme, dialogs, paths::dataFolder(), paths::configFolder(), language});
+    AppDelegate delegate({desktop.pasteboard(), desktop.workspace(), desktop.keys(), secretService,
+        keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), colorScheme, dialogs,
+        paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
     if (!delegate.launch())
         return 1;
     CommandHandler commands(delegate);
@@ -114,9 +101,7 @@ int main(int argc, char *argv[])
             commands.handle(request, reply);
         });
     // Programs that quit leave their clipboard with Scrivlet.
-    X11ClipboardManager clipboardManager;
-    clipboardManager.onSave
-        = [&delegate](const X11ClipboardManager::Reply &reply) { delegate.keepClipboard(reply); };
+    desktop.keepClipboardsFor(delegate);
     if (outcome.showPalette)
         delegate.showPaletteWhenReady();
     if (outcome.showSettings)

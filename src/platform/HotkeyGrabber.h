@@ -29,7 +29,12 @@ public:
         return true;
     }
 
+    // How the desktop shows the key it bound for us, where the desktop, not
+    // Scrivlet, decides it; empty otherwise.
+    [[nodiscard]] virtual QString triggerDescription() const { return {}; }
+
 Q_SIGNALS:
+    void triggerChanged();
     // Once per press and once per release; key repeat is not a press.
     void pressed(const GlobalShortcuts::Shortcut &shortcut);
     void released(const GlobalShortcuts::Shortcut &shortcut);

@@ -40,6 +40,6 @@ stop_scrivlet
 [ "\$(sqlite3 "\$db" 'SELECT count(*) FROM ClipItem')" = 0 ] || fail "recorded without its key"
 
 if message=\$(env -u DISPLAY "\$scrivlet" 2>&1); then fail "started without a display"; fi
-grep -q "no X11 display" <<<"\$message" || fail "unclear message without a display: \$message"
+grep -q "no display here (neither WAYLAND_DISPLAY nor DISPLAY is set)" <<<"\$message" || fail "unclear message without a display: \$message"
 echo "first start: all checks passed"
 SCRIPT

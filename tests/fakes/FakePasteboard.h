@@ -90,6 +90,9 @@ public:
     {
         std::erase(grabbed, shortcut);
     }
+    // What a desktop that binds the key itself says it bound.
+    QString trigger;
+    [[nodiscard]] QString triggerDescription() const override { return trigger; }
 };
 
 class FakeWorkspace : public Workspace

@@ -40,10 +40,7 @@ public:
     [[nodiscard]] bool isAvailable(const GlobalShortcuts::Shortcut &) override { return true; }
 
     // The trigger the desktop bound, in its words; empty until it says.
-    [[nodiscard]] QString triggerDescription() const { return m_triggerDescription; }
-
-Q_SIGNALS:
-    void triggerChanged();
+    [[nodiscard]] QString triggerDescription() const override { return m_triggerDescription; }
 
 private Q_SLOTS:
     void onActivated(const QDBusMessage &message);

@@ -86,7 +86,7 @@ void PaletteController::show()
     // Remembered before the palette takes the focus; our own windows are
     // never a paste target.
     m_previous = m_services.workspace.activeWindow();
-    if (m_previous && isOwnWindow(m_previous->id))
+    if (m_previous && m_services.x11Windows && isOwnWindow(m_previous->id))
         m_previous.reset();
 
     if (!m_window) {
@@ -109,13 +109,20 @@ void PaletteController::show()
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const QSize size = savedSize(available.size());
     m_window->hide(); // a resize while hidden is not the user's
-    m_window->resize(size);
-    m_window->move(placeNear(pointer, size, available));
+    if (m_services.x11Windows) {
+        m_window->resize(size);
+        m_window->move(placeNear(pointer, size, available));
+    } else {
+        // A fixed size makes tiling compositors float the palette, and they
+        // centre it.
+        m_window->setFixedSize(size);
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
     // Window managers that prevent focus stealing honour a pager's request.
-    m_services.workspace.activate(quint64(m_window->winId()));
+    if (m_services.x11Windows)
+        m_services.workspace.activate(quint64(m_window->winId()));
     m_window->searchField().setFocus(Qt::ActiveWindowFocusReason);
 }
 

@@ -42,6 +42,10 @@ public:
         KeySender &keys;
         DesktopEntries &applications;
         AppIconCache &icons;
+        // X11: the workspace knows our windows by their ids, and we place
+        // them. On Wayland the compositor places them, and its window ids
+        // are not Qt's (the workspace leaves our windows out itself).
+        bool x11Windows = true;
     };
 
     static constexpr double kDefaultWidth = 520;

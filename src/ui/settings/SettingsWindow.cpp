@@ -6,6 +6,7 @@
 #include "core/DesktopEntries.h"
 #include "core/LaunchAtLogin.h"
 #include "core/Theme.h"
+#include "platform/HotkeyGrabber.h"
 #include "platform/KeySender.h"
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
@@ -348,8 +349,28 @@ QWidget *SettingsWindow::buildShortcut()
     m_recorder = new ShortcutRecorder(
         {m_services.shortcuts, m_services.hotkeys, m_services.keyboardLayout, m_services.dialogs},
         m_language, GlobalShortcuts::Name::togglePalette().rawValue);
+    if (!m_services.grabsShortcut) {
+        // The recorder stays for the preferences, but the key is the desktop's.
+        m_recorder->setEnabled(false);
+        return section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
+            {row(tr("Ouvrir la palette"), m_recorder),
+                note(tr("Ce bureau ne laisse pas Scrivlet prendre un raccourci : dans ses "
+                        "réglages clavier, associez la commande « scrivlet toggle » à la "
+                        "touche de votre choix."))},
+            this);
+    }
+    // Where the desktop binds the key (the shortcuts portal), it may choose
+    // another one than asked: what it chose is shown.
+    m_desktopTrigger = note(QString());
+    const auto showTrigger = [this] {
+        const QString trigger = m_services.hotkeys.triggerDescription();
+        m_desktopTrigger->setText(tr("Le bureau l'a associé à : %1").arg(trigger));
+        m_desktopTrigger->setVisible(!trigger.isEmpty());
+    };
+    showTrigger();
+    connect(&m_services.hotkeys, &HotkeyGrabber::triggerChanged, m_desktopTrigger, showTrigger);
     return section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
-        {row(tr("Ouvrir la palette"), m_recorder)}, this);
+        {row(tr("Ouvrir la palette"), m_recorder), m_desktopTrigger}, this);
 }
 
 QWidget *SettingsWindow::buildHistory()
@@ -432,6 +453,12 @@ QWidget *SettingsWindow::buildExcluded()
     m_excludedRows->setSpacing(10);
     m_addExcluded = new QPushButton(tr("Ajouter une app…"));
     connect(m_addExcluded, &QPushButton::clicked, this, &SettingsWindow::addExcluded);
+    if (!m_services.knowsFrontmostApplication)
+        return section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
+            {rows, new Divider, m_addExcluded,
+                note(tr("Ce bureau ne dit pas quelle application copie : la liste ne peut pas "
+                        "s'appliquer ici."))},
+            this);
     return section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
         {rows, new Divider, m_addExcluded}, this);
 }

@@ -43,6 +43,9 @@ public:
         Dialogs &dialogs;
         DesktopEntries &applications;
         AppIconCache &icons;
+        // False where the desktop binds the palette's key itself.
+        bool grabsShortcut = true;
+        bool knowsFrontmostApplication = true;
     };
 
     SettingsWindow(Services services, GlobalShortcuts::Language language,
@@ -97,6 +100,7 @@ private:
     QComboBox *m_accentPicker = nullptr;
     QComboBox *m_languagePicker = nullptr;
     QLabel *m_languageNote = nullptr;
+    QLabel *m_desktopTrigger = nullptr;
     ShortcutRecorder *m_recorder = nullptr;
     QSpinBox *m_historyLimit = nullptr;
     QSpinBox *m_retention = nullptr;

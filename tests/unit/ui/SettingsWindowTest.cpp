@@ -8,6 +8,7 @@
 #include "fakes/FakeKeyboardLayout.h"
 #include "fakes/FakePasteboard.h"
 #include "ui/AppIconCache.h"
+#include "ui/ShortcutRecorder.h"
 #include "ui/settings/ToggleSwitch.h"
 
 #include <QComboBox>
@@ -50,8 +51,8 @@ protected:
         if (!m_window) {
             settings.emplace(*defaults);
             m_window = std::make_unique<SettingsWindow>(
-                SettingsWindow::Services {
-                    *settings, shortcuts, grabber, layout, keys, dialogs, applications, icons},
+                SettingsWindow::Services {*settings, shortcuts, grabber, layout, keys, dialogs,
+                    applications, icons, grabsShortcut, knowsFrontmostApplication},
                 Language::french, [this] { ++clears; },
                 dir.filePath(QStringLiteral("autostart/s.desktop")));
             m_window->show();
@@ -61,6 +62,16 @@ protected:
     }
     // The deferred redraw that follows a change.
     static void settle() { QCoreApplication::processEvents(); }
+    // Every text the window shows now, one a line.
+    QString visibleTexts()
+    {
+        QStringList texts;
+        for (const QLabel *label : window().findChildren<QLabel *>()) {
+            if (label->isVisible())
+                texts << label->text();
+        }
+        return texts.join(QLatin1Char('\n'));
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<DefaultsStore> defaults
@@ -75,6 +86,8 @@ protected:
     AppIconCache icons {applications};
     std::unique_ptr<QSignalSpy> writes;
     int clears = 0;
+    bool grabsShortcut = true;
+    bool knowsFrontmostApplication = true;
 
 private:
     std::unique_ptr<SettingsWindow> m_window;
@@ -218,6 +231,30 @@ TEST_F(SettingsWindowTest, PermissionAndClearing)
 
     w.clearButton().click();
     EXPECT_EQ(clears, 1);
+}
+
+// What the desktop allows shows in the window: a key bound by the desktop
+// (instructions, recorder off), one the desktop chose (shown), exclusions that
+// cannot apply (said).
+TEST_F(SettingsWindowTest, SaysWhatTheDesktopDecides)
+{
+    grabsShortcut = false;
+    knowsFrontmostApplication = false;
+    EXPECT_FALSE(window().recorder().isEnabled());
+    EXPECT_TRUE(visibleTexts().contains(QStringLiteral("« scrivlet toggle »")));
+    EXPECT_TRUE(visibleTexts().contains(QStringLiteral("la liste ne peut pas s'appliquer")));
+    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé")));
+}
+
+TEST_F(SettingsWindowTest, ShowsTheKeyTheDesktopBound)
+{
+    EXPECT_TRUE(window().recorder().isEnabled());
+    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé")));
+    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("« scrivlet toggle »")));
+    grabber.trigger = QStringLiteral("Ctrl+Alt+K");
+    Q_EMIT grabber.triggerChanged();
+    settle();
+    EXPECT_TRUE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé à : Ctrl+Alt+K")));
 }
 
 } // namespace

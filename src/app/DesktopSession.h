@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "AppDelegate.h"
+#include "core/DisplaySession.h"
+#include "platform/ClipboardLimits.h"
+
+#include <QString>
+#include <memory>
+
+namespace scrivlet {
+
+class DesktopEntries;
+class HotkeyGrabber;
+class KeyboardLayout;
+class KeySender;
+class Pasteboard;
+class Workspace;
+
+// The clipboard, keystroke, window and shortcut services of this session,
+// X11 or Wayland, made once at start and kept until the end.
+class DesktopSession
+{
+public:
+    DesktopSession(const DisplaySession &session, ClipboardLimits limits,
+        DesktopEntries &applications, QString configFolder);
+    ~DesktopSession();
+    DesktopSession(const DesktopSession &) = delete;
+    DesktopSession &operator=(const DesktopSession &) = delete;
+
+    [[nodiscard]] Pasteboard &pasteboard() const;
+    [[nodiscard]] Workspace &workspace() const;
+    [[nodiscard]] KeySender &keys() const;
+    [[nodiscard]] HotkeyGrabber &hotkeys() const;
+    [[nodiscard]] KeyboardLayout &keyboardLayout() const;
+    [[nodiscard]] DesktopAbilities abilities() const { return m_abilities; }
+    [[nodiscard]] bool isWayland() const;
+
+    // X11 only: takes the clipboard of programs that quit (the clipboard
+    // manager's role), answering through `delegate`.
+    void keepClipboardsFor(AppDelegate &delegate);
+
+private:
+    struct X11;
+    struct Wayland;
+    void makeX11(ClipboardLimits limits, DesktopEntries &applications);
+    void makeWayland(const DisplaySession &session, ClipboardLimits limits);
+
+    std::unique_ptr<X11> m_x11;
+    std::unique_ptr<Wayland> m_wayland;
+    DesktopAbilities m_abilities;
+    QString m_configFolder;
+};
+
+} // namespace scrivlet

@@ -215,6 +215,7 @@ public:
             m_why = QStringLiteral("the compositor refused data control");
             return;
         }
+        m_bound = true;
         m_wake = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_available = true;
         m_thread = std::thread([this] { run(); });
@@ -290,6 +291,10 @@ private:
 
     void global(wl_registry *registry, uint32_t name, const char *interface, uint32_t version)
     {
+        // What the compositor offers later is not taken up: the protocol in
+        // use is read from the main thread.
+        if (m_bound)
+            return;
         const auto bind = [&](const wl_interface *type, uint32_t maxVersion) {
             return static_cast<wl_proxy *>(
                 wl_registry_bind(registry, name, type, std::min(version, maxVersion)));
@@ -659,6 +664,7 @@ private:
     wl_proxy *m_manager = nullptr;
     wl_proxy *m_device = nullptr;
     const Protocol *m_protocol = nullptr;
+    bool m_bound = false;
 
     // Only the worker thread touches these once it runs.
     std::map<wl_proxy *, std::shared_ptr<Offer>> m_introduced;

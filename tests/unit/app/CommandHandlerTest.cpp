@@ -108,6 +108,13 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
     EXPECT_EQ(run("capture status").output, "off\n");
     run("capture on");
     EXPECT_TRUE(launch.delegate().settings().captureEnabled());
+    // A desktop that hides the clipboard (GNOME on Wayland): the first word
+    // stays what scripts read, the rest says why nothing comes.
+    launch.delegate().services().abilities.capture = false;
+    EXPECT_TRUE(run("capture status").output.startsWith("on, but nothing is recorded"));
+    run("capture off");
+    EXPECT_EQ(run("capture status").output, "off\n");
+    run("capture on");
 
     CommandRequest unconfirmed;
     unconfirmed.command = CommandRequest::Command::clear;

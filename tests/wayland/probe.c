@@ -702,6 +702,8 @@ static int key_mode(int key, bool control_held)
         printf("sent key %d\n", key);
     free(text);
     close(fd);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
     return 0;
 }
 

@@ -78,10 +78,11 @@ struct WaylandConnection::Listeners
         } else if (is(zwp_virtual_keyboard_manager_v1_interface) && !self->m_keyboardManager) {
             self->m_keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
                 wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
-        } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !self->m_toplevelManager) {
-            self->m_toplevelManager = static_cast<zwlr_foreign_toplevel_manager_v1 *>(
-                wl_registry_bind(registry, name, &zwlr_foreign_toplevel_manager_v1_interface,
-                    qMin(version, kToplevelManagerVersion)));
+        } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !self->m_toplevelName) {
+            // Bound when a workspace listens: unheard, every window's handle
+            // would be made by libwayland and never destroyed.
+            self->m_toplevelName = name;
+            self->m_toplevelVersion = qMin(version, kToplevelManagerVersion);
         }
     }
     // Seats and managers are not withdrawn while a session lasts.
@@ -185,9 +186,15 @@ zwp_virtual_keyboard_manager_v1 *WaylandConnection::virtualKeyboardManager() con
     return isConnected() ? m_keyboardManager : nullptr;
 }
 
-zwlr_foreign_toplevel_manager_v1 *WaylandConnection::toplevelManager() const
+zwlr_foreign_toplevel_manager_v1 *WaylandConnection::toplevelManager()
 {
-    return isConnected() ? m_toplevelManager : nullptr;
+    if (!isConnected())
+        return nullptr;
+    if (!m_toplevelManager && m_toplevelName)
+        m_toplevelManager
+            = static_cast<zwlr_foreign_toplevel_manager_v1 *>(wl_registry_bind(m_registry,
+                m_toplevelName, &zwlr_foreign_toplevel_manager_v1_interface, m_toplevelVersion));
+    return m_toplevelManager;
 }
 
 void WaylandConnection::setSeatCapabilities(quint32 capabilities)

@@ -42,7 +42,8 @@ public:
     [[nodiscard]] wl_display *display() const { return isConnected() ? m_display : nullptr; }
     [[nodiscard]] wl_seat *seat() const { return isConnected() ? m_seat : nullptr; }
     [[nodiscard]] zwp_virtual_keyboard_manager_v1 *virtualKeyboardManager() const;
-    [[nodiscard]] zwlr_foreign_toplevel_manager_v1 *toplevelManager() const;
+    // Bound on the first call, by the one who listens to it.
+    [[nodiscard]] zwlr_foreign_toplevel_manager_v1 *toplevelManager();
 
     // The seat's keymap as the compositor last sent it (XKB text); empty
     // before the seat has a keyboard.
@@ -73,6 +74,8 @@ private:
     wl_keyboard *m_keyboard = nullptr;
     zwp_virtual_keyboard_manager_v1 *m_keyboardManager = nullptr;
     zwlr_foreign_toplevel_manager_v1 *m_toplevelManager = nullptr;
+    quint32 m_toplevelName = 0;
+    quint32 m_toplevelVersion = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_keymap;
     quint32 m_group = 0;

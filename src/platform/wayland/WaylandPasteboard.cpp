@@ -588,19 +588,17 @@ private:
             uint64_t count = 0;
             [[maybe_unused]] const ssize_t n = ::read(m_wake.get(), &count, sizeof count);
         }
-        // Transfers served during dispatch were appended; those polled come first.
-        std::size_t polled = fds.size() - firstTransfer - (extra ? 1 : 0);
-        for (std::size_t i = 0; i < m_transfers.size();) {
+        // Transfers served during dispatch were appended; those polled come
+        // first, in the order of their descriptors.
+        const std::size_t polled = fds.size() - firstTransfer - (extra ? 1 : 0);
+        std::vector<Transfer> going;
+        for (std::size_t i = 0; i < m_transfers.size(); ++i) {
             Transfer &transfer = m_transfers[i];
             const bool ready = i < polled && fds[firstTransfer + i].revents != 0;
-            const bool over = (ready && pushTransfer(transfer)) || transfer.stall.hasExpired();
-            if (over) {
-                m_transfers.erase(m_transfers.begin() + qsizetype(i));
-                polled = polled > i ? polled - 1 : polled;
-                continue;
-            }
-            ++i;
+            if (!(ready && pushTransfer(transfer)) && !transfer.stall.hasExpired())
+                going.push_back(std::move(transfer));
         }
+        m_transfers = std::move(going);
     }
 
     void run()

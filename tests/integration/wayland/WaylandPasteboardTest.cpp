@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace scrivlet;
@@ -191,6 +192,13 @@ TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
     ASSERT_TRUE(
         scrivlet::testing::waitFor([&] { return paste.state() == QProcess::NotRunning; }, kWaitMs));
     EXPECT_TRUE(paste.readAllStandardOutput() == image) << "the image came back changed";
+
+    // A reader that stops reading holds up no one else.
+    start(QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("wl-paste --type image/png | sleep 30")});
+    QThread::msleep(300);
+    EXPECT_EQ(run(QStringLiteral("wl-paste"), {QStringLiteral("--type"), mime::kPng}).size(),
+        image.size());
 
     // A reader that leaves early costs nothing: the next one gets it all.
     QProcess early;

@@ -168,7 +168,7 @@ void AppDelegate::startRecording(SecretBytes key)
     };
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
         *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
-        m_services.keys, m_services.applications, *m_icons, m_services.abilities.placesWindows});
+        m_services.keys, m_services.applications, *m_icons, m_services.abilities.x11Windows});
     connect(m_palette.get(), &PaletteController::pasteKeystrokeUnavailable, this, [this] {
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));

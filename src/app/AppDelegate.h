@@ -46,8 +46,9 @@ struct DesktopAbilities
     bool grabsShortcut = true;
     // The application in front is known, so exclusions apply.
     bool knowsFrontmostApplication = true;
-    // False on Wayland: the compositor places our windows.
-    bool placesWindows = true;
+    // X11: we place our windows and the workspace knows them by their ids.
+    // False on Wayland, where the compositor does both.
+    bool x11Windows = true;
 };
 
 // The desktop services Scrivlet works with, made by main() for the session.

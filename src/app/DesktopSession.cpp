@@ -152,7 +152,7 @@ void DesktopSession::makeWayland(const DisplaySession &session, ClipboardLimits 
                  "enregistre.");
     }
     m_abilities.knowsFrontmostApplication = w.workspace.isAvailable();
-    m_abilities.placesWindows = false;
+    m_abilities.x11Windows = false;
 }
 
 Pasteboard &DesktopSession::pasteboard() const
@@ -178,11 +178,6 @@ HotkeyGrabber &DesktopSession::hotkeys() const
 KeyboardLayout &DesktopSession::keyboardLayout() const
 {
     return m_x11 ? static_cast<KeyboardLayout &>(m_x11->keyboardLayout) : m_wayland->keyboardLayout;
-}
-
-bool DesktopSession::isWayland() const
-{
-    return m_wayland != nullptr;
 }
 
 void DesktopSession::keepClipboardsFor(AppDelegate &delegate)

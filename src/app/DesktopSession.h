@@ -34,7 +34,6 @@ public:
     [[nodiscard]] HotkeyGrabber &hotkeys() const;
     [[nodiscard]] KeyboardLayout &keyboardLayout() const;
     [[nodiscard]] DesktopAbilities abilities() const { return m_abilities; }
-    [[nodiscard]] bool isWayland() const;
 
     // X11 only: takes the clipboard of programs that quit (the clipboard
     // manager's role), answering through `delegate`.

@@ -3,14 +3,12 @@
 
 #include "core/MimeSnapshot.h"
 #include "ext-data-control-v1-client.h"
+#include "platform/x11/QtPasteboard.h"
 #include "wlr-data-control-unstable-v1-client.h"
 
-#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QDebug>
-#include <QGuiApplication>
 #include <QMetaObject>
-#include <QMimeData>
 #include <QPointer>
 #include <condition_variable>
 #include <csignal>
@@ -726,14 +724,7 @@ void WaylandPasteboard::write(const Representations &representations)
     }
     // The compositor takes this only while one of our windows has focus,
     // which the palette has when an entry is chosen.
-    auto *data = new QMimeData;
-    for (const auto &[type, bytes] : representations) {
-        if (type == mime::kText)
-            data->setText(QString::fromUtf8(bytes));
-        else
-            data->setData(type, bytes);
-    }
-    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    QtPasteboard::writeThroughQt(representations);
 }
 
 } // namespace scrivlet

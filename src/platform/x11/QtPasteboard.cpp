@@ -82,6 +82,11 @@ void QtPasteboard::deliverReady()
 
 void QtPasteboard::write(const Representations &representations)
 {
+    writeThroughQt(representations);
+}
+
+void QtPasteboard::writeThroughQt(const Representations &representations)
+{
     auto *data = new QMimeData;
     for (const auto &[type, bytes] : representations) {
         // Text goes in as text, so that Qt converts it for the X11 text targets.

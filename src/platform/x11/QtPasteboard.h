@@ -26,6 +26,8 @@ public:
     [[nodiscard]] qint64 changeCount() const override { return m_changeCount; }
     void readSnapshot(SnapshotHandler handler) override;
     void write(const Representations &representations) override;
+    // Hands the data to Qt's clipboard, which serves it while we own it.
+    static void writeThroughQt(const Representations &representations);
 
 private:
     struct Pending

@@ -21,13 +21,10 @@ DisplaySession chooseDisplaySession(const QProcessEnvironment &environment)
     const QString asked = environment.value(QStringLiteral("SCRIVLET_DISPLAY")).toLower();
 
     if (asked == QLatin1String("x11")) {
-        if (hasX11) {
+        if (hasX11)
             session.server = DisplayServer::x11;
-            if (!wayland.isEmpty())
-                session.reason = QStringLiteral("SCRIVLET_DISPLAY=x11 asks for X11");
-        } else {
+        else
             session.reason = QStringLiteral("SCRIVLET_DISPLAY=x11, but DISPLAY is not set");
-        }
         return session;
     }
     if (!wayland.isEmpty()) {

@@ -15,8 +15,7 @@ struct DisplaySession
     // The desktop's name as it gives it (XDG_CURRENT_DESKTOP's first entry),
     // for messages and for what only some desktops offer.
     QString desktop;
-    // Why X11 was chosen in a Wayland session, or why nothing was; empty
-    // otherwise.
+    // Why no display server was chosen; empty when one was.
     QString reason;
 
     [[nodiscard]] bool isGnome() const;

@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -27,12 +26,15 @@ void onSignal(int)
 
 void hardenProcess()
 {
+    // No core file, and no raising the limit again: the hard limit goes too.
+    // The pages that hold the key are also left out of any dump (SecretBytes).
     const rlimit none {0, 0};
     setrlimit(RLIMIT_CORE, &none);
-#ifndef SCRIVLET_SANITIZED
-    // LeakSanitizer traces the process it checks, which this would forbid.
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-#endif
+    // The process stays dumpable on purpose: the desktop's portals open
+    // /proc/PID/root to learn whether a caller is sandboxed, and refuse every
+    // request of a process they cannot look at (no paste keystroke, no
+    // shortcut, no colour scheme). Other programs of the same user are kept
+    // from attaching by the kernel's ptrace policy, not by us.
 }
 
 void quitOnTerminationSignals()

@@ -3,8 +3,8 @@
 
 namespace scrivlet {
 
-// Keeps the content key and decrypted history out of core dumps and away from
-// other processes of the same user that would attach to this one.
+// Keeps the content key and decrypted history out of core dumps, while the
+// desktop's portals can still tell that Scrivlet is not sandboxed.
 void hardenProcess();
 
 // SIGTERM and SIGINT (the session ending, Ctrl+C) quit the event loop

@@ -1,10 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SecretBytes.h"
 
+#include <new>
 #include <openssl/crypto.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 
 namespace scrivlet {
+
+namespace {
+
+std::size_t pagesFor(std::size_t bytes)
+{
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return bytes == 0 ? page : (bytes + page - 1) / page * page;
+}
+
+} // namespace
+
+template<typename T>
+void *UndumpedAllocator<T>::allocateUndumped(std::size_t bytes)
+{
+    const std::size_t length = pagesFor(bytes);
+    void *pages
+        = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED)
+        throw std::bad_alloc();
+    // Best effort: a kernel without it still gets no core file (the limit is 0).
+    (void)::madvise(pages, length, MADV_DONTDUMP);
+    return pages;
+}
+
+template<typename T>
+void UndumpedAllocator<T>::freeUndumped(void *pointer, std::size_t bytes) noexcept
+{
+    if (pointer)
+        ::munmap(pointer, pagesFor(bytes));
+}
+
+template struct UndumpedAllocator<unsigned char>;
 
 SecretBytes::SecretBytes(std::size_t size)
     : m_bytes(size, 0)

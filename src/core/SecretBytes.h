@@ -7,8 +7,36 @@
 
 namespace scrivlet {
 
+// Memory of its own pages, left out of core dumps; for key material only
+// (a page per allocation).
+template<typename T>
+struct UndumpedAllocator
+{
+    using value_type = T;
+    UndumpedAllocator() = default;
+    template<typename U>
+    UndumpedAllocator(const UndumpedAllocator<U> &) noexcept
+    { }
+    [[nodiscard]] T *allocate(std::size_t count)
+    {
+        return static_cast<T *>(allocateUndumped(count * sizeof(T)));
+    }
+    void deallocate(T *pointer, std::size_t count) noexcept
+    {
+        freeUndumped(pointer, count * sizeof(T));
+    }
+    template<typename U>
+    bool operator==(const UndumpedAllocator<U> &) const noexcept
+    {
+        return true;
+    }
+
+    static void *allocateUndumped(std::size_t bytes);
+    static void freeUndumped(void *pointer, std::size_t bytes) noexcept;
+};
+
 // Key material. Kept out of QByteArray so that implicit sharing cannot leave
-// unwiped copies behind; wiped when freed.
+// unwiped copies behind; wiped when freed, never in a core dump.
 class SecretBytes
 {
 public:
@@ -34,7 +62,7 @@ public:
 private:
     void wipe();
 
-    std::vector<unsigned char> m_bytes;
+    std::vector<unsigned char, UndumpedAllocator<unsigned char>> m_bytes;
 };
 
 } // namespace scrivlet

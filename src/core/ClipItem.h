@@ -97,6 +97,9 @@ private:
     friend class ModelContext;
     ClipRecord m_record;
     ModelContext *m_context = nullptr;
+    // The id as the database spells it, which another program may have
+    // written in another case; empty until read from the database.
+    QString m_storedId;
 };
 
 using ClipItemPtr = std::shared_ptr<ClipItem>;

@@ -127,7 +127,7 @@ ClipItemPtr ClipStore::recordContent(
             removeItem(earlier.value());
     }
     m_context.insert(item);
-    save();
+    (void)save(); // unsaved, the entry is still listed and the next save stores it
     enforceLimits();
     return item;
 }
@@ -223,33 +223,35 @@ void ClipStore::enforceLimits()
         return;
     for (const ClipItemPtr &item : marked)
         removeItem(item);
-    save();
+    (void)save(); // the removals stay pending for the next save
 }
 
-void ClipStore::togglePin(const ClipItemPtr &item)
+bool ClipStore::togglePin(const ClipItemPtr &item)
 {
     if (!item)
-        return;
+        return false;
     const bool pinned = !item->isPinned();
     item->setPinned(pinned, pinned ? std::optional<double>(m_clock.now()) : std::nullopt);
-    save();
+    return save();
 }
 
-void ClipStore::deleteItem(const ClipItemPtr &item)
+bool ClipStore::deleteItem(const ClipItemPtr &item)
 {
     if (!item)
-        return;
+        return false;
     removeItem(item);
-    save();
+    return save();
 }
 
-void ClipStore::clearAll()
+bool ClipStore::clearAll()
 {
-    if (auto all = m_context.fetch()) {
+    const auto all = m_context.fetch();
+    if (all) {
         for (const ClipItemPtr &item : all.value())
             removeItem(item);
     }
-    save();
+    const bool saved = save();
+    return all.ok() && saved;
 }
 
 void ClipStore::removeItem(const ClipItemPtr &item)
@@ -259,15 +261,16 @@ void ClipStore::removeItem(const ClipItemPtr &item)
     m_context.remove(item);
 }
 
-void ClipStore::save()
+bool ClipStore::save()
 {
     // A failed save stays pending in the context and is retried by the next
     // one; the files wait for it.
     if (!m_context.save().ok())
-        return;
+        return false;
     for (const QString &name : std::as_const(m_filesToDelete))
         m_imageStore.deleteFile(name);
     m_filesToDelete.clear();
+    return true;
 }
 
 void ClipStore::migrateLegacyPlaintext()
@@ -307,8 +310,10 @@ void ClipStore::migrateLegacyPlaintext()
         item->setRecord(std::move(record));
         changed = true;
     }
+    // Unsaved, the sealed payloads wait for the next save, and a launch before
+    // it seals the plaintext again.
     if (changed)
-        save();
+        (void)save();
 }
 
 void ClipStore::sweepImages()

@@ -43,9 +43,11 @@ public:
     // first; only the `limit` newest records take part.
     [[nodiscard]] std::vector<ClipItemPtr> recentItems(int limit);
     void enforceLimits();
-    void togglePin(const ClipItemPtr &item);
-    void deleteItem(const ClipItemPtr &item);
-    void clearAll();
+    // Each says whether its change is stored; a record that another program
+    // removed from the database meanwhile can be neither pinned nor deleted.
+    bool togglePin(const ClipItemPtr &item);
+    bool deleteItem(const ClipItemPtr &item);
+    bool clearAll();
 
     [[nodiscard]] qint64 nextSeq() const { return m_nextSeq; }
     qint64 maxItems = kNoLimit;
@@ -68,7 +70,7 @@ private:
     void removeItem(const ClipItemPtr &item);
     // Saves; files of removed records are deleted only once their removal is
     // durable, so that a crash never leaves a record without its image.
-    void save();
+    [[nodiscard]] bool save();
 
     ModelContext &m_context;
     ImageStore m_imageStore;

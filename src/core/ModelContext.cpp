@@ -49,9 +49,14 @@ std::optional<QByteArray> optionalBlob(const sqlite::Statement &row, int column)
     return row.isNull(column) ? std::nullopt : std::optional<QByteArray>(row.blob(column));
 }
 
+QString canonicalId(const QUuid &id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
 void bindRecord(sqlite::Statement &statement, const ClipRecord &r)
 {
-    statement.bind(1, r.id.toString(QUuid::WithoutBraces).toUpper());
+    statement.bind(1, canonicalId(r.id));
     statement.bind(2, r.createdAt);
     statement.bind(3, r.seq);
     statement.bind(4, r.kindRaw);
@@ -67,13 +72,14 @@ void bindRecord(sqlite::Statement &statement, const ClipRecord &r)
     statement.bind(14, r.byteSize);
 }
 
-Status runOnce(sqlite::Statement &statement, sqlite3 *db)
+// Whether the write touched a row.
+Result<bool> runOnce(sqlite::Statement &statement, sqlite3 *db)
 {
     const int rc = statement.step();
     statement.reset();
     if (rc != SQLITE_DONE)
         return Error {sqlite::lastError(db)};
-    return success();
+    return sqlite3_changes(db) > 0;
 }
 
 } // namespace
@@ -183,19 +189,25 @@ Result<ClipItemPtr> ModelContext::fetchById(const QUuid &id)
 {
     if (ClipItemPtr loaded = m_loaded.value(id).lock())
         return m_removed.contains(id) ? ClipItemPtr() : loaded;
-    const std::string sql = std::string("SELECT ") + kColumnList + " FROM ClipItem WHERE id = ?1";
-    sqlite::Statement query(m_db, sql.c_str());
-    if (!query.isValid())
-        return Error {sqlite::lastError(m_db)};
-    query.bind(1, id.toString(QUuid::WithoutBraces).toUpper());
-    switch (query.step()) {
-    case SQLITE_ROW:
-        return materialise(query);
-    case SQLITE_DONE:
-        return ClipItemPtr();
-    default:
-        return Error {sqlite::lastError(m_db)};
+    // The id as this program writes it, through the index; then in any case,
+    // as another program may have written it.
+    for (const char *match : {"id = ?1", "id = ?1 COLLATE NOCASE"}) {
+        const std::string sql
+            = std::string("SELECT ") + kColumnList + " FROM ClipItem WHERE " + match;
+        sqlite::Statement query(m_db, sql.c_str());
+        if (!query.isValid())
+            return Error {sqlite::lastError(m_db)};
+        query.bind(1, canonicalId(id));
+        switch (query.step()) {
+        case SQLITE_ROW:
+            return materialise(query);
+        case SQLITE_DONE:
+            break;
+        default:
+            return Error {sqlite::lastError(m_db)};
+        }
     }
+    return ClipItemPtr();
 }
 
 bool ModelContext::matches(const ClipItem &item, const FetchDescriptor &descriptor)
@@ -239,6 +251,7 @@ ClipItemPtr ModelContext::materialise(const sqlite::Statement &row)
 
     ClipItemPtr item = ClipItem::create(std::move(r));
     item->m_context = this;
+    item->m_storedId = row.text(0);
     m_loaded.insert(id, item);
     return item;
 }
@@ -284,11 +297,14 @@ Status ModelContext::save()
         return success();
     if (Status begun = sqlite::execute(m_db, "BEGIN IMMEDIATE"); !begun)
         return begun;
-    Status written = writePending();
+    std::vector<ClipItemPtr> unstored;
+    Status written = writePending(unstored);
     if (written)
         written = sqlite::execute(m_db, "COMMIT");
     if (!written) {
         (void)sqlite::execute(m_db, "ROLLBACK"); // the first error is the one to report
+        for (const ClipItemPtr &item : unstored)
+            forget(item);
         return written;
     }
 
@@ -304,24 +320,49 @@ Status ModelContext::save()
     return success();
 }
 
-Status ModelContext::writePending()
+Status ModelContext::writePending(std::vector<ClipItemPtr> &unstored)
 {
+    const auto write = [&](sqlite::Statement &statement, const ClipItemPtr &item) -> Status {
+        const Result<bool> touched = runOnce(statement, m_db);
+        if (!touched)
+            return Error {touched.error()};
+        if (!touched.value())
+            unstored.push_back(item);
+        return success();
+    };
     for (const ClipItemPtr &item : std::as_const(m_removed)) {
-        m_delete.bind(1, item->id().toString(QUuid::WithoutBraces).toUpper());
-        if (Status done = runOnce(m_delete, m_db); !done)
+        m_delete.bind(1, storedId(*item));
+        if (Status done = write(m_delete, item); !done)
             return done;
     }
     for (const ClipItemPtr &item : std::as_const(m_changed)) {
         bindRecord(m_update, item->record());
-        if (Status done = runOnce(m_update, m_db); !done)
+        m_update.bind(1, storedId(*item));
+        if (Status done = write(m_update, item); !done)
             return done;
     }
     for (const ClipItemPtr &item : std::as_const(m_inserted)) {
         bindRecord(m_insert, item->record());
-        if (Status done = runOnce(m_insert, m_db); !done)
+        if (Status done = write(m_insert, item); !done)
             return done;
     }
+    if (!unstored.empty())
+        return Error {QStringLiteral("record %1 is no longer stored")
+                          .arg(canonicalId(unstored.front()->id()))};
     return success();
+}
+
+QString ModelContext::storedId(const ClipItem &item)
+{
+    return item.m_storedId.isEmpty() ? canonicalId(item.id()) : item.m_storedId;
+}
+
+void ModelContext::forget(const ClipItemPtr &item)
+{
+    m_changed.remove(item->id());
+    m_removed.remove(item->id());
+    m_loaded.remove(item->id());
+    item->m_context = nullptr;
 }
 
 } // namespace scrivlet

@@ -68,7 +68,9 @@ public:
     void insert(const ClipItemPtr &item);
     void remove(const ClipItemPtr &item);
     // One transaction. On failure the database is as it was and the changes
-    // stay pending for the next save.
+    // stay pending for the next save, except those of records that are no
+    // longer stored (a write that touches no row fails the save): no later
+    // save could write them, so their records leave the context.
     [[nodiscard]] Status save();
     [[nodiscard]] bool hasChanges() const;
 
@@ -77,7 +79,9 @@ private:
     void noteChanged(ClipItem &item);
     ClipItemPtr materialise(const sqlite::Statement &row);
     [[nodiscard]] static bool matches(const ClipItem &item, const FetchDescriptor &descriptor);
-    [[nodiscard]] Status writePending();
+    [[nodiscard]] Status writePending(std::vector<ClipItemPtr> &unstored);
+    void forget(const ClipItemPtr &item);
+    [[nodiscard]] static QString storedId(const ClipItem &item);
 
     sqlite3 *m_db;
     sqlite::Statement m_insert;

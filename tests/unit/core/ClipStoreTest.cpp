@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -65,6 +66,26 @@ protected:
     }
 
     ClipItemPtr first() { return m_store->recentItems(1000).at(0); }
+    ClipItemPtr entry(const char *value)
+    {
+        for (const auto &item : m_store->recentItems(1000)) {
+            if (item->text() == QString::fromUtf8(value))
+                return item;
+        }
+        return nullptr;
+    }
+
+    QString databaseFile() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
+    // As another program would leave the history: the same records, their ids
+    // in another case.
+    void rewriteIds(const char *expression)
+    {
+        m_store.reset();
+        m_container.reset();
+        testing::runSql(
+            databaseFile(), (QByteArray("UPDATE ClipItem SET id = ") + expression).constData());
+        reopen();
+    }
 
     void record(const ClipContent &content)
     {
@@ -363,6 +384,75 @@ TEST_F(ClipStoreTest, AnImageFileOutlivesItsRecordUntilTheRemovalIsSaved)
     record(text("next save"));
     EXPECT_TRUE(imageFiles().isEmpty());
     EXPECT_EQ(texts(), (Texts {"next save"}));
+}
+
+TEST_F(ClipStoreTest, RecordsStoredWithIdsInAnyCaseAreChangedAndRemoved)
+{
+    const struct
+    {
+        const char *name;
+        std::function<bool()> act;
+        Texts expected;
+    } cases[] = {
+        {"pin", [&] { return m_store->togglePin(entry("B")); }, {"B", "C", "A"}},
+        {"delete", [&] { return m_store->deleteItem(entry("B")); }, {"C", "A"}},
+        {"clear", [&] { return m_store->clearAll(); }, {}},
+        {"copy of an earlier entry",
+            [&] {
+                record(text("A"));
+                return true;
+            },
+            {"A", "C", "B"}},
+        {"pruning",
+            [&] {
+                m_store->maxItems = 1;
+                m_store->enforceLimits();
+                return true;
+            },
+            {"C"}},
+    };
+    for (const char *ids : {"lower(id)", "substr(id, 1, 4) || lower(substr(id, 5))"}) {
+        for (const auto &c : cases) {
+            m_store.reset();
+            m_container.reset();
+            testing::runSql(databaseFile(), "DELETE FROM ClipItem");
+            reopen();
+            for (const char *value : {"A", "B", "C"})
+                record(text(value));
+            rewriteIds(ids);
+            EXPECT_TRUE(c.act()) << c.name;
+            reopen();
+            EXPECT_EQ(texts(), c.expected) << c.name << " with ids " << ids;
+        }
+    }
+}
+
+TEST_F(ClipStoreTest, AChangeToARecordNoLongerStoredFailsAndHoldsUpNothingElse)
+{
+    const struct
+    {
+        const char *name;
+        std::function<bool(const ClipItemPtr &)> act;
+    } cases[] = {
+        {"pin", [&](const ClipItemPtr &item) { return m_store->togglePin(item); }},
+        {"delete", [&](const ClipItemPtr &item) { return m_store->deleteItem(item); }},
+    };
+    for (const auto &c : cases) {
+        m_store->clearAll();
+        record(text("gone"));
+        record(text("kept"));
+        const ClipItemPtr gone = entry("gone");
+        // Removed behind the store's back, by another program.
+        testing::runSql(
+            databaseFile(), "DELETE FROM ClipItem WHERE seq = (SELECT min(seq) FROM ClipItem)");
+        EXPECT_FALSE(c.act(gone)) << c.name;
+        EXPECT_FALSE(m_store->contains(gone)) << c.name;
+
+        record(text("next"));
+        EXPECT_TRUE(m_store->togglePin(entry("kept"))) << c.name;
+        reopen();
+        EXPECT_EQ(texts(), (Texts {"kept", "next"})) << c.name;
+    }
 }
 
 } // namespace

@@ -15,7 +15,7 @@ namespace scrivlet {
 namespace {
 
 // A history as an earlier version left it: payloads in the clear under the
-// attributes "text" and "richData".
+// attributes "text" and "richData", ids written in any case.
 class MigrationTest : public ::testing::Test
 {
 protected:
@@ -26,12 +26,12 @@ protected:
             "CREATE TABLE ClipItem (id TEXT PRIMARY KEY, createdAt REAL, seq INTEGER, "
             "kindRaw TEXT, text TEXT, richData BLOB, contentHash TEXT, imageFileRef TEXT, "
             "sourceAppBundleID TEXT, isPinned INTEGER, pinnedAt REAL, byteSize INTEGER);"
-            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000001', 10, 1, "
+            "INSERT INTO ClipItem VALUES ('aaaaaaaa-bbbb-4ccc-8ddd-eeeeeeeeeee1', 10, 1, "
             "'richText', "
             "'bonjour', x'7B5C72746631207D', 'oldhash', NULL, 'org.old.App', 1, 20, 7);"
-            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000002', 11, 2, 'text', "
+            "INSERT INTO ClipItem VALUES ('Aaaaaaaa-Bbbb-4ccc-8ddd-eeeeeeeeeee2', 11, 2, 'text', "
             "'plain only', NULL, 'oldhash2', NULL, NULL, 0, NULL, 10);"
-            "INSERT INTO ClipItem VALUES ('00000000-0000-0000-0000-000000000003', 12, 3, 'text', "
+            "INSERT INTO ClipItem VALUES ('AAAAAAAA-BBBB-4CCC-8DDD-EEEEEEEEEEE3', 12, 3, 'text', "
             "'', NULL, '', NULL, NULL, 0, NULL, 0);");
     }
     void TearDown() override { Crypto::setShared(std::nullopt); }

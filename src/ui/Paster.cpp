@@ -13,9 +13,10 @@ namespace scrivlet::Paster {
 
 namespace {
 
-// The image's own MIME type, when the bytes are an image that decodes. The
-// declared size is checked before anything is decoded.
-std::optional<QString> decodableImageType(const QByteArray &bytes)
+// The image's own MIME type, from its header alone: the bytes are written
+// back as captured, so however large, they are never decoded here; only the
+// size they declare is checked.
+std::optional<QString> imageType(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -25,8 +26,6 @@ std::optional<QString> decodableImageType(const QByteArray &bytes)
     const QSize size = reader.size();
     if (format.isEmpty() || !size.isValid() || size.isEmpty()
         || qint64(size.width()) * size.height() > kMaxImagePixels)
-        return std::nullopt;
-    if (reader.read().isNull())
         return std::nullopt;
     return QStringLiteral("image/")
         + QString::fromLatin1(format == "tif" ? QByteArray("tiff") : format);
@@ -40,7 +39,7 @@ std::optional<Pasteboard::Representations> imageRepresentation(
     const std::optional<QByteArray> bytes = images.read(*item.imageFileRef());
     if (!bytes)
         return std::nullopt;
-    const std::optional<QString> type = decodableImageType(*bytes);
+    const std::optional<QString> type = imageType(*bytes);
     if (!type)
         return std::nullopt;
     // Written back as captured, never re-encoded.
@@ -69,7 +68,9 @@ std::optional<Pasteboard::Representations> representations(
     const auto textOnly = [&] {
         return Pasteboard::Representations {{mime::kText, item.text().toUtf8()}};
     };
-    if (plain)
+    // An image has no formatting to drop: plain or not, it is the image
+    // (its text is empty, and writing it would empty the clipboard).
+    if (plain && item.kind() != ClipKind::image)
         return textOnly();
     switch (item.kind()) {
     case ClipKind::text:

@@ -16,11 +16,12 @@ class KeySender;
 // plain text, and posts the paste keystroke.
 namespace Paster {
 
-// Largest image, in pixels, that is decoded to check it before writing.
+// Largest image, in pixels, that is written back (by its declared size).
 inline constexpr qint64 kMaxImagePixels = 256LL * 1024 * 1024;
 
 // What the entry offers, by MIME type; none when there is nothing to write
-// (a missing or undecodable image, a file entry without paths).
+// (a missing image or bytes that are no image, a file entry without paths).
+// Plain is the text alone, except for an image, which stays the image.
 [[nodiscard]] std::optional<Pasteboard::Representations> representations(
     const ClipItem &item, bool plain, const ImageStore &images);
 

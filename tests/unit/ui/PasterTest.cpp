@@ -96,18 +96,19 @@ TEST_F(PasterTest, EachKindOffersItsRepresentationsOrPlainText)
             entry(ClipKind::richText, QStringLiteral("bold"), QByteArray("{\\rtf1 bold}")),
             {QStringLiteral("text/rtf"), QStringLiteral("text/plain")}, text},
         {"rich text whose RTF cannot be opened", richWithoutRtf, text, text},
+        // An image pasted plain is still the image, never an empty text.
         {"image", entry(ClipKind::image, QString(), std::nullopt, image),
-            {QStringLiteral("image/png")}, text},
+            {QStringLiteral("image/png")}, {QStringLiteral("image/png")}},
         {"unsealed image",
             entry(ClipKind::image, QString(), std::nullopt, QStringLiteral("CLEAR.png")),
-            {QStringLiteral("image/png")}, text},
+            {QStringLiteral("image/png")}, {QStringLiteral("image/png")}},
         {"deleted image file",
             entry(ClipKind::image, QString(), std::nullopt, QStringLiteral("GONE.png")),
-            {QStringLiteral("nothing")}, text},
-        {"image that does not decode", entry(ClipKind::image, QString(), std::nullopt, notImage),
-            {QStringLiteral("nothing")}, text},
+            {QStringLiteral("nothing")}, {QStringLiteral("nothing")}},
+        {"bytes that are no image", entry(ClipKind::image, QString(), std::nullopt, notImage),
+            {QStringLiteral("nothing")}, {QStringLiteral("nothing")}},
         {"image without a file", entry(ClipKind::image, QString()), {QStringLiteral("nothing")},
-            text},
+            {QStringLiteral("nothing")}},
         {"files", entry(ClipKind::file, QStringLiteral("/a\n/b")), uris, text},
         {"no files", entry(ClipKind::file, QString()), {QStringLiteral("nothing")}, text},
     };
@@ -133,6 +134,28 @@ TEST_F(PasterTest, WrittenBytesAreTheEntrysOwn)
         QByteArray("copy\nfile:///tmp/a%20b\nfile:///tmp/c\nfile:///%C3%A9t%C3%A9"));
     EXPECT_EQ(Paster::representations(*files, true, *m_images)->at(0).second,
         QStringLiteral("/tmp/a b\n\n/tmp/c\n/été").toUtf8());
+}
+
+TEST_F(PasterTest, AnImageBeyondTheDecodersLimitIsWrittenBackWhole)
+{
+    // 35 Mpx: more than Qt's decoder takes by default, less than a photo.
+    QImage big(7000, 5000, QImage::Format_RGB32);
+    big.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(big.save(&buffer, "PNG"));
+    const auto item = entry(ClipKind::image, QString(), std::nullopt, m_images->write(png).value());
+    const auto written = Paster::representations(*item, false, *m_images);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->at(0), (std::pair {QStringLiteral("image/png"), png}));
+
+    // A header that claims more than any screen holds is refused unread.
+    QByteArray claim = pngBytes();
+    claim[16] = '\x7f'; // the width's first byte
+    const auto huge
+        = entry(ClipKind::image, QString(), std::nullopt, m_images->write(claim).value());
+    EXPECT_FALSE(Paster::representations(*huge, false, *m_images));
 }
 
 TEST_F(PasterTest, NothingToWriteLeavesTheClipboardAsItWas)

@@ -18,13 +18,33 @@ void logFailure(const QString &reason)
     qWarning().noquote() << QStringLiteral("LaunchAtLogin: ") + reason;
 }
 
-// Exec= quoting, as desktop entries want it.
+// Exec= as desktop entries want it: the quoting rule for the argument, then
+// the string rule for the value (so a backslash ends up as four), and %
+// doubled so that it is no field code.
 QString quoted(const QString &path)
 {
-    QString escaped = path;
-    for (const char *special : {"\\", "\"", "`", "$"})
-        escaped.replace(QLatin1String(special), QLatin1String("\\") + QLatin1String(special));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    QString argument;
+    for (const QChar c : path) {
+        if (c == u'\\' || c == u'"' || c == u'`' || c == u'$')
+            argument += u'\\';
+        argument += c;
+    }
+    QString value;
+    for (const QChar c : QLatin1Char('"') + argument + QLatin1Char('"')) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else if (c == u'%')
+            value += QStringLiteral("%%");
+        else
+            value += c;
+    }
+    return value;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -85,6 +87,36 @@ TEST(LaunchAtLogin, TheAutostartEntryComesAndGoes)
     EXPECT_FALSE(LaunchAtLogin::isEnabled(path)) << "a hidden entry is off";
     LaunchAtLogin::set(false, QString(), path);
     EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(LaunchAtLogin, ExecHoldsAnyPathAsTheDesktopEntryRulesWantIt)
+{
+    const struct
+    {
+        const char *path;
+        const char *exec;
+    } cases[] = {
+        {"/opt/100% sure/scrivlet", R"(Exec="/opt/100%% sure/scrivlet")"},
+        {R"(/opt/back\slash/scrivlet)", R"(Exec="/opt/back\\\\slash/scrivlet")"},
+        {R"(/opt/$HOME "q" `x`/scrivlet)", R"(Exec="/opt/\\$HOME \\"q\\" \\`x\\`/scrivlet")"},
+    };
+    const bool validator
+        = !QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty();
+    for (const auto &c : cases) {
+        QTemporaryDir config;
+        const QString path = config.path() + QStringLiteral("/org.scrivlet.Scrivlet.desktop");
+        LaunchAtLogin::set(true, QString::fromUtf8(c.path), path);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains(QByteArray(c.exec) + '\n')) << c.path;
+        if (!validator)
+            continue;
+        QProcess validate;
+        validate.start(QStringLiteral("desktop-file-validate"), {path});
+        ASSERT_TRUE(validate.waitForFinished(10000));
+        EXPECT_EQ(validate.exitCode(), 0)
+            << c.path << ": " << validate.readAllStandardOutput().toStdString();
+    }
 }
 
 TEST(LaunchAtLogin, AFailureLogsOneLine)

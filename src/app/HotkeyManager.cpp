@@ -19,7 +19,28 @@ HotkeyManager::HotkeyManager(GlobalShortcuts::ShortcutStore &shortcuts, HotkeyGr
     , m_shortcuts(shortcuts)
     , m_grabber(grabber)
     , m_onTrigger(std::move(onTrigger))
-{ }
+{
+    m_retry.setInterval(kRetryMilliseconds);
+    connect(&m_retry, &QTimer::timeout, this, &HotkeyManager::retry);
+}
+
+void HotkeyManager::retry()
+{
+    if (m_started && m_refused && !m_shortcuts.isRecorderActive())
+        registerCurrent();
+}
+
+void HotkeyManager::setRefused(bool refused)
+{
+    if (refused)
+        m_retry.start();
+    else
+        m_retry.stop();
+    if (refused == m_refused)
+        return;
+    m_refused = refused;
+    Q_EMIT refusedChanged(refused);
+}
 
 void HotkeyManager::start()
 {
@@ -51,13 +72,22 @@ void HotkeyManager::registerCurrent()
         m_grabber.ungrab(*m_registered);
     m_registered.reset();
     const std::optional<GlobalShortcuts::Shortcut> shortcut = m_shortcuts.shortcut(kName);
-    if (!shortcut || m_shortcuts.isRecorderActive())
-        return;
-    if (m_grabber.grab(*shortcut)) {
-        m_registered = shortcut;
+    if (!shortcut) {
+        setRefused(false);
         return;
     }
-    // Not counted as registered: the next change tries again.
+    if (m_shortcuts.isRecorderActive())
+        return; // let go on purpose; what was refused stays refused
+    if (m_grabber.grab(*shortcut)) {
+        m_registered = shortcut;
+        setRefused(false);
+        return;
+    }
+    // Not counted as registered: tried again on the timer and at each change.
+    const bool saidAlready = m_refused;
+    setRefused(true);
+    if (saidAlready)
+        return;
     QTextStream(stdout) << "Error registering hotkey "
                         << shortcut->displayText(GlobalShortcuts::Language::english)
                         << ": refused (another program holds it, or this keyboard has no such key)"

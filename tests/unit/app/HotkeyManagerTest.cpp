@@ -4,6 +4,7 @@
 #include "core/DefaultsStore.h"
 #include "fakes/FakePasteboard.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -58,6 +59,37 @@ TEST(HotkeyManager, ARefusedGrabIsNotRegisteredAndIsTriedAgain)
     grabber.refuse = false;
     shortcuts.reset(Name::togglePalette().rawValue);
     EXPECT_TRUE(manager.isRegistered()) << "the next change tries again";
+}
+
+TEST(HotkeyManager, ARefusedShortcutIsTakenOnceTheOtherProgramLetsGo)
+{
+    QTemporaryDir dir;
+    DefaultsStore defaults(dir.path());
+    GlobalShortcuts::ShortcutStore shortcuts(defaults);
+    testing::FakeHotkeyGrabber grabber;
+    const Shortcut palette = *Name::togglePalette().defaultShortcut;
+    grabber.heldElsewhere = {palette};
+    int triggered = 0;
+    HotkeyManager manager(shortcuts, grabber, [&] { ++triggered; });
+    QSignalSpy refused(&manager, &HotkeyManager::refusedChanged);
+    manager.start();
+    ASSERT_TRUE(manager.isRefused());
+    manager.retry();
+    EXPECT_FALSE(manager.isRegistered()) << "still held elsewhere";
+
+    // With nothing changed on our side: the timer takes it.
+    grabber.heldElsewhere.clear();
+    ASSERT_TRUE(refused.wait(HotkeyManager::kRetryMilliseconds * 3));
+    EXPECT_TRUE(manager.isRegistered());
+    EXPECT_FALSE(manager.isRefused());
+    EXPECT_EQ(refused.size(), 2);
+    Q_EMIT grabber.released(palette);
+    EXPECT_EQ(triggered, 1);
+
+    // No shortcut at all is not a refusal.
+    grabber.heldElsewhere = {palette};
+    shortcuts.setShortcut(std::nullopt, Name::togglePalette().rawValue);
+    EXPECT_FALSE(manager.isRefused());
 }
 
 } // namespace

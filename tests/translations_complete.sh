@@ -15,4 +15,14 @@ if grep -q 'type="unfinished"' "$copy"; then
     grep -B1 'type="unfinished"' "$copy" | grep '<source>' >&2
     exit 1
 fi
+# A context the code asks for at run time must be one the .ts names, or its
+# texts stay French whatever lupdate found.
+missing=0
+while read -r context; do
+    grep -qF "<name>$context</name>" "$root/translations/scrivlet_en.ts" || {
+        echo "texts translated under \"$context\", a context the .ts does not have" >&2
+        missing=1
+    }
+done < <(grep -rhoE 'translate\("[^"]+"' "$root/src" | sed -E 's/translate\("([^"]+)"/\1/' | sort -u)
+[ "$missing" -eq 0 ] || exit 1
 echo "every text has its English translation"

@@ -56,7 +56,8 @@ void saveToken(const QString &path, const QString &token)
 
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("DesktopSession", text);
+    // The context lupdate gives a tr() of this namespace.
+    return QCoreApplication::translate("scrivlet::DesktopSession", text);
 }
 
 } // namespace

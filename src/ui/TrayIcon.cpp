@@ -11,8 +11,8 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
 {
-    // Two spaces before the shortcut, as the menu has always shown it.
-    m_open = m_menu.addAction(tr("Ouvrir l'historique  %1").arg(QStringLiteral("Maj+Super+V")));
+    // The shortcut is added once it is known, in the keyboard's own terms.
+    m_open = m_menu.addAction(tr("Ouvrir l'historique"));
     connect(m_open, &QAction::triggered, this, &TrayIcon::openRequested);
     m_menu.addSeparator();
     m_capture = m_menu.addAction(tr("Capture active"));
@@ -34,6 +34,12 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
     connect(&m_settings, &AppSettings::willChange, this,
         [this] { QTimer::singleShot(0, this, &TrayIcon::refresh); });
     m_tray.setContextMenu(&m_menu);
+    // The left button opens the palette; the menu stays on the right one.
+    connect(&m_tray, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                Q_EMIT openRequested();
+        });
     refresh();
     // Shown even without a tray: Qt docks it once a panel starts later (at
     // login Scrivlet may well start first).
@@ -71,10 +77,12 @@ void TrayIcon::notify(const QString &title, const QString &message)
     if (QSystemTrayIcon::isSystemTrayAvailable())
         m_tray.showMessage(title, message, QSystemTrayIcon::Warning);
     qWarning().noquote() << QStringLiteral("Scrivlet: ") + message;
+    Q_EMIT noticeShown(title, message);
 }
 
 void TrayIcon::setOpenShortcutText(const QString &shortcut)
 {
+    // Two spaces before the shortcut, as the menu has always shown it.
     m_open->setText(shortcut.isEmpty() ? tr("Ouvrir l'historique")
                                        : tr("Ouvrir l'historique  %1").arg(shortcut));
 }

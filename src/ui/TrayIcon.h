@@ -46,6 +46,8 @@ Q_SIGNALS:
     void settingsRequested();
     void updatesRequested();
     void quitRequested();
+    // After a notice was given (shown, or only logged without a tray).
+    void noticeShown(const QString &title, const QString &message);
 
 private:
     void refresh();

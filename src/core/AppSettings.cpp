@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <cmath>
+#include <optional>
 
 namespace scrivlet {
 
@@ -21,14 +22,19 @@ const QString kLanguage = QStringLiteral("language");
 const QString kAppleLanguages = QStringLiteral("AppleLanguages");
 
 // Whole numbers only; JSON keeps every number as a double.
-qint64 integerOr(const QJsonValue &value, qint64 fallback)
+std::optional<qint64> integer(const QJsonValue &value)
 {
     if (!value.isDouble())
-        return fallback;
+        return std::nullopt;
     const double number = value.toDouble();
     if (!std::isfinite(number) || number != std::trunc(number) || std::fabs(number) > 9.0e15)
-        return fallback;
+        return std::nullopt;
     return qint64(number);
+}
+
+qint64 integerOr(const QJsonValue &value, qint64 fallback)
+{
+    return integer(value).value_or(fallback);
 }
 
 bool booleanOr(const QJsonValue &value, bool fallback)
@@ -53,22 +59,87 @@ QStringList stringsOrEmpty(const QJsonValue &value)
     return strings;
 }
 
+// A value that is there but unusable is not a default the user chose; a
+// key that is missing is, unless the file it was in could not be read.
+bool isKnown(const DefaultsStore &defaults, const QString &key)
+{
+    if (!defaults.contains(key))
+        return !defaults.isRecovered();
+    return integer(defaults.value(key)).has_value();
+}
+
 } // namespace
+
+struct AppSettings::Loaded
+{
+    qint64 historyLimit;
+    qint64 retentionDays;
+    bool captureEnabled;
+    QStringList excludedApps;
+    bool pasteOnSingleClick;
+    QString appearance;
+    QString accentColorID;
+    QString language;
+    bool historyLimitKnown;
+    bool retentionDaysKnown;
+
+    bool operator==(const Loaded &) const = default;
+};
+
+AppSettings::Loaded AppSettings::load(const DefaultsStore &defaults)
+{
+    return {
+        integerOr(defaults.value(kHistoryLimit), 200),
+        integerOr(defaults.value(kRetentionDays), 30),
+        booleanOr(defaults.value(kCaptureEnabled), true),
+        stringsOrEmpty(defaults.value(kExcludedApps)),
+        booleanOr(defaults.value(kPasteOnSingleClick), true),
+        stringOr(defaults.value(kAppearance), QStringLiteral("system")),
+        stringOr(defaults.value(kAccentColorID), QStringLiteral("system")),
+        stringOr(defaults.value(kLanguage), QStringLiteral("system")),
+        isKnown(defaults, kHistoryLimit),
+        isKnown(defaults, kRetentionDays),
+    };
+}
+
+void AppSettings::take(const Loaded &loaded)
+{
+    m_historyLimit = loaded.historyLimit;
+    m_retentionDays = loaded.retentionDays;
+    m_captureEnabled = loaded.captureEnabled;
+    m_excludedApps = loaded.excludedApps;
+    m_pasteOnSingleClick = loaded.pasteOnSingleClick;
+    m_appearance = loaded.appearance;
+    m_accentColorID = loaded.accentColorID;
+    m_language = loaded.language;
+    m_historyLimitKnown = loaded.historyLimitKnown;
+    m_retentionDaysKnown = loaded.retentionDaysKnown;
+}
 
 AppSettings::AppSettings(
     DefaultsStore &defaults, std::function<void(AppAppearance)> applyAppearance, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_applyAppearance(std::move(applyAppearance))
-    , m_historyLimit(integerOr(defaults.value(kHistoryLimit), 200))
-    , m_retentionDays(integerOr(defaults.value(kRetentionDays), 30))
-    , m_captureEnabled(booleanOr(defaults.value(kCaptureEnabled), true))
-    , m_excludedApps(stringsOrEmpty(defaults.value(kExcludedApps)))
-    , m_pasteOnSingleClick(booleanOr(defaults.value(kPasteOnSingleClick), true))
-    , m_appearance(stringOr(defaults.value(kAppearance), QStringLiteral("system")))
-    , m_accentColorID(stringOr(defaults.value(kAccentColorID), QStringLiteral("system")))
-    , m_language(stringOr(defaults.value(kLanguage), QStringLiteral("system")))
-{ }
+{
+    take(load(defaults));
+    connect(&defaults, &DefaultsStore::changed, this, &AppSettings::reload);
+}
+
+void AppSettings::reload()
+{
+    const Loaded loaded = load(m_defaults);
+    const QString appearance = m_appearance;
+    if (loaded
+        == Loaded {m_historyLimit, m_retentionDays, m_captureEnabled, m_excludedApps,
+            m_pasteOnSingleClick, m_appearance, m_accentColorID, m_language, m_historyLimitKnown,
+            m_retentionDaysKnown})
+        return;
+    Q_EMIT willChange();
+    take(loaded);
+    if (m_appearance != appearance && m_applyAppearance)
+        m_applyAppearance(appAppearanceOrSystem(m_appearance));
+}
 
 template<typename T>
 void AppSettings::assign(T &field, const T &value, const QString &key, const QJsonValue &stored)
@@ -82,11 +153,13 @@ void AppSettings::assign(T &field, const T &value, const QString &key, const QJs
 
 void AppSettings::setHistoryLimit(qint64 value)
 {
+    m_historyLimitKnown = true;
     assign(m_historyLimit, value, kHistoryLimit, double(value));
 }
 
 void AppSettings::setRetentionDays(qint64 value)
 {
+    m_retentionDaysKnown = true;
     assign(m_retentionDays, value, kRetentionDays, double(value));
 }
 

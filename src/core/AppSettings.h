@@ -27,6 +27,12 @@ public:
 
     [[nodiscard]] qint64 historyLimit() const { return m_historyLimit; }
     [[nodiscard]] qint64 retentionDays() const { return m_retentionDays; }
+    // Whether the value is the user's (read from the file, or set), or the
+    // default for a key the file does not have. False for a fallback that
+    // stands in for a value that could not be read: nothing may be pruned
+    // on it.
+    [[nodiscard]] bool historyLimitIsKnown() const { return m_historyLimitKnown; }
+    [[nodiscard]] bool retentionDaysIsKnown() const { return m_retentionDaysKnown; }
     [[nodiscard]] bool captureEnabled() const { return m_captureEnabled; }
     [[nodiscard]] const QStringList &excludedApps() const { return m_excludedApps; }
     [[nodiscard]] bool pasteOnSingleClick() const { return m_pasteOnSingleClick; }
@@ -43,12 +49,20 @@ public:
     void setAccentColorID(const QString &value);
     void setLanguage(const QString &value);
 
+    // Reads every preference again from the defaults store (it announces
+    // hand edits of the file); announced like an assignment when one moved.
+    void reload();
+
 Q_SIGNALS:
     // Once per assignment, also of an unchanged value, before the value
     // changes: read the new one after the assignment has returned.
     void willChange();
 
 private:
+    struct Loaded;
+    [[nodiscard]] static Loaded load(const DefaultsStore &defaults);
+    void take(const Loaded &loaded);
+
     template<typename T>
     void assign(T &field, const T &value, const QString &key, const QJsonValue &stored);
 
@@ -62,6 +76,8 @@ private:
     QString m_appearance;
     QString m_accentColorID;
     QString m_language;
+    bool m_historyLimitKnown = true;
+    bool m_retentionDaysKnown = true;
 };
 
 } // namespace scrivlet

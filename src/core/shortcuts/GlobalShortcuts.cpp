@@ -10,7 +10,15 @@ namespace scrivlet::GlobalShortcuts {
 ShortcutStore::ShortcutStore(DefaultsStore &defaults, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
-{ }
+{
+    // A shortcut edited in the file by hand takes effect as a recorded one.
+    connect(&defaults, &DefaultsStore::changed, this, [this](const QStringList &keys) {
+        for (const QString &key : keys) {
+            if (key.startsWith(QLatin1String(kStoragePrefix)))
+                Q_EMIT shortcutChanged(key.mid(int(qstrlen(kStoragePrefix))));
+        }
+    });
+}
 
 QString ShortcutStore::storageKey(const QString &name)
 {

@@ -123,6 +123,14 @@ void ImageStore::deleteFile(const QString &name) const
         QFile::remove(*path);
 }
 
+bool ImageStore::isSealedHere(const QString &path) const
+{
+    if (!m_crypto)
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && m_crypto->open(file.readAll()).has_value();
+}
+
 void ImageStore::sweep(const QSet<QString> &named, double now, double graceSeconds) const
 {
     const QDir folder(m_directory);
@@ -138,8 +146,13 @@ void ImageStore::sweep(const QSet<QString> &named, double now, double graceSecon
             continue;
         const double age = now - double(entry.lastModified().toMSecsSinceEpoch()) / 1000.0;
         // A file this young may belong to a record being saved right now.
-        if (age >= graceSeconds)
-            QFile::remove(entry.absoluteFilePath());
+        if (age < graceSeconds)
+            continue;
+        // An image sealed under another key belongs to another history (one
+        // whose setting aside stopped halfway): only ours may go.
+        if (image && !isSealedHere(entry.absoluteFilePath()))
+            continue;
+        QFile::remove(entry.absoluteFilePath());
     }
 }
 

@@ -34,11 +34,13 @@ public:
     void deleteFile(const QString &name) const;
 
     // Removes what a crash can leave behind: temporary files, and image files
-    // that no record names, once older than the grace period.
+    // sealed under this store's key that no record names, once older than the
+    // grace period.
     void sweep(const QSet<QString> &named, double now, double graceSeconds) const;
 
 private:
     [[nodiscard]] std::optional<QString> pathOf(const QString &name) const;
+    [[nodiscard]] bool isSealedHere(const QString &path) const;
 
     QString m_directory;
     std::optional<Crypto> m_crypto;

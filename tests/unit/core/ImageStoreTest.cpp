@@ -98,15 +98,21 @@ TEST_F(ImageStoreTest, SweepRemovesLeftoversButSparesNamedAndYoungFiles)
         const char *name;
         double age;
         bool named;
+        unsigned char key;
         bool survives;
     } files[] = {
-        {"NAMED.png", 3600, true, true}, {"UNNAMED.png", 3600, false, false},
-        {"YOUNG.png", 1, false, true}, {".ABC.png.tmp", 3600, false, false},
-        {"notes.txt", 3600, false, true}, // not ours
+        {"NAMED.png", 3600, true, 1, true},
+        {"UNNAMED.png", 3600, false, 1, false},
+        {"YOUNG.png", 1, false, 1, true},
+        {".ABC.png.tmp", 3600, false, 1, false},
+        {"notes.txt", 3600, false, 1, true}, // not ours
+        // A history set aside halfway leaves its images here, under its key.
+        {"SETASIDE.png", 3600, false, 2, true},
     };
     QSet<QString> named;
     for (const auto &f : files) {
-        writeFile(folder() + QLatin1Char('/') + QLatin1String(f.name), "x", f.age);
+        writeFile(folder() + QLatin1Char('/') + QLatin1String(f.name),
+            Crypto(testing::testKey(f.key)).seal("x"), f.age);
         if (f.named)
             named.insert(QLatin1String(f.name));
     }

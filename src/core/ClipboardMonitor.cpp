@@ -38,39 +38,65 @@ void ClipboardMonitor::poll()
     m_lastChangeCount = count;
     // The application in front when the change is noticed is its source.
     const std::optional<QString> sourceApp = m_workspace.frontmostApplicationId();
-    m_pasteboard.readSnapshot([self = QPointer<ClipboardMonitor>(this), sourceApp](
-                                  std::shared_ptr<const PasteboardSnapshot> snapshot) {
-        if (self && snapshot)
-            self->take(*snapshot, sourceApp);
-    });
+    // Decided first: a copy that may not be recorded is never read. Whose
+    // copy it is still matters, to put back what an owner takes with it.
+    const ReadScope scope = captureDecision(sourceApp) ? ReadScope::contents : ReadScope::ownerOnly;
+    m_pasteboard.read(
+        scope, [self = QPointer<ClipboardMonitor>(this), sourceApp](const ClipboardRead &read) {
+            if (self)
+                self->take(read, sourceApp);
+        });
 }
 
-void ClipboardMonitor::take(
-    const PasteboardSnapshot &snapshot, const std::optional<QString> &sourceApp)
+bool ClipboardMonitor::canRestore() const
 {
-    if (!snapshot.hasOwner()) {
+    return m_restorable && m_store.contains(m_restorable);
+}
+
+void ClipboardMonitor::keepCurrentCopy(std::function<void(bool kept)> reply)
+{
+    poll();
+    // Reads are answered in order: this one comes after the copy's own.
+    m_pasteboard.read(ReadScope::ownerOnly,
+        [self = QPointer<ClipboardMonitor>(this), reply = std::move(reply)](
+            const ClipboardRead &) { reply(self && self->canRestore()); });
+}
+
+void ClipboardMonitor::take(const ClipboardRead &read, const std::optional<QString> &sourceApp)
+{
+    switch (read.owner) {
+    case ClipboardRead::Owner::vanished: {
         // The copying application left. Put back what it copied, once, if
         // it was recorded and is still in the history.
-        const ClipItemPtr item = std::exchange(m_restorable, nullptr);
-        if (item && restore && m_store.contains(item)) {
+        if (canRestore() && restore) {
             m_restoring = true;
-            restore(item);
+            restore(m_restorable);
         }
+        m_restorable = nullptr;
         return;
     }
-    if (snapshot.isOwnWrite()) {
+    case ClipboardRead::Owner::cleared:
+        // Emptied on purpose: it stays empty.
+        m_restorable = nullptr;
+        m_restoring = false;
+        return;
+    case ClipboardRead::Owner::present:
+        break;
+    }
+    if (read.ownWrite) {
         // Scrivlet's own re-offer is already in the history as it is.
         if (std::exchange(m_restoring, false))
             return;
     } else {
+        // Whatever becomes of this copy, the one before is no longer on the
+        // clipboard to be put back.
         m_restoring = false;
         m_restorable = nullptr;
     }
-    std::optional<ClipContent> content = readClip(snapshot);
-    if (!content || !captureDecision(sourceApp))
+    if (!read.content)
         return;
-    const ClipItemPtr item = m_store.recordContent(*content, sourceApp, snapshot.isOwnWrite());
-    if (!snapshot.isOwnWrite())
+    const ClipItemPtr item = m_store.recordContent(*read.content, sourceApp, read.ownWrite);
+    if (!read.ownWrite)
         m_restorable = item;
 }
 

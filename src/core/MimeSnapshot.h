@@ -8,9 +8,9 @@
 
 namespace scrivlet {
 
-// A snapshot held as bytes by MIME type: what a clipboard reader copied out
-// of the clipboard at one moment. A type may be offered without its bytes
-// (the owner could not deliver them).
+// A snapshot held as bytes by MIME type: a copy already in memory (our own,
+// or one a test makes). A type may be offered without its bytes (the owner
+// could not deliver them).
 class MimeSnapshot : public PasteboardSnapshot
 {
 public:
@@ -25,19 +25,13 @@ public:
     {
         return m_offered.contains(type);
     }
-    [[nodiscard]] QList<QUrl> fileURLs() const override;
     [[nodiscard]] std::optional<QByteArray> data(const QString &type) const override;
-    [[nodiscard]] std::optional<QString> string(const QString &type) const override;
-    [[nodiscard]] bool isOwnWrite() const override { return m_ownWrite; }
-    void setOwnWrite(bool own) { m_ownWrite = own; }
-    [[nodiscard]] bool hasOwner() const override { return m_hasOwner; }
-    void setHasOwner(bool hasOwner) { m_hasOwner = hasOwner; }
+    // The bytes of `type` as UTF-8 text.
+    [[nodiscard]] std::optional<QString> string(const QString &type) const;
 
 private:
     QSet<QString> m_offered;
     QHash<QString, QByteArray> m_data;
-    bool m_ownWrite = false;
-    bool m_hasOwner = true;
 };
 
 } // namespace scrivlet

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 #include <optional>
 
 namespace scrivlet {
@@ -19,6 +18,14 @@ inline const QString kTiff = QStringLiteral("image/tiff");
 inline const QString kRtf = QStringLiteral("text/rtf");
 inline const QString kRtfAlternative = QStringLiteral("application/rtf");
 inline const QString kText = QStringLiteral("text/plain");
+// Text comes under several names; read in this order, the next one when an
+// owner refuses one. All are UTF-8 but the last, which is Latin-1.
+inline const QStringList kTextTypes = {
+    QStringLiteral("text/plain;charset=utf-8"),
+    QStringLiteral("UTF8_STRING"),
+    kText,
+    QStringLiteral("STRING"),
+};
 // Linux's convention for secrets: this target holding "secret".
 inline const QString kPasswordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
 // The markers other desktops' password managers and tools set; their
@@ -30,29 +37,60 @@ inline const QStringList kMarkers = {
 };
 } // namespace mime
 
-// A read-only view of what the clipboard offers at one moment.
+// The clipboard's current copy as the read policy sees it. A reader asks
+// the owner for a type's bytes only when `data` is called.
 class PasteboardSnapshot
 {
 public:
     virtual ~PasteboardSnapshot() = default;
     [[nodiscard]] virtual bool hasType(const QString &type) const = 0;
-    // file: URLs only, in clipboard order.
-    [[nodiscard]] virtual QList<QUrl> fileURLs() const = 0;
+    // None when the type is not offered, and when its owner could not supply
+    // it (refused, missed a deadline, sent more than a cap, broke off).
     [[nodiscard]] virtual std::optional<QByteArray> data(const QString &type) const = 0;
-    [[nodiscard]] virtual std::optional<QString> string(const QString &type) const = 0;
-    // Whether Scrivlet itself put these contents there (pasting an entry).
-    [[nodiscard]] virtual bool isOwnWrite() const { return false; }
-    // False once the application that copied has gone, leaving the
-    // clipboard empty.
-    [[nodiscard]] virtual bool hasOwner() const { return true; }
 };
 
 // Whether the copy is a secret (the hint) or marked private by its
 // application: such copies are neither kept nor read further than that.
 [[nodiscard]] bool isPrivate(const PasteboardSnapshot &snapshot);
 
-// At most one content: nothing for private contents, else files, PNG, TIFF,
-// rich text (only with its plain text), plain text, in that order.
+// The read policy, the same for every reader. At most one content: nothing
+// for private contents (whose other types are never asked for), else files,
+// PNG, TIFF, rich text (only with its plain text), plain text. Types are
+// asked for in that order, only while no entry has come of them; one the
+// owner cannot supply counts as absent. A list that holds files but is not a
+// file list is kept as text.
 [[nodiscard]] std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot);
+
+// UTF-8 text, none when the bytes are not UTF-8.
+[[nodiscard]] std::optional<QString> decodeUtf8(const QByteArray &bytes);
+
+// How much of a copy capture asks for. The decision whether a copy may be
+// recorded comes before its contents are read: a refused copy is never read.
+enum class ReadScope {
+    ownerOnly, // whose copy it is, and whether there still is one
+    contents, // and what the read policy makes of it
+};
+
+// One look at the clipboard, as a reader hands it to capture.
+struct ClipboardRead
+{
+    enum class Owner {
+        present,
+        // The application that copied went away, taking its copy with it.
+        vanished,
+        // An application emptied the clipboard on purpose.
+        cleared,
+    };
+    Owner owner = Owner::present;
+    // Scrivlet itself put this copy there (pasting an entry).
+    bool ownWrite = false;
+    // What readClip made of it; none when not asked for, private, unreadable
+    // or empty.
+    std::optional<ClipContent> content;
+};
+
+// What a reader makes of a copy it can ask for its types.
+[[nodiscard]] ClipboardRead readClipboard(
+    const PasteboardSnapshot &snapshot, ReadScope scope, bool ownWrite = false);
 
 } // namespace scrivlet

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/PasteboardReading.h"
-
-#include <QStringList>
+#include <QString>
 #include <QtGlobal>
 
 namespace scrivlet {
@@ -17,16 +15,11 @@ struct ClipboardLimits
     qint64 maxOtherBytes = 16LL * 1024 * 1024;
     // Targets looked at; an owner may offer thousands.
     int maxTargets = 1024;
-};
 
-// The types capture reads from another application's copy: the markers and
-// the hint, then the contents it may keep. Only these are fetched.
-[[nodiscard]] inline QStringList capturedTypes()
-{
-    QStringList wanted = mime::kMarkers;
-    wanted << mime::kPasswordManagerHint << mime::kUriList << mime::kPng << mime::kTiff
-           << mime::kRtf << mime::kRtfAlternative << mime::kText;
-    return wanted;
-}
+    [[nodiscard]] qint64 capFor(const QString &type) const
+    {
+        return type.startsWith(QLatin1String("image/")) ? maxImageBytes : maxOtherBytes;
+    }
+};
 
 } // namespace scrivlet

@@ -12,18 +12,29 @@ namespace scrivlet {
 class Pasteboard
 {
 public:
-    using SnapshotHandler = std::function<void(std::shared_ptr<const PasteboardSnapshot>)>;
+    using ReadHandler = std::function<void(ClipboardRead)>;
     // Bytes by MIME type, in order of preference.
     using Representations = QList<std::pair<QString, QByteArray>>;
 
     virtual ~Pasteboard() = default;
     // Moves whenever the clipboard's contents are replaced.
     [[nodiscard]] virtual qint64 changeCount() const = 0;
-    // Delivers what the clipboard holds now, later or at once, but always in
-    // the order asked. Reading other applications' data may take time.
-    virtual void readSnapshot(SnapshotHandler handler) = 0;
+    // Looks at the clipboard now and delivers what it found, later or at
+    // once, but always in the order asked. Contents are read through
+    // readClip, and only when `scope` asks for them; reading another
+    // application's data may take time.
+    virtual void read(ReadScope scope, ReadHandler handler) = 0;
     // Replaces the clipboard's contents and keeps serving them.
     virtual void write(const Representations &representations) = 0;
+
+    // Runs `handler`, with no snapshot, once the reads asked before are
+    // delivered. Kept for callers that predate ClipboardMonitor::keepCurrentCopy.
+    using SnapshotHandler = std::function<void(std::shared_ptr<const PasteboardSnapshot>)>;
+    void readSnapshot(SnapshotHandler handler)
+    {
+        read(ReadScope::ownerOnly,
+            [handler = std::move(handler)](const ClipboardRead &) { handler(nullptr); });
+    }
 };
 
 } // namespace scrivlet

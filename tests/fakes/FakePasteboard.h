@@ -16,21 +16,24 @@ class FakePasteboard : public Pasteboard
 {
 public:
     MimeSnapshot contents;
+    ClipboardRead::Owner owner = ClipboardRead::Owner::present;
+    bool ownWrite = false;
     qint64 count = 0;
     int reads = 0;
+    // Reads that asked for the copy's contents.
+    int contentReads = 0;
 
     void copy(MimeSnapshot snapshot)
     {
         contents = std::move(snapshot);
+        owner = ClipboardRead::Owner::present;
+        ownWrite = false;
         ++count;
     }
     // The application that copied quits, and the clipboard goes with it.
-    void ownerLeaves()
-    {
-        MimeSnapshot empty;
-        empty.setHasOwner(false);
-        copy(std::move(empty));
-    }
+    void ownerLeaves() { empty(ClipboardRead::Owner::vanished); }
+    // An application empties the clipboard on purpose.
+    void clear() { empty(ClipboardRead::Owner::cleared); }
     void copyText(const QString &text)
     {
         MimeSnapshot snapshot;
@@ -39,22 +42,37 @@ public:
     }
 
     qint64 changeCount() const override { return count; }
-    void readSnapshot(SnapshotHandler handler) override
+    void read(ReadScope scope, ReadHandler handler) override
     {
         ++reads;
-        handler(std::make_shared<MimeSnapshot>(contents));
+        if (owner != ClipboardRead::Owner::present) {
+            ClipboardRead gone;
+            gone.owner = owner;
+            handler(gone);
+            return;
+        }
+        if (scope == ReadScope::contents)
+            ++contentReads;
+        handler(readClipboard(contents, scope, ownWrite));
     }
     void write(const Representations &representations) override
     {
         MimeSnapshot written;
         for (const auto &[type, bytes] : representations)
             written.set(type, bytes);
-        written.setOwnWrite(true);
         writes.push_back(representations);
         copy(std::move(written));
+        ownWrite = true;
     }
 
     std::vector<Representations> writes;
+
+private:
+    void empty(ClipboardRead::Owner how)
+    {
+        copy(MimeSnapshot());
+        owner = how;
+    }
 };
 
 class FakeKeySender : public KeySender

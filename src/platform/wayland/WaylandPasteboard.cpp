@@ -88,9 +88,16 @@ void destroyProxy(wl_proxy *proxy, uint32_t opcode)
         proxy, opcode, nullptr, wl_proxy_get_version(proxy), WL_MARSHAL_FLAG_DESTROY);
 }
 
-// Text comes under several names; the first one offered is read.
+// Our text is offered under each of its usual names.
 const QList<QByteArray> kTextTypes {
     "text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"};
+
+QStringList typeSet(QStringList types)
+{
+    types.sort();
+    types.removeDuplicates();
+    return types;
+}
 
 // Bytes of a pipe we read from or write to, closed once.
 class Fd
@@ -149,6 +156,9 @@ struct Source
 {
     quint64 id = 0;
     std::shared_ptr<const Pasteboard::Representations> representations;
+    // As offered, once each and sorted: the compositor's offer of it lists
+    // the same.
+    QStringList types;
 };
 
 // Our bytes on their way to a reader that may be slow or never read.
@@ -259,16 +269,18 @@ public:
     }
     [[nodiscard]] QString why() const { return m_why; }
 
-    void read(SnapshotHandler handler) { post({std::move(handler), nullptr}); }
+    void read(ReadScope scope, ReadHandler handler) { post({std::move(handler), scope, nullptr}); }
     void write(const Representations &representations)
     {
-        post({nullptr, std::make_shared<const Representations>(representations)});
+        post({nullptr, ReadScope::ownerOnly,
+            std::make_shared<const Representations>(representations)});
     }
 
 private:
     struct Job
     {
-        SnapshotHandler read;
+        ReadHandler read;
+        ReadScope scope;
         std::shared_ptr<const Representations> write;
     };
 
@@ -333,19 +345,29 @@ private:
                 m_introduced.erase(it);
             }
         }
-        // Each selection event after a set_selection of ours answers it, in order.
-        std::shared_ptr<const Representations> own;
-        if (!m_setOrder.empty()) {
-            const quint64 set = m_setOrder.front();
-            m_setOrder.pop_front();
-            for (const auto &[sourceProxy, source] : m_sources) {
-                if (offer && source.id == set)
-                    own = source.representations;
+        m_current = std::move(offer);
+        m_currentOwn = claimOwn(m_current.get());
+        m_owner.m_changeCount.fetch_add(1);
+    }
+
+    // Our copy, when this offer is the compositor's answer to a
+    // set_selection of ours. Another application's copy may be announced
+    // between our request and its answer: an answer is known by the types
+    // it lists, taken in the order we asked.
+    std::shared_ptr<const Representations> claimOwn(const Offer *offer)
+    {
+        if (!offer)
+            return nullptr;
+        for (auto pending = m_setOrder.begin(); pending != m_setOrder.end(); ++pending) {
+            for (const auto &[proxy, source] : m_sources) {
+                if (source.id != *pending || source.types != typeSet(offer->types))
+                    continue;
+                // Requests before it that were never answered never will be.
+                m_setOrder.erase(m_setOrder.begin(), std::next(pending));
+                return source.representations;
             }
         }
-        m_current = std::move(offer);
-        m_currentOwn = std::move(own);
-        m_owner.m_changeCount.fetch_add(1);
+        return nullptr;
     }
 
     void finish()
@@ -441,7 +463,10 @@ private:
             wl_proxy_marshal_flags(proxy, ZWLR_DATA_CONTROL_SOURCE_V1_OFFER, nullptr,
                 wl_proxy_get_version(proxy), 0, type.constData());
         const quint64 id = ++m_lastSourceId;
-        m_sources[proxy] = Source {id, representations};
+        QStringList offered;
+        for (const QByteArray &type : std::as_const(types))
+            offered << QString::fromUtf8(type);
+        m_sources[proxy] = Source {id, representations, typeSet(offered)};
         wl_proxy_marshal_flags(m_device, ZWLR_DATA_CONTROL_DEVICE_V1_SET_SELECTION, nullptr,
             wl_proxy_get_version(m_device), 0, proxy);
         m_setOrder.push_back(id);
@@ -452,51 +477,66 @@ private:
             step(nullptr, deadline.remainingTime());
     }
 
-    std::shared_ptr<MimeSnapshot> snapshot(const QStringList &wanted)
+    // What the current copy is, and what the read policy makes of it.
+    ClipboardRead look(ReadScope scope, QString &why)
     {
-        auto snapshot = std::make_shared<MimeSnapshot>();
         if (m_currentOwn) {
             // Ours: answered from what we serve, never through a pipe to ourselves.
-            snapshot->setOwnWrite(true);
+            MimeSnapshot own;
             for (const auto &[type, bytes] : *m_currentOwn)
-                snapshot->set(type, bytes);
-            return snapshot;
+                own.set(type, bytes);
+            return readClipboard(own, scope, true);
         }
         const std::shared_ptr<Offer> offer = m_current;
         if (!offer) {
-            snapshot->setHasOwner(false);
-            return snapshot;
+            // The protocol says only that the clipboard is empty, not whether
+            // it was emptied on purpose: taken as its owner gone.
+            ClipboardRead gone;
+            gone.owner = ClipboardRead::Owner::vanished;
+            return gone;
         }
-        const QStringList offered = offer->types.mid(0, m_limits.maxTargets);
-        for (const QString &type : offered)
-            snapshot->offer(type);
-        for (const QString &type : wanted) {
-            // Markers count by their presence alone.
-            if (mime::kMarkers.contains(type))
-                continue;
-            // The hint and the markers come first: a secret's contents are
-            // never asked for.
-            if (type != mime::kPasswordManagerHint && isPrivate(*snapshot))
-                return snapshot;
-            if (type == mime::kText) {
-                for (const QByteArray &name : kTextTypes) {
-                    if (!offered.contains(QLatin1String(name)))
-                        continue;
-                    const QByteArray bytes = receive(*offer, name, m_limits.maxOtherBytes);
-                    snapshot->set(mime::kText,
-                        name == "STRING" ? QString::fromLatin1(bytes).toUtf8() : bytes);
-                    break;
-                }
-                continue;
-            }
-            if (!offered.contains(type))
-                continue;
-            const qint64 cap = type.startsWith(QLatin1String("image/")) ? m_limits.maxImageBytes
-                                                                        : m_limits.maxOtherBytes;
-            snapshot->set(type, receive(*offer, type.toUtf8(), cap));
-        }
-        return snapshot;
+        const OfferSnapshot snapshot(*this, offer, offer->types.mid(0, m_limits.maxTargets));
+        ClipboardRead read = readClipboard(snapshot, scope);
+        if (scope == ReadScope::contents && !read.content)
+            why = snapshot.why();
+        return read;
     }
+
+    // The offer as the read policy sees it: each type received when the
+    // policy asks for it, a failure costing that type only. A new copy
+    // announced meanwhile leaves this offer as it was.
+    class OfferSnapshot : public PasteboardSnapshot
+    {
+    public:
+        OfferSnapshot(Worker &worker, std::shared_ptr<Offer> offer, QStringList offered)
+            : m_worker(worker)
+            , m_offer(std::move(offer))
+            , m_offered(std::move(offered))
+        { }
+        [[nodiscard]] bool hasType(const QString &type) const override
+        {
+            return m_offered.contains(type);
+        }
+        [[nodiscard]] std::optional<QByteArray> data(const QString &type) const override
+        {
+            if (!m_offered.contains(type))
+                return std::nullopt;
+            try {
+                return m_worker.receive(*m_offer, type.toUtf8(), m_worker.m_limits.capFor(type));
+            } catch (const Failure &failure) {
+                if (m_why.isEmpty())
+                    m_why = failure.why;
+                return std::nullopt;
+            }
+        }
+        [[nodiscard]] QString why() const { return m_why; }
+
+    private:
+        Worker &m_worker;
+        const std::shared_ptr<Offer> m_offer;
+        const QStringList m_offered;
+        mutable QString m_why;
+    };
 
     // The offer's bytes of one type, read as its owner writes them, while
     // our own copies keep being served.
@@ -606,7 +646,6 @@ private:
         sigemptyset(&pipe);
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-        const QStringList wanted = capturedTypes();
         for (;;) {
             std::deque<Job> jobs;
             {
@@ -625,24 +664,20 @@ private:
                     setSelection(job.write);
                     continue;
                 }
-                std::shared_ptr<MimeSnapshot> result;
+                ClipboardRead read;
                 QString why;
-                try {
-                    if (m_available)
-                        result = snapshot(wanted);
-                    else
-                        why = QStringLiteral("no data control on this compositor");
-                } catch (const Failure &failure) {
-                    why = failure.why;
-                }
+                if (m_available)
+                    read = look(job.scope, why);
+                else if (job.scope == ReadScope::contents)
+                    why = QStringLiteral("no data control on this compositor");
                 QMetaObject::invokeMethod(
                     &m_owner,
-                    [handler = std::move(job.read), result, why] {
-                        // Skipped for this change: said once, nothing recorded.
-                        if (!result)
+                    [handler = std::move(job.read), read, why] {
+                        // Nothing recorded for this change: said once.
+                        if (!why.isEmpty())
                             qWarning().noquote()
                                 << QStringLiteral("Scrivlet: clipboard not recorded: ") + why;
-                        handler(result);
+                        handler(read);
                     },
                     Qt::QueuedConnection);
             }
@@ -699,21 +734,15 @@ QString WaylandPasteboard::protocolName() const
     return m_worker->protocolName();
 }
 
-void WaylandPasteboard::readSnapshot(SnapshotHandler handler)
+void WaylandPasteboard::read(ReadScope scope, ReadHandler handler)
 {
     if (m_worker->isAvailable()) {
-        m_worker->read(std::move(handler));
+        m_worker->read(scope, std::move(handler));
         return;
     }
     // Nothing to read without data control; answered later, like a read.
     QMetaObject::invokeMethod(
-        this,
-        [handler = std::move(handler)] {
-            auto empty = std::make_shared<MimeSnapshot>();
-            empty->setHasOwner(false);
-            handler(empty);
-        },
-        Qt::QueuedConnection);
+        this, [handler = std::move(handler)] { handler(ClipboardRead()); }, Qt::QueuedConnection);
 }
 
 void WaylandPasteboard::write(const Representations &representations)

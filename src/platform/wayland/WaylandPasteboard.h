@@ -30,7 +30,7 @@ public:
     [[nodiscard]] QString protocolName() const;
 
     [[nodiscard]] qint64 changeCount() const override { return m_changeCount.load(); }
-    void readSnapshot(SnapshotHandler handler) override;
+    void read(ReadScope scope, ReadHandler handler) override;
     void write(const Representations &representations) override;
 
 private:

@@ -23,49 +23,71 @@ QtPasteboard::QtPasteboard(X11ClipboardReader *reader, QObject *parent)
         });
 }
 
-std::shared_ptr<MimeSnapshot> QtPasteboard::readThroughQt() const
+namespace {
+
+// Qt's view of the clipboard: our own data in memory, another
+// application's fetched by Qt, which waits for the owner.
+class QtSnapshot : public PasteboardSnapshot
 {
-    auto snapshot = std::make_shared<MimeSnapshot>();
-    // What Qt holds for us is ours: only Scrivlet writes through it.
-    snapshot->setOwnWrite(QGuiApplication::clipboard()->ownsClipboard());
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data)
-        return snapshot;
-    const QStringList offered = data->formats();
-    for (const QString &type : offered)
-        snapshot->offer(type);
-    for (const QString &type : capturedTypes()) {
-        if (!offered.contains(type))
-            continue;
-        const QByteArray bytes = type == mime::kText ? data->text().toUtf8() : data->data(type);
-        // An owner that offered a type and delivered nothing is "offered, no bytes",
-        // except for the markers, whose presence alone counts.
-        if (!bytes.isNull() || mime::kMarkers.contains(type))
-            snapshot->set(type, bytes);
+public:
+    explicit QtSnapshot(const QMimeData &data)
+        : m_data(data)
+        , m_offered(data.formats())
+    { }
+
+    [[nodiscard]] bool hasType(const QString &type) const override
+    {
+        return m_offered.contains(type);
     }
-    return snapshot;
+    [[nodiscard]] std::optional<QByteArray> data(const QString &type) const override
+    {
+        if (!m_offered.contains(type))
+            return std::nullopt;
+        // Qt converts the text targets itself, and keeps ours as text.
+        const QByteArray bytes = type == mime::kText ? m_data.text().toUtf8() : m_data.data(type);
+        // An owner that offered a type and delivered nothing could not supply it.
+        if (bytes.isNull())
+            return std::nullopt;
+        return bytes;
+    }
+
+private:
+    const QMimeData &m_data;
+    const QStringList m_offered;
+};
+
+} // namespace
+
+ClipboardRead QtPasteboard::readThroughQt(ReadScope scope)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    // What Qt holds for us is ours: only Scrivlet writes through it.
+    const bool own = clipboard->ownsClipboard();
+    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
+    if (!data)
+        return readClipboard(MimeSnapshot(), scope, own);
+    return readClipboard(QtSnapshot(*data), scope, own);
 }
 
-void QtPasteboard::readSnapshot(SnapshotHandler handler)
+void QtPasteboard::read(ReadScope scope, ReadHandler handler)
 {
     auto pending = std::make_shared<Pending>();
     pending->handler = std::move(handler);
     m_pending.push_back(pending);
     if (!m_reader || QGuiApplication::clipboard()->ownsClipboard()) {
-        pending->snapshot = readThroughQt();
+        pending->read = readThroughQt(scope);
         pending->ready = true;
         deliverReady();
         return;
     }
-    m_reader->read(capturedTypes(),
-        [self = QPointer<QtPasteboard>(this), pending](
-            std::shared_ptr<MimeSnapshot> snapshot, const QString &why) {
+    m_reader->read(scope,
+        [self = QPointer<QtPasteboard>(this), pending](ClipboardRead read, const QString &why) {
             if (!self)
                 return;
-            // Skipped for this change: said once, nothing recorded.
-            if (!snapshot)
+            // Nothing recorded for this change: said once.
+            if (!why.isEmpty())
                 qWarning().noquote() << QStringLiteral("Scrivlet: clipboard not recorded: ") + why;
-            pending->snapshot = std::move(snapshot);
+            pending->read = std::move(read);
             pending->ready = true;
             self->deliverReady();
         });
@@ -76,7 +98,7 @@ void QtPasteboard::deliverReady()
     while (!m_pending.empty() && m_pending.front()->ready) {
         const std::shared_ptr<Pending> next = m_pending.front();
         m_pending.pop_front();
-        next->handler(next->snapshot);
+        next->handler(next->read);
     }
 }
 

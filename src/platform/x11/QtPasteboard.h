@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/MimeSnapshot.h"
 #include "platform/Pasteboard.h"
 
 #include <QObject>
@@ -24,7 +23,7 @@ public:
     explicit QtPasteboard(X11ClipboardReader *reader = nullptr, QObject *parent = nullptr);
 
     [[nodiscard]] qint64 changeCount() const override { return m_changeCount; }
-    void readSnapshot(SnapshotHandler handler) override;
+    void read(ReadScope scope, ReadHandler handler) override;
     void write(const Representations &representations) override;
     // Hands the data to Qt's clipboard, which serves it while we own it.
     static void writeThroughQt(const Representations &representations);
@@ -32,11 +31,11 @@ public:
 private:
     struct Pending
     {
-        SnapshotHandler handler;
-        std::shared_ptr<const PasteboardSnapshot> snapshot;
+        ReadHandler handler;
+        ClipboardRead read;
         bool ready = false;
     };
-    [[nodiscard]] std::shared_ptr<MimeSnapshot> readThroughQt() const;
+    [[nodiscard]] static ClipboardRead readThroughQt(ReadScope scope);
     void deliverReady();
 
     X11ClipboardReader *m_reader;

@@ -2,13 +2,18 @@
 #include "X11ClipboardReader.h"
 
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QHash>
 #include <QMetaObject>
-#include <QPointer>
+#include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 namespace scrivlet {
 
@@ -21,15 +26,21 @@ struct FreeDeleter
 template<typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
 
-// Text comes under several names; the first one offered is read.
-const QList<QByteArray> kTextTargets {
-    "UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "STRING"};
-
 class Failure
 {
 public:
     QString why;
 };
+
+X11ClipboardReader::OwnWindows ownWindows()
+{
+    auto *app = qGuiApp;
+    auto *x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return {};
+    const xcb_setup_t *setup = xcb_get_setup(x11->connection());
+    return {setup->resource_id_base, setup->resource_id_mask};
+}
 
 // One X connection and a window of its own to receive the owner's answers.
 class Session
@@ -41,15 +52,19 @@ public:
     {
         if (xcb_connection_has_error(m_connection))
             return;
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        m_window = xcb_generate_id(m_connection);
-        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
-            XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
         m_clipboard = atom("CLIPBOARD");
         m_targets = atom("TARGETS");
         m_incr = atom("INCR");
         m_property = atom("SCRIVLET_CLIPBOARD");
+        const xcb_query_extension_reply_t *xfixes
+            = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
+        if (xfixes && xfixes->present) {
+            // Required before any other XFixes request.
+            Reply<xcb_xfixes_query_version_reply_t>(xcb_xfixes_query_version_reply(
+                m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr));
+            m_xfixesEvent = xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY;
+        }
+        renewWindow();
     }
     ~Session() { xcb_disconnect(m_connection); }
     Session(const Session &) = delete;
@@ -60,60 +75,19 @@ public:
         return !xcb_connection_has_error(m_connection) && m_window != 0;
     }
 
-    std::shared_ptr<MimeSnapshot> read(const QStringList &wanted)
-    {
-        auto snapshot = std::make_shared<MimeSnapshot>();
-        // Whatever an earlier, abandoned transfer left behind.
-        xcb_delete_property(m_connection, m_window, m_property);
-        drainEvents();
-        const std::optional<QByteArray> targets = convert(m_targets, m_limits.maxOtherBytes);
-        if (!targets) {
-            // No owner at all, or one that offers nothing.
-            Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-                m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
-            snapshot->setHasOwner(owner && owner->owner != XCB_NONE);
-            return snapshot;
-        }
-        QHash<QByteArray, xcb_atom_t> offered;
-        const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
-        const qsizetype count = std::min<qsizetype>(
-            targets->size() / qsizetype(sizeof(xcb_atom_t)), m_limits.maxTargets);
-        // Names asked all at once: one round trip's wait, however many.
-        std::vector<xcb_get_atom_name_cookie_t> cookies;
-        for (qsizetype i = 0; i < count; ++i)
-            cookies.push_back(xcb_get_atom_name(m_connection, atoms[i]));
-        for (qsizetype i = 0; i < count; ++i) {
-            Reply<xcb_get_atom_name_reply_t> name(
-                xcb_get_atom_name_reply(m_connection, cookies[std::size_t(i)], nullptr));
-            if (!name)
-                continue;
-            const QByteArray text(
-                xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
-            offered.insert(text, atoms[i]);
-        }
-        for (auto it = offered.cbegin(); it != offered.cend(); ++it)
-            snapshot->offer(QString::fromLatin1(it.key()));
+    ClipboardRead read(ReadScope scope, const X11ClipboardReader::OwnWindows &own, QString &why);
 
-        for (const QString &type : wanted) {
-            // A secret's contents are never asked for.
-            if (!mime::kMarkers.contains(type) && type != mime::kPasswordManagerHint
-                && isPrivate(*snapshot))
-                return snapshot;
-            if (type == mime::kText) {
-                readText(offered, *snapshot);
-                continue;
-            }
-            const xcb_atom_t target = offered.value(type.toLatin1(), XCB_ATOM_NONE);
-            if (target == XCB_ATOM_NONE)
-                continue;
-            const qint64 cap = type.startsWith(QLatin1String("image/")) ? m_limits.maxImageBytes
-                                                                        : m_limits.maxOtherBytes;
-            const std::optional<QByteArray> bytes = convert(target, cap);
-            // Offered but not delivered stays "offered, no bytes".
-            if (bytes)
-                snapshot->set(type, *bytes);
+    // The bytes of one offered target, none when the owner could not
+    // supply them (`why` then says so, if it said nothing yet).
+    std::optional<QByteArray> fetch(xcb_atom_t target, qint64 cap, QString &why)
+    {
+        try {
+            return convert(target, cap);
+        } catch (const Failure &failure) {
+            if (why.isEmpty())
+                why = failure.why;
+            return std::nullopt;
         }
-        return snapshot;
     }
 
 private:
@@ -124,25 +98,52 @@ private:
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
 
-    void readText(const QHash<QByteArray, xcb_atom_t> &offered, MimeSnapshot &snapshot)
+    // A window no abandoned transfer knows: an owner still answering an
+    // earlier request, or still sending its parts, writes to the old one.
+    void renewWindow()
     {
-        for (const QByteArray &name : kTextTargets) {
-            const xcb_atom_t target = offered.value(name, XCB_ATOM_NONE);
-            if (target == XCB_ATOM_NONE)
-                continue;
-            const std::optional<QByteArray> bytes = convert(target, m_limits.maxOtherBytes);
-            if (!bytes)
-                return;
-            // STRING is Latin-1 by definition.
-            snapshot.set(
-                mime::kText, name == "STRING" ? QString::fromLatin1(*bytes).toUtf8() : *bytes);
-            return;
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const xcb_window_t window = xcb_generate_id(m_connection);
+        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
+        if (m_xfixesEvent != 0) {
+            xcb_xfixes_select_selection_input(m_connection, window, m_clipboard,
+                XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                    | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                    | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
         }
+        if (m_window != 0)
+            xcb_destroy_window(m_connection, m_window);
+        m_window = window;
+        xcb_flush(m_connection);
+    }
+
+    // Keeps what the server says of the clipboard's owners.
+    void note(const xcb_generic_event_t *event)
+    {
+        if (m_xfixesEvent == 0 || (event->response_type & 0x7f) != m_xfixesEvent)
+            return;
+        const auto *change = reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event);
+        if (change->selection == m_clipboard && change->owner == XCB_NONE)
+            m_emptiedOnPurpose = change->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER;
     }
 
     void drainEvents()
     {
-        while (Reply<xcb_generic_event_t> event {xcb_poll_for_event(m_connection)}) { }
+        while (Reply<xcb_generic_event_t> event {xcb_poll_for_event(m_connection)})
+            note(event.get());
+    }
+
+    // The owner now; the server's notes of earlier changes have come first.
+    xcb_window_t owner()
+    {
+        Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+            m_connection, xcb_get_selection_owner(m_connection, m_clipboard), nullptr));
+        if (!reply)
+            throw Failure {QStringLiteral("the X connection broke")};
+        drainEvents();
+        return reply->owner;
     }
 
     // The next event that `matches`, or a failure at the deadline.
@@ -153,6 +154,7 @@ private:
         QDeadlineTimer deadline(m_limits.deadlineMs);
         for (;;) {
             while (Reply<xcb_generic_event_t> event {xcb_poll_for_event(m_connection)}) {
+                note(event.get());
                 if (matches(event.get()))
                     return event;
             }
@@ -172,13 +174,23 @@ private:
     // Asks the owner for `target`; its bytes, none when it refused.
     std::optional<QByteArray> convert(xcb_atom_t target, qint64 cap)
     {
+        try {
+            return convertOnce(target, cap);
+        } catch (const Failure &) {
+            renewWindow();
+            throw;
+        }
+    }
+
+    std::optional<QByteArray> convertOnce(xcb_atom_t target, qint64 cap)
+    {
+        xcb_delete_property(m_connection, m_window, m_property);
         xcb_convert_selection(
             m_connection, m_window, m_clipboard, target, m_property, XCB_CURRENT_TIME);
         Reply<xcb_generic_event_t> event = waitFor(
             [this, target](const xcb_generic_event_t *e) {
                 if ((e->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
                     return false;
-                // A late answer to an abandoned request is not this one's.
                 const auto *n = reinterpret_cast<const xcb_selection_notify_event_t *>(e);
                 return n->requestor == m_window && n->selection == m_clipboard
                     && n->target == target;
@@ -253,13 +265,99 @@ private:
     xcb_atom_t m_targets = XCB_ATOM_NONE;
     xcb_atom_t m_incr = XCB_ATOM_NONE;
     xcb_atom_t m_property = XCB_ATOM_NONE;
+    uint8_t m_xfixesEvent = 0;
+    // How the clipboard last became empty; unknown counts as its owner gone.
+    bool m_emptiedOnPurpose = false;
 };
+
+// The owner's copy as the read policy sees it: each type asked for when the
+// policy wants it, a failure costing that type only.
+class OwnerSnapshot : public PasteboardSnapshot
+{
+public:
+    OwnerSnapshot(Session &session, const X11ClipboardReader::Limits &limits,
+        QHash<QString, xcb_atom_t> offered)
+        : m_session(session)
+        , m_limits(limits)
+        , m_offered(std::move(offered))
+    { }
+
+    [[nodiscard]] bool hasType(const QString &type) const override
+    {
+        return m_offered.contains(type);
+    }
+    [[nodiscard]] std::optional<QByteArray> data(const QString &type) const override
+    {
+        const auto target = m_offered.constFind(type);
+        if (target == m_offered.constEnd())
+            return std::nullopt;
+        return m_session.fetch(*target, m_limits.capFor(type), m_why);
+    }
+    [[nodiscard]] QString why() const { return m_why; }
+
+private:
+    Session &m_session;
+    const X11ClipboardReader::Limits &m_limits;
+    const QHash<QString, xcb_atom_t> m_offered;
+    mutable QString m_why;
+};
+
+ClipboardRead Session::read(
+    ReadScope scope, const X11ClipboardReader::OwnWindows &own, QString &why)
+{
+    ClipboardRead read;
+    drainEvents();
+    const xcb_window_t before = owner();
+    if (before == XCB_NONE) {
+        read.owner
+            = m_emptiedOnPurpose ? ClipboardRead::Owner::cleared : ClipboardRead::Owner::vanished;
+        return read;
+    }
+    read.ownWrite = own.contains(before);
+    if (scope == ReadScope::ownerOnly)
+        return read;
+
+    const std::optional<QByteArray> targets = convert(m_targets, m_limits.maxOtherBytes);
+    if (!targets)
+        return read; // an owner that offers nothing
+    const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
+    const qsizetype count
+        = std::min<qsizetype>(targets->size() / qsizetype(sizeof(xcb_atom_t)), m_limits.maxTargets);
+    // Names asked all at once: one round trip's wait, however many.
+    std::vector<xcb_get_atom_name_cookie_t> cookies;
+    for (qsizetype i = 0; i < count; ++i)
+        cookies.push_back(xcb_get_atom_name(m_connection, atoms[i]));
+    QHash<QString, xcb_atom_t> offered;
+    for (qsizetype i = 0; i < count; ++i) {
+        Reply<xcb_get_atom_name_reply_t> name(
+            xcb_get_atom_name_reply(m_connection, cookies[std::size_t(i)], nullptr));
+        if (name) {
+            offered.insert(QString::fromLatin1(xcb_get_atom_name_name(name.get()),
+                               xcb_get_atom_name_name_length(name.get())),
+                atoms[i]);
+        }
+    }
+    const OwnerSnapshot snapshot(*this, m_limits, std::move(offered));
+    read.content = readClip(snapshot);
+    if (!read.content)
+        why = snapshot.why();
+    // Taken over while it was read: what came after may be another copy's,
+    // and that copy is read for its own change. One that merely went away
+    // left us its whole copy or nothing.
+    const xcb_window_t after = owner();
+    if (after != before && after != XCB_NONE) {
+        read.content.reset();
+        why.clear();
+    }
+    return read;
+}
 
 } // namespace
 
 X11ClipboardReader::X11ClipboardReader(Limits limits, QObject *parent)
     : QObject(parent)
     , m_limits(limits)
+    , m_own(ownWindows())
     , m_worker([this] { run(); })
 { }
 
@@ -273,18 +371,19 @@ X11ClipboardReader::~X11ClipboardReader()
     m_worker.join();
 }
 
-void X11ClipboardReader::read(const QStringList &wanted, Done done)
+void X11ClipboardReader::read(ReadScope scope, Done done)
 {
     {
         const std::lock_guard lock(m_mutex);
-        m_jobs.push_back({wanted, std::move(done)});
+        m_jobs.push_back({scope, std::move(done)});
     }
     m_wake.notify_one();
 }
 
 void X11ClipboardReader::run()
 {
-    std::unique_ptr<Session> session;
+    // Made at once, so that it hears how the clipboard is emptied from the start.
+    auto session = std::make_unique<Session>(m_limits);
     for (;;) {
         Job job;
         {
@@ -295,22 +394,25 @@ void X11ClipboardReader::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        std::shared_ptr<MimeSnapshot> snapshot;
+        ClipboardRead read;
         QString why;
-        if (!session || !session->isUsable())
+        if (!session->isUsable())
             session = std::make_unique<Session>(m_limits);
         if (!session->isUsable()) {
             why = QStringLiteral("no X server to read the clipboard from");
         } else {
             try {
-                snapshot = session->read(job.wanted);
+                read = session->read(job.scope, m_own, why);
             } catch (const Failure &failure) {
                 why = failure.why;
             }
         }
+        // Only a copy asked for can go unrecorded.
+        if (job.scope == ReadScope::ownerOnly)
+            why.clear();
         // Back on the reader's own thread, in the order asked.
         QMetaObject::invokeMethod(
-            this, [done = std::move(job.done), snapshot, why] { done(snapshot, why); },
+            this, [done = std::move(job.done), read, why] { done(read, why); },
             Qt::QueuedConnection);
     }
 }

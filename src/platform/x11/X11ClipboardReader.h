@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/MimeSnapshot.h"
+#include "core/PasteboardReading.h"
 #include "platform/ClipboardLimits.h"
 
 #include <QObject>
-#include <QStringList>
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -24,27 +22,41 @@ class X11ClipboardReader : public QObject
 
 public:
     using Limits = ClipboardLimits;
-    // None when the owner missed a deadline, sent more than a cap, went away
-    // mid-transfer, or there is no X server; `why` says which.
-    using Done = std::function<void(std::shared_ptr<MimeSnapshot> snapshot, const QString &why)>;
+    // `why` says why nothing was read of a copy whose contents were asked
+    // for: no X server, an owner that missed a deadline, sent more than a
+    // cap or went away mid-transfer. Empty otherwise.
+    using Done = std::function<void(ClipboardRead read, const QString &why)>;
 
     explicit X11ClipboardReader(Limits limits = Limits(), QObject *parent = nullptr);
     ~X11ClipboardReader() override;
 
-    // Reads the types in `wanted` that the owner offers (markers count by
-    // their presence). `done` runs on this object's thread, in the order of
-    // the calls.
-    void read(const QStringList &wanted, Done done);
+    // Looks at the current copy, asking its owner only for what the read
+    // policy needs. `done` runs on this object's thread, in the order of the
+    // calls.
+    void read(ReadScope scope, Done done);
+
+    // The windows of the application's own X connection (where Qt serves
+    // what Scrivlet writes): a copy they own is Scrivlet's.
+    struct OwnWindows
+    {
+        quint32 base = 0;
+        quint32 mask = 0;
+        [[nodiscard]] bool contains(quint32 window) const
+        {
+            return mask != 0 && (window & ~mask) == base;
+        }
+    };
 
 private:
     struct Job
     {
-        QStringList wanted;
+        ReadScope scope;
         Done done;
     };
     void run();
 
-    Limits m_limits;
+    const Limits m_limits;
+    const OwnWindows m_own;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;

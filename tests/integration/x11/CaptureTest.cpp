@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -95,6 +96,27 @@ protected:
         ASSERT_EQ(owner->readLine().trimmed(), QByteArray("ready"))
             << owner->readAllStandardError().toStdString();
         ASSERT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+    }
+
+    // An owner of our own tools, misbehaving as asked.
+    QProcess &copyFromHostile(const QStringList &arguments)
+    {
+        const qint64 before = m_pasteboard.changeCount();
+        auto *owner = new QProcess;
+        m_owners.push_back(owner);
+        owner->start(QStringLiteral(HOSTILE_OWNER), arguments);
+        EXPECT_TRUE(waitFor([&] { return owner->canReadLine(); }));
+        EXPECT_EQ(owner->readLine().trimmed(), QByteArray("owning"));
+        EXPECT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+        return *owner;
+    }
+
+    // Waits until the monitor has dealt with every change so far.
+    void caughtUp()
+    {
+        bool answered = false;
+        m_monitor->keepCurrentCopy([&](bool) { answered = true; });
+        ASSERT_TRUE(waitFor([&] { return answered; }));
     }
 
     void copyWithXclip(const QByteArray &text)
@@ -245,6 +267,92 @@ TEST_F(CaptureTest, NoPlaintextReachesTheDisk)
         ++looked;
     }
     EXPECT_GE(looked, 3) << "the database, its write-ahead log and the image";
+}
+
+TEST_F(CaptureTest, ACopyWhoseOwnerQuitsIsPutBackAClipboardEmptiedOnPurposeIsNot)
+{
+    startMonitor();
+    std::vector<QString> restored;
+    m_monitor->restore = [&](const ClipItemPtr &item) {
+        restored.push_back(item->text());
+        m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
+    };
+    const auto quit = [](QProcess &owner) {
+        owner.kill();
+        owner.waitForFinished();
+    };
+
+    QProcess &quitting = copyFromHostile({QStringLiteral("gardé")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 1; }));
+    quit(quitting);
+    ASSERT_TRUE(waitFor([&] { return !restored.empty(); }));
+    EXPECT_EQ(restored, std::vector<QString> {QStringLiteral("gardé")});
+    ASSERT_TRUE(waitFor([&] { return QGuiApplication::clipboard()->ownsClipboard(); }));
+
+    QProcess &clearing = copyFromHostile(
+        {QStringLiteral("effacé exprès"), QStringLiteral("--clear-after"), QStringLiteral("800")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 2; }));
+    qint64 before = m_pasteboard.changeCount();
+    ASSERT_TRUE(waitFor([&] { return clearing.readLine().trimmed() == "cleared"; }));
+    ASSERT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+    caughtUp();
+    EXPECT_EQ(restored.size(), 1u) << "a deliberate clear was undone";
+    EXPECT_FALSE(QGuiApplication::clipboard()->ownsClipboard());
+
+    // After a copy that could not be read, nothing older comes back.
+    copyFromHostile({QStringLiteral("avant")});
+    ASSERT_TRUE(waitFor([&] { return history().size() == 3; }));
+    QProcess &unreadable = copyFromHostile({QStringLiteral("x"), QStringLiteral("--mute")});
+    caughtUp();
+    before = m_pasteboard.changeCount();
+    quit(unreadable);
+    ASSERT_TRUE(waitFor([&] { return m_pasteboard.changeCount() != before; }));
+    caughtUp();
+    EXPECT_EQ(restored.size(), 1u) << "an older copy was put back";
+    EXPECT_EQ(history().size(), 3u);
+}
+
+TEST_F(CaptureTest, OurOwnPasteIsKnownAsOursWhateverTheTiming)
+{
+    m_monitor = std::make_unique<ClipboardMonitor>(*m_store, m_pasteboard, *m_workspace);
+    copyFrom(QStringLiteral("Writer"), {QStringLiteral("text/plain=épinglé")});
+    m_monitor->poll();
+    ASSERT_TRUE(waitFor([&] { return history().size() == 1; }));
+    m_store->togglePin(history().front());
+    // Pinned after it, so first: a copy equal to the first entry changes nothing.
+    copyFrom(QStringLiteral("Writer"), {QStringLiteral("text/plain=premier")});
+    m_monitor->poll();
+    ASSERT_TRUE(waitFor([&] { return history().size() == 2; }));
+    m_store->togglePin(history().at(1));
+    ASSERT_EQ(history().front()->text(), QStringLiteral("premier"));
+
+    // A copy whose RTF never comes holds the reader for its deadline; the
+    // next copy waits behind it, and by the time it is read we have pasted.
+    copyFromHostile({QStringLiteral("lent"), QStringLiteral("--mute-type"), mime::kRtf});
+    m_monitor->poll();
+    copyWithXclip("rapide");
+    m_monitor->poll();
+    m_pasteboard.write({{mime::kText, QByteArray("épinglé")}});
+    m_monitor->poll();
+    caughtUp();
+    ASSERT_FALSE(history().empty());
+    for (const ClipItemPtr &item : history()) {
+        if (item->text() == QStringLiteral("épinglé")) {
+            EXPECT_TRUE(item->isPinned()) << "our paste was taken for another application's copy";
+        }
+    }
+}
+
+TEST_F(CaptureTest, ACopyThatMayNotBeRecordedIsNeverRead)
+{
+    startMonitor();
+    m_captureEnabled = false;
+    QProcess &owner = copyFromHostile({QStringLiteral("à ne pas lire"), QStringLiteral("--tell")});
+    caughtUp();
+    owner.kill();
+    owner.waitForFinished();
+    EXPECT_FALSE(owner.readAllStandardOutput().contains("asked")) << "its owner was asked";
+    EXPECT_TRUE(history().empty());
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 #include "platform/x11/X11ClipboardReader.h"
 #include "support/WaitFor.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <QTimer>
 #include <cstdio>
@@ -38,24 +41,43 @@ struct Owner
     {
         process.start(QStringLiteral(HOSTILE_OWNER), arguments);
         EXPECT_TRUE(process.waitForReadyRead(10000));
-        EXPECT_EQ(process.readAll().trimmed(), "owning");
+        EXPECT_EQ(process.readLine().trimmed(), "owning");
     }
-    ~Owner()
+    ~Owner() { stop(); }
+    void stop()
     {
         process.kill();
         process.waitForFinished();
+    }
+    // The targets it was asked for (with --tell), once it is stopped.
+    QList<QByteArray> asked()
+    {
+        stop();
+        QList<QByteArray> targets;
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            if (line.startsWith("asked "))
+                targets << line.mid(6);
+        }
+        return targets;
     }
 };
 
 struct Outcome
 {
-    std::shared_ptr<MimeSnapshot> snapshot;
+    std::optional<ClipboardRead> read;
     QString why;
     qint64 longestStallMs = 0;
+    [[nodiscard]] QByteArray text() const
+    {
+        if (!read || !read->content)
+            return {};
+        const auto *text = std::get_if<ClipContent::Text>(&read->content->value);
+        return text ? text->text.toUtf8() : QByteArray();
+    }
 };
 
 // Reads once while measuring how long the main thread ever went unserved.
-Outcome readClipboard(X11ClipboardReader &reader)
+Outcome readClipboard(X11ClipboardReader &reader, ReadScope scope = ReadScope::contents)
 {
     Outcome outcome;
     bool done = false;
@@ -65,12 +87,11 @@ Outcome readClipboard(X11ClipboardReader &reader)
     QObject::connect(&tick, &QTimer::timeout,
         [&] { outcome.longestStallMs = std::max(outcome.longestStallMs, sinceTick.restart()); });
     tick.start(5);
-    reader.read({QStringLiteral("x-kde-passwordManagerHint"), QStringLiteral("text/plain")},
-        [&](std::shared_ptr<MimeSnapshot> snapshot, const QString &why) {
-            outcome.snapshot = std::move(snapshot);
-            outcome.why = why;
-            done = true;
-        });
+    reader.read(scope, [&](ClipboardRead read, const QString &why) {
+        outcome.read = std::move(read);
+        outcome.why = why;
+        done = true;
+    });
     waitFor([&] { return done; }, 30000);
     return outcome;
 }
@@ -106,12 +127,10 @@ TEST(ClipboardReaderX11, MisbehavingOwnersCostADeadlineNeverTheInterface)
             // Blocked for the owner's deadline would mean the read ran on it.
             EXPECT_LT(outcome.longestStallMs, limits.deadlineMs / 2) << "the main thread waited";
             if (test.expectedSize < 0) {
-                EXPECT_FALSE(outcome.snapshot);
+                EXPECT_TRUE(outcome.text().isEmpty());
                 EXPECT_FALSE(outcome.why.isEmpty());
             } else {
-                ASSERT_TRUE(outcome.snapshot) << outcome.why.toStdString();
-                EXPECT_EQ(outcome.snapshot->data(QStringLiteral("text/plain")).value_or("").size(),
-                    test.expectedSize);
+                EXPECT_EQ(outcome.text().size(), test.expectedSize) << outcome.why.toStdString();
             }
         }
 #ifndef SCRIVLET_SANITIZED // AddressSanitizer holds freed memory back
@@ -121,21 +140,104 @@ TEST(ClipboardReaderX11, MisbehavingOwnersCostADeadlineNeverTheInterface)
 #endif
         // The next normal copy is read.
         Owner next({QStringLiteral("suivant")});
-        const Outcome outcome = readClipboard(reader);
-        ASSERT_TRUE(outcome.snapshot) << outcome.why.toStdString();
-        EXPECT_EQ(outcome.snapshot->string(QStringLiteral("text/plain")), "suivant");
+        EXPECT_EQ(readClipboard(reader).text(), "suivant");
     }
 }
 
-TEST(ClipboardReaderX11, WhatTheOwnerOffersIsSeen)
+TEST(ClipboardReaderX11, OnlyWhatTheCopyNeedsIsAskedForAndAFormatThatFailsIsAbsent)
+{
+    struct Case
+    {
+        const char *what;
+        QStringList arguments;
+        const char *expected; // kind:bytes
+        QList<QByteArray> asked; // after TARGETS
+    };
+    const Case cases[] = {
+        {"PNG beside a TIFF that never answers",
+            {"caption", "--offer", "image/png=PNG", "--mute-type", "image/tiff"}, "image:PNG",
+            {"image/png"}},
+        {"text beside an RTF that never answers", {"plain", "--mute-type", "text/rtf"},
+            "text:plain", {"text/rtf", "text/plain;charset=utf-8"}},
+        {"text beside an RTF that is answered", {"bold", "--offer", "text/rtf={\\rtf1 bold}"},
+            "richText:bold", {"text/rtf", "text/plain;charset=utf-8"}},
+        {"the preferred text type refused",
+            {"suivant", "--refuse-type", "text/plain;charset=utf-8"}, "text:suivant",
+            {"text/plain;charset=utf-8", "UTF8_STRING"}},
+        {"a secret", {"hunter2", "--secret"}, "none:", {"x-kde-passwordManagerHint"}},
+        {"files mixed with a web address",
+            {"ignored", "--offer", "text/uri-list=file:///tmp/a\r\nhttps://example.org/\r\n",
+                "--refuse-type", "text/plain;charset=utf-8", "--refuse-type", "UTF8_STRING",
+                "--refuse-type", "text/plain"},
+            "text:file:///tmp/a\nhttps://example.org/",
+            {"text/uri-list", "text/plain;charset=utf-8", "UTF8_STRING", "text/plain"}},
+    };
+    ClipboardLimits limits;
+    limits.deadlineMs = 300;
+    X11ClipboardReader reader(limits);
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        Owner owner(test.arguments + QStringList {QStringLiteral("--tell")});
+        const Outcome outcome = readClipboard(reader);
+        ASSERT_TRUE(outcome.read);
+        QByteArray got = "none:";
+        if (const auto &content = outcome.read->content) {
+            struct Visitor
+            {
+                QByteArray operator()(const ClipContent::Text &c) const
+                {
+                    return "text:" + c.text.toUtf8();
+                }
+                QByteArray operator()(const ClipContent::RichText &c) const
+                {
+                    return "richText:" + c.plain.toUtf8();
+                }
+                QByteArray operator()(const ClipContent::Image &c) const
+                {
+                    return "image:" + c.bytes;
+                }
+                QByteArray operator()(const ClipContent::Files &c) const
+                {
+                    return "files:" + c.paths.join(QLatin1Char(',')).toUtf8();
+                }
+            };
+            got = std::visit(Visitor {}, content->value);
+        }
+        EXPECT_EQ(got, test.expected);
+        EXPECT_EQ(owner.asked(), QList<QByteArray> {"TARGETS"} + test.asked);
+    }
+}
+
+TEST(ClipboardReaderX11, TellsAnOwnerGoneFromAClipboardEmptiedOnPurpose)
 {
     X11ClipboardReader reader;
-    Owner owner({QStringLiteral("bonjour"), QStringLiteral("--targets"), QStringLiteral("3")});
+    const auto ownerNow = [&] { return readClipboard(reader, ReadScope::ownerOnly).read->owner; };
+    {
+        Owner owner({QStringLiteral("x"), QStringLiteral("--clear-after"), QStringLiteral("0")});
+        ASSERT_TRUE(waitFor([&] { return owner.process.readLine().trimmed() == "cleared"; }));
+        EXPECT_EQ(ownerNow(), ClipboardRead::Owner::cleared);
+    }
+    Owner owner({QStringLiteral("x")});
+    EXPECT_EQ(ownerNow(), ClipboardRead::Owner::present);
+    owner.stop();
+    ASSERT_TRUE(waitFor([&] { return ownerNow() != ClipboardRead::Owner::present; }));
+    EXPECT_EQ(ownerNow(), ClipboardRead::Owner::vanished);
+}
+
+// What Scrivlet itself put there is known as its own, even when the reader
+// finds it where another application's copy was expected.
+TEST(ClipboardReaderX11, OurOwnCopyIsKnownAsOurs)
+{
+    X11ClipboardReader reader;
+    Owner other({QStringLiteral("theirs")});
+    EXPECT_FALSE(readClipboard(reader).read->ownWrite);
+    auto *data = new QMimeData;
+    data->setText(QStringLiteral("ours"));
+    QGuiApplication::clipboard()->setMimeData(data);
     const Outcome outcome = readClipboard(reader);
-    ASSERT_TRUE(outcome.snapshot);
-    EXPECT_TRUE(outcome.snapshot->hasType(QStringLiteral("application/x-junk-2")));
-    EXPECT_TRUE(outcome.snapshot->hasType(QStringLiteral("UTF8_STRING")));
-    EXPECT_FALSE(outcome.snapshot->hasType(QStringLiteral("x-kde-passwordManagerHint")));
+    EXPECT_TRUE(outcome.read->ownWrite);
+    EXPECT_EQ(outcome.text(), "ours");
+    QGuiApplication::clipboard()->clear();
 }
 
 } // namespace

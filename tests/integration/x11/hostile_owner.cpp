@@ -2,9 +2,15 @@
 // Test tool: owns the CLIPBOARD with a text and misbehaves as asked, over
 // raw XCB (a toolkit would behave). Says "owning" once it owns it.
 //   hostile_owner TEXT [--mute] [--slow MS] [--incr BYTES] [--die-mid] [--targets N]
-//                 [--secret] [--save-after MS]
+//                 [--secret] [--save-after MS] [--offer TYPE=VALUE]... [--mute-type TYPE]...
+//                 [--refuse-type TYPE]... [--clear-after MS] [--tell]
 // --save-after: quits after MS the way toolkits do, asking the clipboard
 // manager to keep the clipboard (SAVE_TARGETS); says "saved" or "refused".
+// --offer serves one more target; --mute-type offers one and never answers
+// it; --refuse-type refuses the text under that name. --clear-after empties
+// the clipboard on purpose after MS and stays. --tell says "asked TARGET" for
+// each request.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,8 +75,10 @@ int main(int argc, char **argv)
         return 2;
     }
     std::string text = argv[1];
-    bool mute = false, dieMid = false, secret = false;
-    int slowMs = 0, junkTargets = 0, saveAfterMs = -1;
+    bool mute = false, dieMid = false, secret = false, tell = false;
+    int slowMs = 0, junkTargets = 0, saveAfterMs = -1, clearAfterMs = -1;
+    std::vector<std::pair<std::string, std::string>> extra;
+    std::vector<std::string> muted, refused;
     long incr = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -84,10 +92,24 @@ int main(int argc, char **argv)
             incr = std::atol(argv[++i]);
         else if (arg == "--targets" && i + 1 < argc)
             junkTargets = std::atoi(argv[++i]);
+        else if (arg == "--tell")
+            tell = true;
         else if (arg == "--secret")
             secret = true;
         else if (arg == "--save-after" && i + 1 < argc)
             saveAfterMs = std::atoi(argv[++i]);
+        else if (arg == "--clear-after" && i + 1 < argc)
+            clearAfterMs = std::atoi(argv[++i]);
+        else if (arg == "--mute-type" && i + 1 < argc)
+            muted.emplace_back(argv[++i]);
+        else if (arg == "--refuse-type" && i + 1 < argc)
+            refused.emplace_back(argv[++i]);
+        else if (arg == "--offer" && i + 1 < argc) {
+            const std::string offer = argv[++i];
+            const std::size_t equals = offer.find('=');
+            extra.emplace_back(offer.substr(0, equals),
+                equals == std::string::npos ? std::string() : offer.substr(equals + 1));
+        }
     }
     if (incr > 0)
         text.assign(std::size_t(incr), 'x');
@@ -107,6 +129,27 @@ int main(int argc, char **argv)
         offered.push_back(hint);
     for (int i = 0; i < junkTargets; ++i)
         offered.push_back(atom(("application/x-junk-" + std::to_string(i)).c_str()));
+    // Text under its other names too, any of which may be refused.
+    std::vector<xcb_atom_t> textTargets {utf8};
+    for (const char *name : {"text/plain;charset=utf-8", "text/plain"}) {
+        textTargets.push_back(atom(name));
+        offered.push_back(textTargets.back());
+    }
+    std::vector<xcb_atom_t> refusedTargets, mutedTargets;
+    for (const std::string &name : refused)
+        refusedTargets.push_back(atom(name.c_str()));
+    for (const std::string &name : muted) {
+        mutedTargets.push_back(atom(name.c_str()));
+        offered.push_back(mutedTargets.back());
+    }
+    std::vector<std::pair<xcb_atom_t, std::string>> served;
+    for (const auto &[name, value] : extra) {
+        served.emplace_back(atom(name.c_str()), value);
+        offered.push_back(served.back().first);
+    }
+    const auto contains = [](const std::vector<xcb_atom_t> &atoms, xcb_atom_t target) {
+        return std::find(atoms.begin(), atoms.end(), target) != atoms.end();
+    };
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     // A reply means the server has done the above: only then is it true.
     std::free(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
@@ -117,8 +160,18 @@ int main(int argc, char **argv)
     const xcb_atom_t manager = atom("CLIPBOARD_MANAGER"), saveTargets = atom("SAVE_TARGETS"),
                      saveProperty = atom("HOSTILE_SAVE");
     const auto start = std::chrono::steady_clock::now();
-    bool saving = false;
+    bool saving = false, cleared = false;
     for (;;) {
+        if (clearAfterMs >= 0 && !cleared
+            && std::chrono::steady_clock::now() - start
+                >= std::chrono::milliseconds(clearAfterMs)) {
+            cleared = true;
+            xcb_set_selection_owner(c, XCB_NONE, clipboard, XCB_CURRENT_TIME);
+            std::free(
+                xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
+            std::printf("cleared\n");
+            std::fflush(stdout);
+        }
         if (saveAfterMs >= 0 && !saving
             && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(saveAfterMs)) {
             saving = true;
@@ -146,8 +199,19 @@ int main(int argc, char **argv)
         }
         const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
         std::free(event);
-        if (mute)
+        xcb_get_atom_name_reply_t *name = tell
+            ? xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request.target), nullptr)
+            : nullptr;
+        if (name) {
+            std::printf(
+                "asked %.*s\n", xcb_get_atom_name_name_length(name), xcb_get_atom_name_name(name));
+            std::fflush(stdout);
+            std::free(name);
+        }
+        if (mute || contains(mutedTargets, request.target))
             continue;
+        const auto extraServed = std::find_if(served.begin(), served.end(),
+            [&](const auto &entry) { return entry.first == request.target; });
         if (slowMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(slowMs));
         if (request.target == targets) {
@@ -158,11 +222,18 @@ int main(int argc, char **argv)
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, utf8,
                 8, 6, "secret");
             notify(&request, request.property);
-        } else if (request.target == utf8 && incr == 0) {
+        } else if (extraServed != served.end()) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property,
+                request.target, 8, uint32_t(extraServed->second.size()),
+                extraServed->second.data());
+            notify(&request, request.property);
+        } else if (contains(refusedTargets, request.target)) {
+            notify(&request, XCB_ATOM_NONE);
+        } else if (contains(textTargets, request.target) && incr == 0) {
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, utf8,
                 8, uint32_t(text.size()), text.data());
             notify(&request, request.property);
-        } else if (request.target == utf8) {
+        } else if (contains(textTargets, request.target)) {
             const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
             xcb_change_window_attributes(c, request.requestor, XCB_CW_EVENT_MASK, &events);
             const uint32_t size = uint32_t(text.size());

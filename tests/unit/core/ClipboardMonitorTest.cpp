@@ -76,9 +76,7 @@ TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumed)
     ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
     bool captureEnabled = true;
     const QSet<QString> excluded {QStringLiteral("org.keepassxc.KeePassXC")};
-    std::vector<std::optional<QString>> asked;
     monitor.captureDecision = [&](const std::optional<QString> &app) {
-        asked.push_back(app);
         return captureEnabled && !(app && excluded.contains(*app));
     };
 
@@ -104,7 +102,8 @@ TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumed)
     monitor.poll();
 
     EXPECT_EQ(history(), (History {{"hunter2", "firefox"}}));
-    EXPECT_EQ(asked.size(), 3u) << "private contents never reach the decision";
+    EXPECT_EQ(m_pasteboard.reads, 4);
+    EXPECT_EQ(m_pasteboard.contentReads, 2) << "a refused copy is read";
 }
 
 TEST_F(ClipboardMonitorTest, PastingAPinnedEntryBackKeepsItsPin)
@@ -175,6 +174,22 @@ TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackIfItWasRecorded)
                 monitor.poll();
             },
             nullptr},
+        {"a later copy that could not be read",
+            [this, copyText](ClipboardMonitor &monitor) {
+                copyText("avant")(monitor);
+                MimeSnapshot unreadable;
+                unreadable.offer(mime::kText); // the owner never delivers it
+                m_pasteboard.copy(std::move(unreadable));
+                monitor.poll();
+            },
+            nullptr},
+        {"a later copy refused",
+            [this, copyText](ClipboardMonitor &monitor) {
+                copyText("avant")(monitor);
+                monitor.captureDecision = [](const std::optional<QString> &) { return false; };
+                copyText("exclu")(monitor);
+            },
+            nullptr},
         {"deleted meanwhile",
             [this](ClipboardMonitor &monitor) {
                 m_pasteboard.copyText(QStringLiteral("effacé"));
@@ -192,6 +207,9 @@ TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackIfItWasRecorded)
             m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
         };
         test.copy(monitor);
+        std::optional<bool> kept;
+        monitor.keepCurrentCopy([&](bool answer) { kept = answer; });
+        EXPECT_EQ(kept, test.restored != nullptr) << "what a quitting program is told";
         const History before = history();
         m_pasteboard.ownerLeaves();
         monitor.poll();
@@ -208,6 +226,22 @@ TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackIfItWasRecorded)
         monitor.poll();
         EXPECT_LE(restored.size(), 1u);
     }
+}
+
+TEST_F(ClipboardMonitorTest, AClipboardEmptiedOnPurposeStaysEmpty)
+{
+    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
+    int restored = 0;
+    monitor.restore = [&](const ClipItemPtr &) { ++restored; };
+    m_pasteboard.copyText(QStringLiteral("mot de passe affiché"));
+    monitor.poll();
+    m_pasteboard.clear();
+    monitor.poll();
+    EXPECT_EQ(restored, 0);
+    // Nor later, when whatever comes next leaves.
+    m_pasteboard.ownerLeaves();
+    monitor.poll();
+    EXPECT_EQ(restored, 0);
 }
 
 } // namespace

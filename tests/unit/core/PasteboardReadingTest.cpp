@@ -98,9 +98,101 @@ TEST(ReadClip, FollowsTheOrderOfPreferenceAndRefusesPrivateContents)
         {"three spaces", {{mime::kText, "   "}}, "text:   "},
         {"text offered but not delivered", {{mime::kText, std::nullopt}}, "nothing"},
         {"text that is not UTF-8", {{mime::kText, "\xff\xfe"}}, "nothing"},
+        {"Latin-1 text", {{QStringLiteral("STRING"), "caf\xe9"}}, "text:caf\xc3\xa9"},
+        {"text under a UTF-8 name that is not UTF-8, then as Latin-1",
+            {{QStringLiteral("UTF8_STRING"), "\xe9t\xe9"}, {QStringLiteral("STRING"), "\xe9t\xe9"}},
+            "text:\xc3\xa9t\xc3\xa9"},
+        {"files mixed with a web address, and their text",
+            {{mime::kUriList, "file:///tmp/a\r\nhttps://example.org/\r\n"},
+                {mime::kText, "a, example.org"}},
+            "text:a, example.org"},
+        {"files mixed with a web address, alone",
+            {{mime::kUriList, "file:///tmp/a\r\nhttps://example.org/\r\n"}},
+            "text:file:///tmp/a\nhttps://example.org/"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(describe(readClip(snapshotOf(c.offers))), c.expected) << c.name;
+}
+
+// A copy whose owner is asked for each type as the reader wants it; it
+// keeps the order of the questions.
+class AskedSnapshot : public PasteboardSnapshot
+{
+public:
+    explicit AskedSnapshot(std::vector<Offer> offers)
+        : m_offers(std::move(offers))
+    { }
+    bool hasType(const QString &type) const override { return find(type) != nullptr; }
+    std::optional<QByteArray> data(const QString &type) const override
+    {
+        asked.push_back(type.toStdString());
+        const Offer *offer = find(type);
+        return offer ? offer->bytes : std::nullopt;
+    }
+    mutable std::vector<std::string> asked;
+
+private:
+    const Offer *find(const QString &type) const
+    {
+        for (const Offer &offer : m_offers) {
+            if (offer.type == type)
+                return &offer;
+        }
+        return nullptr;
+    }
+    std::vector<Offer> m_offers;
+};
+
+TEST(ReadClip, AsksOnlyForWhatItNeedsAndCountsATypeItCannotHaveAsAbsent)
+{
+    using Asked = std::vector<std::string>;
+    const QString utf8Plain = QStringLiteral("text/plain;charset=utf-8");
+    const QString utf8String = QStringLiteral("UTF8_STRING");
+    const struct
+    {
+        const char *name;
+        std::vector<Offer> offers; // none: the owner never supplies it
+        ReadScope scope;
+        std::string expected;
+        Asked asked;
+    } cases[] = {
+        {"PNG beside a TIFF that never comes", {{mime::kTiff, std::nullopt}, {mime::kPng, "png"}},
+            ReadScope::contents, "image:png", {"image/png"}},
+        {"a PNG that never comes, then its TIFF",
+            {{mime::kPng, std::nullopt}, {mime::kTiff, "tiff"}}, ReadScope::contents, "image:tiff",
+            {"image/png", "image/tiff"}},
+        {"text beside an RTF that never comes", {{mime::kRtf, std::nullopt}, {mime::kText, "t"}},
+            ReadScope::contents, "text:t", {"text/rtf", "text/plain"}},
+        {"a file list that never comes, then its text",
+            {{mime::kUriList, std::nullopt}, {mime::kText, "a.txt"}}, ReadScope::contents,
+            "text:a.txt", {"text/uri-list", "text/plain"}},
+        {"the preferred text type refused, the next one read",
+            {{utf8Plain, std::nullopt}, {utf8String, "suivant"}, {mime::kText, "last"}},
+            ReadScope::contents, "text:suivant", {"text/plain;charset=utf-8", "UTF8_STRING"}},
+        {"the preferred text type answered empty, the next one read",
+            {{utf8Plain, ""}, {mime::kText, "plein"}}, ReadScope::contents, "text:plein",
+            {"text/plain;charset=utf-8", "text/plain"}},
+        {"every text type refused",
+            {{utf8String, std::nullopt}, {QStringLiteral("STRING"), std::nullopt}},
+            ReadScope::contents, "nothing", {"UTF8_STRING", "STRING"}},
+        {"files: their name and icon are never asked for",
+            {{mime::kPng, "icon"}, {mime::kText, "a"}, {mime::kUriList, "file:///a\n"}},
+            ReadScope::contents, "files:/a", {"text/uri-list"}},
+        {"a secret: only its hint is asked for",
+            {{mime::kPasswordManagerHint, "secret"}, {mime::kText, "pw"}, {mime::kPng, "p"}},
+            ReadScope::contents, "nothing", {"x-kde-passwordManagerHint"}},
+        {"a marked copy: nothing is asked for",
+            {{QStringLiteral("org.nspasteboard.TransientType"), std::nullopt},
+                {mime::kText, "otp"}},
+            ReadScope::contents, "nothing", {}},
+        {"a copy that may not be recorded is never read", {{mime::kText, "excluded"}},
+            ReadScope::ownerOnly, "nothing", {}},
+    };
+    for (const auto &c : cases) {
+        const AskedSnapshot snapshot(c.offers);
+        EXPECT_EQ(describe(readClipboard(snapshot, c.scope).content), c.expected) << c.name;
+        EXPECT_EQ(snapshot.asked, c.asked) << c.name;
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 //   probe --ctrl-v             presses Ctrl+V on a virtual keyboard
 //   probe --key CODE           presses and releases one key (evdev code)
 //   --mute, with --serve: takes each request and never answers it
+//   --mute-type MIME, with --serve: offers MIME too and never answers it
 //   --hold MS, with --key: keeps the keyboard MS longer, as a real one stays
 // Exits 0 when it did what was asked, 1 on a timeout or a refusal, 2 when the
 // compositor lacks the protocol.
@@ -354,12 +355,17 @@ static int served_count = 2;
 static bool cancelled;
 
 static bool mute;
+static const char *muted[MAX_EXTRA];
+static int muted_count;
 
 static void source_send(const char *mime, int fd)
 {
     printf("send %s\n", mime);
     fflush(stdout);
-    if (mute)
+    bool hung = mute;
+    for (int i = 0; i < muted_count; i++)
+        hung = hung || !strcmp(muted[i], mime);
+    if (hung)
         return; // the pipe stays open and empty: a hung owner
     for (int i = 0; i < served_count; i++) {
         if (strcmp(served[i].mime, mime))
@@ -721,6 +727,11 @@ int main(int argc, char **argv)
             hold_ms = atoi(argv[++i]);
         else if (!strcmp(a, "--mute"))
             mute = true;
+        else if (!strcmp(a, "--mute-type") && has_value && muted_count < MAX_EXTRA
+                 && served_count < MAX_EXTRA + 2) {
+            muted[muted_count++] = argv[++i];
+            served[served_count++] = (struct served){muted[muted_count - 1], ""};
+        }
         else if (!strcmp(a, "--key") && has_value)
             mode = "key", key = atoi(argv[++i]);
         else if (!strcmp(a, "--primary"))

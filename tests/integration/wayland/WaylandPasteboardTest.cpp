@@ -4,7 +4,6 @@
 // other applications: what it reads, what it refuses, what it serves.
 #include "platform/wayland/WaylandPasteboard.h"
 
-#include "core/MimeSnapshot.h"
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
@@ -61,8 +60,7 @@ protected:
     }
 
     // Waits for the next change, then reads it.
-    static std::shared_ptr<const PasteboardSnapshot> nextSnapshot(
-        WaylandPasteboard &pasteboard, qint64 &seen)
+    static ClipboardRead nextRead(WaylandPasteboard &pasteboard, qint64 &seen)
     {
         const bool changed
             = scrivlet::testing::waitFor([&] { return pasteboard.changeCount() != seen; }, kWaitMs);
@@ -71,16 +69,28 @@ protected:
         return read(pasteboard);
     }
 
-    static std::shared_ptr<const PasteboardSnapshot> read(WaylandPasteboard &pasteboard)
+    static ClipboardRead read(WaylandPasteboard &pasteboard)
     {
-        std::shared_ptr<const PasteboardSnapshot> result;
+        ClipboardRead result;
         bool done = false;
-        pasteboard.readSnapshot([&](std::shared_ptr<const PasteboardSnapshot> snapshot) {
-            result = std::move(snapshot);
+        pasteboard.read(ReadScope::contents, [&](ClipboardRead read) {
+            result = std::move(read);
             done = true;
         });
         EXPECT_TRUE(scrivlet::testing::waitFor([&] { return done; }, kWaitMs));
         return result;
+    }
+
+    // The text or image bytes read, "" for none.
+    static QByteArray bytesOf(const ClipboardRead &read)
+    {
+        if (!read.content)
+            return {};
+        if (const auto *text = std::get_if<ClipContent::Text>(&read.content->value))
+            return text->text.toUtf8();
+        if (const auto *image = std::get_if<ClipContent::Image>(&read.content->value))
+            return image->bytes;
+        return "other kind";
     }
 
     std::vector<QProcess *> m_processes;
@@ -95,20 +105,17 @@ TEST_F(WaylandPasteboardTest, ReadsWhatOtherApplicationsCopy)
 
     const QString text = QStringLiteral("crème brûlée ✓");
     start(QStringLiteral("wl-copy"), {text});
-    auto snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->string(mime::kText), text);
-    EXPECT_FALSE(snapshot->isOwnWrite());
-    EXPECT_TRUE(snapshot->hasOwner());
+    ClipboardRead read = nextRead(pasteboard, seen);
+    EXPECT_EQ(bytesOf(read), text.toUtf8());
+    EXPECT_FALSE(read.ownWrite);
+    EXPECT_EQ(read.owner, ClipboardRead::Owner::present);
 
     QByteArray image(300 * 1024, '\0');
     for (char &byte : image)
         byte = char(QRandomGenerator::global()->generate());
     start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), mime::kPng}, image);
-    snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->data(mime::kPng), image);
-    EXPECT_FALSE(snapshot->hasType(mime::kText));
+    read = nextRead(pasteboard, seen);
+    EXPECT_TRUE(bytesOf(read) == image) << "the image came changed";
 
     // The owner goes: the clipboard is left empty, with no one to ask.
     const auto owners = [] {
@@ -116,9 +123,8 @@ TEST_F(WaylandPasteboardTest, ReadsWhatOtherApplicationsCopy)
     };
     ASSERT_FALSE(owners().isEmpty());
     run(QStringLiteral("pkill"), {QStringLiteral("-x"), QStringLiteral("wl-copy")});
-    snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_FALSE(snapshot->hasOwner());
+    read = nextRead(pasteboard, seen);
+    EXPECT_EQ(read.owner, ClipboardRead::Owner::vanished);
 }
 
 TEST_F(WaylandPasteboardTest, GivesUpOnOwnersThatStallOrSendTooMuch)
@@ -132,17 +138,52 @@ TEST_F(WaylandPasteboardTest, GivesUpOnOwnersThatStallOrSendTooMuch)
     QProcess &mute = start(QStringLiteral(PROBE),
         {QStringLiteral("--timeout"), QStringLiteral("30000"), QStringLiteral("--mute"),
             QStringLiteral("--serve"), QStringLiteral("jamais")});
-    EXPECT_FALSE(nextSnapshot(pasteboard, seen)) << "a mute owner's copy was read";
+    EXPECT_FALSE(nextRead(pasteboard, seen).content) << "a mute owner's copy was read";
     EXPECT_TRUE(mute.readAllStandardOutput().contains("send "));
 
     start(QStringLiteral("wl-copy"), {QString(8192, QLatin1Char('x'))});
-    EXPECT_FALSE(nextSnapshot(pasteboard, seen)) << "a copy over the cap was read";
+    EXPECT_FALSE(nextRead(pasteboard, seen).content) << "a copy over the cap was read";
 
     // Each failure cost that copy only.
     start(QStringLiteral("wl-copy"), {QStringLiteral("ensuite")});
-    const auto snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->string(mime::kText), QStringLiteral("ensuite"));
+    EXPECT_EQ(bytesOf(nextRead(pasteboard, seen)), "ensuite");
+}
+
+TEST_F(WaylandPasteboardTest, AFormatThatNeverComesCostsThatFormatOnly)
+{
+    ClipboardLimits limits;
+    limits.deadlineMs = 300;
+    WaylandPasteboard pasteboard(limits);
+    qint64 seen = pasteboard.changeCount();
+    const struct
+    {
+        const char *what;
+        QStringList arguments;
+        QByteArray expected;
+        QList<QByteArray> asked;
+    } cases[] = {
+        {"PNG beside a TIFF that never comes",
+            {"--offer", "image/png=PNG", "--mute-type", "image/tiff"}, "PNG", {"image/png"}},
+        {"text beside an RTF that never comes", {"--mute-type", "text/rtf"}, "texte",
+            {"text/rtf", "text/plain;charset=utf-8"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess &owner = start(QStringLiteral(PROBE),
+            QStringList {QStringLiteral("--timeout"), QStringLiteral("30000"),
+                QStringLiteral("--serve"), QStringLiteral("texte")}
+                + c.arguments);
+        EXPECT_EQ(bytesOf(nextRead(pasteboard, seen)), c.expected);
+        owner.kill();
+        owner.waitForFinished();
+        QList<QByteArray> asked;
+        for (const QByteArray &line : owner.readAllStandardOutput().split('\n')) {
+            if (line.startsWith("send "))
+                asked << line.mid(5);
+        }
+        EXPECT_EQ(asked, c.asked);
+        nextRead(pasteboard, seen); // its leaving
+    }
 }
 
 TEST_F(WaylandPasteboardTest, NeverAsksASecretForItsText)
@@ -153,10 +194,7 @@ TEST_F(WaylandPasteboardTest, NeverAsksASecretForItsText)
         {QStringLiteral("--timeout"), QStringLiteral("30000"), QStringLiteral("--serve"),
             QStringLiteral("hunter2"), QStringLiteral("--offer"),
             QStringLiteral("x-kde-passwordManagerHint=secret")});
-    const auto snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_FALSE(readClip(*snapshot));
-    EXPECT_FALSE(snapshot->data(mime::kText));
+    EXPECT_FALSE(nextRead(pasteboard, seen).content);
     QCoreApplication::processEvents();
     const QByteArray asked = owner.readAllStandardOutput();
     EXPECT_TRUE(asked.contains("send x-kde-passwordManagerHint")) << asked.toStdString();
@@ -169,10 +207,9 @@ TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
     qint64 seen = pasteboard.changeCount();
 
     pasteboard.write({{mime::kText, QStringLiteral("à nous").toUtf8()}});
-    auto snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_TRUE(snapshot->isOwnWrite());
-    EXPECT_EQ(snapshot->string(mime::kText), QStringLiteral("à nous"));
+    ClipboardRead read = nextRead(pasteboard, seen);
+    EXPECT_TRUE(read.ownWrite);
+    EXPECT_EQ(bytesOf(read), QStringLiteral("à nous").toUtf8());
     EXPECT_EQ(run(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")}),
         QStringLiteral("à nous").toUtf8());
     const QByteArray types = run(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
@@ -185,8 +222,7 @@ TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
     for (qsizetype i = 0; i < image.size(); ++i)
         image[i] = char(i * 7 + i / 4096);
     pasteboard.write({{mime::kPng, image}});
-    snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot && snapshot->isOwnWrite());
+    EXPECT_TRUE(nextRead(pasteboard, seen).ownWrite);
     QProcess paste;
     paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--type"), mime::kPng});
     ASSERT_TRUE(
@@ -212,10 +248,9 @@ TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
 
     // Someone else copies: ours no more.
     start(QStringLiteral("wl-copy"), {QStringLiteral("à eux")});
-    snapshot = nextSnapshot(pasteboard, seen);
-    ASSERT_TRUE(snapshot);
-    EXPECT_FALSE(snapshot->isOwnWrite());
-    EXPECT_EQ(snapshot->string(mime::kText), QStringLiteral("à eux"));
+    read = nextRead(pasteboard, seen);
+    EXPECT_FALSE(read.ownWrite);
+    EXPECT_EQ(bytesOf(read), QStringLiteral("à eux").toUtf8());
 }
 
 TEST_F(WaylandPasteboardTest, AnswersInTheOrderAsked)
@@ -230,10 +265,10 @@ TEST_F(WaylandPasteboardTest, AnswersInTheOrderAsked)
     ASSERT_TRUE(
         scrivlet::testing::waitFor([&] { return pasteboard.changeCount() != seen; }, kWaitMs));
     QList<int> order;
-    pasteboard.readSnapshot([&](auto) { order << 1; });
+    pasteboard.read(ReadScope::contents, [&](const ClipboardRead &) { order << 1; });
     pasteboard.write({{mime::kText, QByteArray("vite")}});
-    pasteboard.readSnapshot(
-        [&](auto snapshot) { order << (snapshot && snapshot->isOwnWrite() ? 2 : -2); });
+    pasteboard.read(
+        ReadScope::contents, [&](const ClipboardRead &read) { order << (read.ownWrite ? 2 : -2); });
     ASSERT_TRUE(scrivlet::testing::waitFor([&] { return order.size() == 2; }, kWaitMs));
     EXPECT_EQ(order, (QList<int> {1, 2}));
 }

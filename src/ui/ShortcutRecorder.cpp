@@ -2,6 +2,7 @@
 #include "ShortcutRecorder.h"
 
 #include "Dialogs.h"
+#include "ReservedShortcuts.h"
 #include "platform/HotkeyGrabber.h"
 #include "platform/KeyboardLayout.h"
 
@@ -231,6 +232,22 @@ void ShortcutRecorder::handleKey(const QKeyEvent &event)
         m_services.dialogs.beep();
         return;
     }
+    const GlobalShortcuts::Shortcut candidate
+        = GlobalShortcuts::Shortcut::make(key->rawValue, modifiers);
+    // Before the modifier rule, so that Shift+Insert and Return are explained
+    // rather than met with a beep.
+    KeyboardLayout &layout = m_services.layout;
+    const auto typed = [&layout](GlobalShortcuts::Key typing) { return layout.character(typing); };
+    if (const std::optional<QString> use = reservedUse(candidate, typed)) {
+        stopAndLeave();
+        const QPointer<ShortcutRecorder> self(this);
+        m_services.dialogs.inform(message("keyboard_shortcut_used_by_menu_item").arg(*use), {});
+        if (self && isVisible()) {
+            setFocus(Qt::OtherFocusReason);
+            startRecording();
+        }
+        return;
+    }
     // Without Control, Alt or Super, only a function key makes a shortcut
     // that does not take a key away from typing.
     const int needed = Modifier::control | Modifier::option | Modifier::command;
@@ -238,8 +255,6 @@ void ShortcutRecorder::handleKey(const QKeyEvent &event)
         m_services.dialogs.beep();
         return;
     }
-    const GlobalShortcuts::Shortcut candidate
-        = GlobalShortcuts::Shortcut::make(key->rawValue, modifiers);
     // Tried for real: the server refuses a combination another program holds.
     if (!m_services.hotkeys.isAvailable(candidate)) {
         stopAndLeave();

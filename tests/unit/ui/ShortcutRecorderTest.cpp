@@ -8,6 +8,7 @@
 #include "fakes/FakePasteboard.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
@@ -165,6 +166,80 @@ TEST_F(ShortcutRecorderTest, ACombinationAnotherProgramHoldsAsksFirst)
     press(Qt::Key_K, Qt::ControlModifier, kScanK);
     EXPECT_EQ(shortcuts.shortcut(kPalette), controlK) << "used anyway";
     EXPECT_FALSE(recorder->isRecording());
+}
+
+// Taken, these would break copy and paste everywhere (Scrivlet's own Ctrl+V
+// included) or leave the palette without its keys.
+TEST_F(ShortcutRecorderTest, RefusesTheDesktopsEditingKeysAndThePalettesOwn)
+{
+    // Scan codes of an evdev keyboard and the positions' codes; on AZERTY the
+    // US A position types "q" and the US Q position "a".
+    for (const auto &[scan, code] : std::initializer_list<std::pair<quint32, int>> {{54, 8},
+             {53, 7}, {52, 6}, {29, 16}, {38, 0}, {24, 12}, {33, 35}, {118, 114}, {10, 18},
+             {81, 92}, {36, 36}, {104, 76}, {111, 126}})
+        layout.keys.insert(scan, code);
+    struct Case
+    {
+        const char *what;
+        int qtKey;
+        Qt::KeyboardModifiers modifiers;
+        quint32 scanCode;
+        QHash<int, QString> characters; // the layout, when not US
+        const char *use; // refused for it; nullptr: accepted
+    };
+    const auto control = Qt::ControlModifier;
+    const auto shift = Qt::ShiftModifier;
+    const Case cases[] = {
+        {"Ctrl+V", Qt::Key_V, control, kScanV, {}, "Coller"},
+        {"Ctrl+C", Qt::Key_C, control, 54, {}, "Copier"},
+        {"Ctrl+X", Qt::Key_X, control, 53, {}, "Couper"},
+        {"Ctrl+Z", Qt::Key_Z, control, 52, {}, "Annuler"},
+        {"Ctrl+Y", Qt::Key_Y, control, 29, {}, "Rétablir"},
+        {"Ctrl+A", Qt::Key_A, control, 38, {}, "Tout sélectionner"},
+        {"Ctrl+Shift+V", Qt::Key_V, control | shift, kScanV, {}, "Coller sans mise en forme"},
+        {"Shift+Insert, refused though Shift alone would only beep", Qt::Key_Insert, shift, 118, {},
+            "Coller"},
+        {"Ctrl+P", Qt::Key_P, control, 33, {}, "Palette : épingler"},
+        {"Ctrl+Backspace", Qt::Key_Backspace, control, kScanBackspace, {}, "Palette : supprimer"},
+        {"Ctrl+1 by its place on the digit row", Qt::Key_Ampersand, control, 10, {},
+            "Palette : coller l'élément 1"},
+        {"Ctrl+keypad 9", Qt::Key_9, control | Qt::KeypadModifier, 81, {},
+            "Palette : coller l'élément 9"},
+        {"Return", Qt::Key_Return, Qt::NoModifier, 36, {}, "Palette : coller"},
+        {"Shift+keypad Enter", Qt::Key_Enter, shift | Qt::KeypadModifier, 104, {},
+            "Palette : coller en texte brut"},
+        {"Up", Qt::Key_Up, Qt::NoModifier, 111, {}, "Palette : élément précédent"},
+        {"AZERTY: Ctrl+A is where US Q is", Qt::Key_A, control, 24,
+            {{12, QStringLiteral("a")}, {0, QStringLiteral("q")}}, "Tout sélectionner"},
+        {"Cyrillic: Ctrl+V still pastes where V is", 0x43c, control, kScanV,
+            {{9, QStringLiteral("м")}}, "Coller"},
+        // The modifiers must be the same exactly.
+        {"Ctrl+Alt+V is free", Qt::Key_V, control | Qt::AltModifier, kScanV, {}, nullptr},
+        {"Ctrl+Shift+P is free", Qt::Key_P, control | shift, 33, {}, nullptr},
+        {"AZERTY: Ctrl+Q where US A is", Qt::Key_Q, control, 38,
+            {{12, QStringLiteral("a")}, {0, QStringLiteral("q")}}, nullptr},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        shortcuts.reset(kPalette);
+        dialogs.told.clear();
+        layout.characters = test.characters;
+        startRecording();
+        press(test.qtKey, test.modifiers, test.scanCode);
+        if (test.use) {
+            EXPECT_EQ(dialogs.told,
+                QStringList {GlobalShortcuts::message(
+                    "keyboard_shortcut_used_by_menu_item", Language::french)
+                                 .arg(QString::fromUtf8(test.use))});
+            EXPECT_EQ(shortcuts.shortcut(kPalette), kDefault) << "nothing stored";
+            EXPECT_TRUE(recorder->isRecording()) << "and recording goes on";
+        } else {
+            EXPECT_TRUE(dialogs.told.isEmpty());
+            EXPECT_NE(shortcuts.shortcut(kPalette), kDefault);
+        }
+        EXPECT_EQ(dialogs.beeps, 0);
+        recorder->clearFocus();
+    }
 }
 
 TEST_F(ShortcutRecorderTest, RecordingNeverOutlivesTheField)

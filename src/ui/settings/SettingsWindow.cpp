@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SettingsWindow.h"
 
+#include "SettingsLayout.h"
 #include "ToggleSwitch.h"
+#include "WheelGuard.h"
 #include "core/AppSettings.h"
 #include "core/DesktopEntries.h"
 #include "core/LaunchAtLogin.h"
@@ -19,9 +21,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -46,147 +46,11 @@ const QColor kBlue(0x00, 0x7a, 0xff);
 const QColor kGreen(0x34, 0xc7, 0x59);
 const QColor kRed(0xff, 0x3b, 0x30);
 
-QFont captionFont(const QWidget *widget)
-{
-    QFont font = widget->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    return font;
-}
-
 QColor secondary(const QWidget *widget)
 {
     QColor color = widget->palette().color(QPalette::WindowText);
-    color.setAlphaF(0.6f);
+    color.setAlphaF(FadedLabel::kSecondary);
     return color;
-}
-
-void setTextColor(QWidget *widget, QPalette::ColorRole role, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, color);
-    widget->setPalette(palette);
-}
-
-// A section's rows, on a faint rounded box.
-class SectionBox : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor fill = palette().color(QPalette::WindowText);
-        fill.setAlphaF(0.04f);
-        QColor line = palette().color(QPalette::WindowText);
-        line.setAlphaF(0.08f);
-        painter.setPen(QPen(line, 1));
-        painter.setBrush(fill);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-    }
-};
-
-// The section's symbol, white on a square of its colour.
-class SectionIcon : public QWidget
-{
-public:
-    SectionIcon(const QString &icon, const QColor &color, QWidget *parent)
-        : QWidget(parent)
-        , m_icon(QStringLiteral(":/icons/settings/%1.svg").arg(icon))
-        , m_color(color)
-    {
-        setFixedSize(24, 24);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient gradient(0, 0, 0, height());
-        gradient.setColorAt(0, m_color.lighter(125));
-        gradient.setColorAt(1, m_color);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(gradient);
-        painter.drawRoundedRect(rect(), 6, 6);
-        m_icon.paint(&painter, rect().adjusted(5, 5, -5, -5));
-    }
-
-private:
-    QIcon m_icon;
-    QColor m_color;
-};
-
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent = nullptr)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QColor line = palette().color(QPalette::WindowText);
-        line.setAlphaF(0.12f);
-        QPainter(this).fillRect(rect(), line);
-    }
-};
-
-QWidget *section(const QString &icon, const QColor &color, const QString &title,
-    const QList<QWidget *> &rows, QWidget *parent)
-{
-    auto *widget = new QWidget(parent);
-    auto *layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
-    auto *header = new QHBoxLayout;
-    header->setSpacing(8);
-    header->addWidget(new SectionIcon(icon, color, widget));
-    auto *label = new QLabel(title, widget);
-    QFont headline = label->font();
-    headline.setBold(true);
-    label->setFont(headline);
-    header->addWidget(label);
-    header->addStretch();
-    layout->addLayout(header);
-
-    auto *box = new SectionBox(widget);
-    auto *content = new QVBoxLayout(box);
-    content->setContentsMargins(14, 14, 14, 14);
-    content->setSpacing(10);
-    for (QWidget *row : rows)
-        content->addWidget(row);
-    layout->addWidget(box);
-    return widget;
-}
-
-// A label on the left, its control on the right.
-QWidget *row(const QString &label, QWidget *control)
-{
-    auto *widget = new QWidget;
-    auto *layout = new QHBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *text = new QLabel(label, widget);
-    text->setBuddy(control);
-    layout->addWidget(text);
-    layout->addStretch();
-    layout->addWidget(control);
-    return widget;
-}
-
-QLabel *note(const QString &text)
-{
-    auto *label = new QLabel(text);
-    label->setWordWrap(true);
-    label->setFont(captionFont(label));
-    setTextColor(label, QPalette::WindowText, secondary(label));
-    return label;
 }
 
 QComboBox *picker()
@@ -213,6 +77,17 @@ void select(QComboBox *combo, const QVariant &value, int fallback = 0)
     const QSignalBlocker blocker(combo);
     const int index = combo->findData(value);
     combo->setCurrentIndex(index >= 0 ? index : fallback);
+}
+
+// Shows a stored value without writing it back. Left alone when it is the
+// value already shown, so that another preference changing meanwhile does
+// not wipe what the user is typing there.
+void showValue(QSpinBox *stepper, int value)
+{
+    if (stepper->value() == value)
+        return;
+    const QSignalBlocker blocker(stepper);
+    stepper->setValue(value);
 }
 
 QIcon colorDot(const QColor &color)
@@ -277,16 +152,15 @@ SettingsWindow::SettingsWindow(Services services, GlobalShortcuts::Language lang
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    WheelGuard::guardControlsUnder(content);
 
     const QString version = QCoreApplication::applicationVersion();
-    auto *footer = new QLabel(
-        QStringLiteral("Scrivlet ") + (version.isEmpty() ? QStringLiteral("—") : version));
+    auto *footer = new FadedLabel(
+        QStringLiteral("Scrivlet ") + (version.isEmpty() ? QStringLiteral("—") : version),
+        FadedLabel::kTertiary);
     footer->setAlignment(Qt::AlignCenter);
-    footer->setFont(captionFont(footer));
+    footer->setFont(prefs::captionFont(footer));
     footer->setContentsMargins(24, 14, 24, 14);
-    QColor tertiary = footer->palette().color(QPalette::WindowText);
-    tertiary.setAlphaF(0.4f);
-    setTextColor(footer, QPalette::WindowText, tertiary);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -329,7 +203,7 @@ QWidget *SettingsWindow::buildAppearance()
     m_languagePicker->addItem(tr("Système"), QStringLiteral("system"));
     m_languagePicker->addItem(QStringLiteral("Français"), QStringLiteral("fr"));
     m_languagePicker->addItem(QStringLiteral("English"), QStringLiteral("en"));
-    m_languageNote = note(tr("Relancez Scrivlet pour appliquer la langue."));
+    m_languageNote = prefs::note(tr("Relancez Scrivlet pour appliquer la langue."));
     m_languageNote->hide();
     connect(m_languagePicker, &QComboBox::activated, this, [this](int index) {
         m_services.settings.setLanguage(m_languagePicker->itemData(index).toString());
@@ -337,10 +211,10 @@ QWidget *SettingsWindow::buildAppearance()
         m_languageNote->show();
     });
 
-    return section(QStringLiteral("paintbrush"), kGrey, tr("Apparence"),
-        {row(tr("Apparence"), m_appearancePicker), new Divider,
-            row(tr("Couleur d'accent"), m_accentPicker), new Divider,
-            row(tr("Langue"), m_languagePicker), m_languageNote},
+    return prefs::section(QStringLiteral("paintbrush"), kGrey, tr("Apparence"),
+        {prefs::row(tr("Apparence"), m_appearancePicker), new Divider,
+            prefs::row(tr("Couleur d'accent"), m_accentPicker), new Divider,
+            prefs::row(tr("Langue"), m_languagePicker), m_languageNote},
         this);
 }
 
@@ -349,19 +223,22 @@ QWidget *SettingsWindow::buildShortcut()
     m_recorder = new ShortcutRecorder(
         {m_services.shortcuts, m_services.hotkeys, m_services.keyboardLayout, m_services.dialogs},
         m_language, GlobalShortcuts::Name::togglePalette().rawValue);
+    m_shortcutInactive = prefs::note(tr("Ce raccourci n'est pas actif : un autre programme l'a "
+                                        "pris. Scrivlet réessaie de le prendre."));
+    m_shortcutInactive->hide();
     if (!m_services.grabsShortcut) {
         // The recorder stays for the preferences, but the key is the desktop's.
         m_recorder->setEnabled(false);
-        return section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
-            {row(tr("Ouvrir la palette"), m_recorder),
-                note(tr("Ce bureau ne laisse pas Scrivlet prendre un raccourci : dans ses "
-                        "réglages clavier, associez la commande « scrivlet toggle » à la "
-                        "touche de votre choix."))},
+        return prefs::section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
+            {prefs::row(tr("Ouvrir la palette"), m_recorder), m_shortcutInactive,
+                prefs::note(tr("Ce bureau ne laisse pas Scrivlet prendre un raccourci : dans ses "
+                               "réglages clavier, associez la commande « scrivlet toggle » à la "
+                               "touche de votre choix."))},
             this);
     }
     // Where the desktop binds the key (the shortcuts portal), it may choose
     // another one than asked: what it chose is shown.
-    m_desktopTrigger = note(QString());
+    m_desktopTrigger = prefs::note(QString());
     const auto showTrigger = [this] {
         const QString trigger = m_services.hotkeys.triggerDescription();
         m_desktopTrigger->setText(tr("Le bureau l'a associé à : %1").arg(trigger));
@@ -369,8 +246,9 @@ QWidget *SettingsWindow::buildShortcut()
     };
     showTrigger();
     connect(&m_services.hotkeys, &HotkeyGrabber::triggerChanged, m_desktopTrigger, showTrigger);
-    return section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
-        {row(tr("Ouvrir la palette"), m_recorder), m_desktopTrigger}, this);
+    return prefs::section(QStringLiteral("keyboard"), kGrey, tr("Raccourci"),
+        {prefs::row(tr("Ouvrir la palette"), m_recorder), m_shortcutInactive, m_desktopTrigger},
+        this);
 }
 
 QWidget *SettingsWindow::buildHistory()
@@ -378,25 +256,30 @@ QWidget *SettingsWindow::buildHistory()
     m_historyLimit = new QSpinBox;
     m_historyLimit->setRange(10, 1000);
     m_historyLimit->setSingleStep(10);
+    // A typed value applies when the field is left or Return is pressed: typing
+    // 150 over 200 must not pass through 15 and prune down to it. The arrows
+    // and Up/Down still apply at once.
+    m_historyLimit->setKeyboardTracking(false);
     connect(m_historyLimit, &QSpinBox::valueChanged, this,
         [this](int value) { m_services.settings.setHistoryLimit(value); });
 
     m_retention = new QSpinBox;
     m_retention->setRange(1, 365);
     m_retention->setSuffix(tr(" jours"));
+    m_retention->setKeyboardTracking(false);
     connect(m_retention, &QSpinBox::valueChanged, this,
         [this](int value) { m_services.settings.setRetentionDays(value); });
 
     m_clear = new QPushButton(tr("Vider l'historique…"));
-    setTextColor(m_clear, QPalette::ButtonText, kRed);
+    prefs::setColor(m_clear, QPalette::ButtonText, kRed);
     connect(m_clear, &QPushButton::clicked, this, [this] {
         if (m_onClearHistory)
             m_onClearHistory();
     });
 
-    return section(QStringLiteral("history"), kOrange, tr("Historique"),
-        {row(tr("Nombre maximum"), m_historyLimit), new Divider,
-            row(tr("Conserver pendant"), m_retention), new Divider, m_clear},
+    return prefs::section(QStringLiteral("history"), kOrange, tr("Historique"),
+        {prefs::row(tr("Nombre maximum"), m_historyLimit), new Divider,
+            prefs::row(tr("Conserver pendant"), m_retention), new Divider, m_clear},
         this);
 }
 
@@ -408,9 +291,9 @@ QWidget *SettingsWindow::buildPalette()
     connect(m_clickPicker, &QComboBox::activated, this, [this](int index) {
         m_services.settings.setPasteOnSingleClick(m_clickPicker->itemData(index).toBool());
     });
-    return section(QStringLiteral("palette"), kPurple, tr("Palette"),
-        {row(tr("Coller un élément avec"), m_clickPicker),
-            note(tr("Le double-clic évite de coller par mégarde en parcourant la liste."))},
+    return prefs::section(QStringLiteral("palette"), kPurple, tr("Palette"),
+        {prefs::row(tr("Coller un élément avec"), m_clickPicker),
+            prefs::note(tr("Le double-clic évite de coller par mégarde en parcourant la liste."))},
         this);
 }
 
@@ -430,19 +313,19 @@ QWidget *SettingsWindow::buildCapture()
         m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_autostartPath));
     });
 
-    return section(QStringLiteral("clipboard"), kBlue, tr("Capture"),
-        {row(tr("Capturer le presse-papiers"), m_capture), new Divider,
-            row(tr("Lancer au démarrage"), m_launchAtLogin)},
+    return prefs::section(QStringLiteral("clipboard"), kBlue, tr("Capture"),
+        {prefs::row(tr("Capturer le presse-papiers"), m_capture), new Divider,
+            prefs::row(tr("Lancer au démarrage"), m_launchAtLogin)},
         this);
 }
 
 QWidget *SettingsWindow::buildPermissions()
 {
     m_permission = new QLabel;
-    auto *open = new QPushButton(tr("Ouvrir les réglages Accessibilité…"));
+    auto *open = new QPushButton(tr("Comment marche le collage automatique…"));
     connect(open, &QPushButton::clicked, this, [] { openPasteHelp(); });
-    return section(QStringLiteral("lock-shield"), kGreen, tr("Autorisations"),
-        {row(tr("Collage automatique (Accessibilité)"), m_permission), new Divider, open}, this);
+    return prefs::section(QStringLiteral("lock-shield"), kGreen, tr("Autorisations"),
+        {prefs::row(tr("Collage automatique"), m_permission), new Divider, open}, this);
 }
 
 QWidget *SettingsWindow::buildExcluded()
@@ -454,12 +337,13 @@ QWidget *SettingsWindow::buildExcluded()
     m_addExcluded = new QPushButton(tr("Ajouter une app…"));
     connect(m_addExcluded, &QPushButton::clicked, this, &SettingsWindow::addExcluded);
     if (!m_services.knowsFrontmostApplication)
-        return section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
+        return prefs::section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
             {rows, new Divider, m_addExcluded,
-                note(tr("Ce bureau ne dit pas quelle application copie : la liste ne peut pas "
-                        "s'appliquer ici."))},
+                prefs::note(
+                    tr("Ce bureau ne dit pas quelle application copie : la liste ne peut pas "
+                       "s'appliquer ici."))},
             this);
-    return section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
+    return prefs::section(QStringLiteral("nosign"), kRed, tr("Apps exclues"),
         {rows, new Divider, m_addExcluded}, this);
 }
 
@@ -494,13 +378,16 @@ void SettingsWindow::refresh()
     select(m_clickPicker, settings.pasteOnSingleClick());
     {
         // A stored value out of range is shown clamped, and left as stored.
-        const QSignalBlocker limit(m_historyLimit);
-        m_historyLimit->setValue(int(std::clamp<qint64>(settings.historyLimit(), 10, 1000)));
-        const QSignalBlocker retention(m_retention);
-        m_retention->setValue(int(std::clamp<qint64>(settings.retentionDays(), 1, 365)));
+        showValue(m_historyLimit, int(std::clamp<qint64>(settings.historyLimit(), 10, 1000)));
+        showValue(m_retention, int(std::clamp<qint64>(settings.retentionDays(), 1, 365)));
     }
     m_capture->setChecked(settings.captureEnabled());
     refreshExcluded();
+}
+
+void SettingsWindow::setShortcutActive(bool active)
+{
+    m_shortcutInactive->setVisible(!active);
 }
 
 void SettingsWindow::refreshPermission()
@@ -509,7 +396,7 @@ void SettingsWindow::refreshPermission()
         return;
     const bool trusted = m_services.keys.isTrusted();
     m_permission->setText(trusted ? tr("Accordée") : tr("Non accordée"));
-    setTextColor(
+    prefs::setColor(
         m_permission, QPalette::WindowText, trusted ? kGreen.darker(115) : secondary(this));
 }
 
@@ -524,7 +411,7 @@ void SettingsWindow::refreshExcluded()
         delete item;
     }
     if (excluded.isEmpty()) {
-        m_excludedRows->addWidget(note(tr("Aucune app exclue")));
+        m_excludedRows->addWidget(prefs::note(tr("Aucune app exclue")));
         return;
     }
     for (qsizetype i = 0; i < excluded.size(); ++i) {

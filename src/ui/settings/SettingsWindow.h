@@ -55,6 +55,9 @@ public:
 
     // Shows the window in front, or brings it there.
     void present();
+    // False while another program holds the palette's shortcut (it is tried
+    // again): said under the recorder.
+    void setShortcutActive(bool active);
 
     // The controls, for tests and screenshots.
     [[nodiscard]] QComboBox &appearancePicker() const { return *m_appearancePicker; }
@@ -62,6 +65,7 @@ public:
     [[nodiscard]] QComboBox &languagePicker() const { return *m_languagePicker; }
     [[nodiscard]] QLabel &languageNote() const { return *m_languageNote; }
     [[nodiscard]] ShortcutRecorder &recorder() const { return *m_recorder; }
+    [[nodiscard]] QLabel &shortcutInactiveNote() const { return *m_shortcutInactive; }
     [[nodiscard]] QSpinBox &historyLimitStepper() const { return *m_historyLimit; }
     [[nodiscard]] QSpinBox &retentionStepper() const { return *m_retention; }
     [[nodiscard]] QPushButton &clearButton() const { return *m_clear; }
@@ -102,6 +106,7 @@ private:
     QLabel *m_languageNote = nullptr;
     QLabel *m_desktopTrigger = nullptr;
     ShortcutRecorder *m_recorder = nullptr;
+    QLabel *m_shortcutInactive = nullptr;
     QSpinBox *m_historyLimit = nullptr;
     QSpinBox *m_retention = nullptr;
     QPushButton *m_clear = nullptr;

@@ -5,6 +5,23 @@
 
 namespace scrivlet {
 
+namespace {
+
+// Off is a blend of the text into the background: as far from the window as
+// the palette's own contrast allows, in light and dark alike (Mid is barely
+// darker than a dark window).
+QColor offTrack(const QPalette &palette)
+{
+    constexpr float kText = 0.3f;
+    const QColor back = palette.color(QPalette::Window);
+    const QColor text = palette.color(QPalette::WindowText);
+    return QColor::fromRgbF(back.redF() + (text.redF() - back.redF()) * kText,
+        back.greenF() + (text.greenF() - back.greenF()) * kText,
+        back.blueF() + (text.blueF() - back.blueF()) * kText);
+}
+
+} // namespace
+
 ToggleSwitch::ToggleSwitch(QWidget *parent)
     : QAbstractButton(parent)
 {
@@ -26,8 +43,7 @@ void ToggleSwitch::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
     const qreal radius = track.height() / 2;
-    QColor fill
-        = isChecked() ? palette().color(QPalette::Highlight) : palette().color(QPalette::Mid);
+    QColor fill = isChecked() ? palette().color(QPalette::Highlight) : offTrack(palette());
     if (!isEnabled())
         fill.setAlphaF(0.4f);
     painter.setPen(Qt::NoPen);

@@ -9,18 +9,24 @@
 #include "fakes/FakePasteboard.h"
 #include "ui/AppIconCache.h"
 #include "ui/ShortcutRecorder.h"
+#include "ui/Theme.h"
 #include "ui/settings/ToggleSwitch.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyleOptionSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -34,6 +40,23 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
+}
+
+// One notch of the wheel, scrolling down, over the middle of `widget`.
+void turnWheel(QWidget *widget)
+{
+    const QPointF centre = QRectF(widget->rect()).center();
+    QWheelEvent wheel(centre, widget->mapToGlobal(centre), QPoint(), QPoint(0, -120), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+// How far apart a colour, drawn over `back`, is from `back` (0 to 255).
+int contrast(const QColor &color, const QColor &back)
+{
+    const double alpha = color.alphaF();
+    const double drawn = color.lightness() * alpha + back.lightness() * (1 - alpha);
+    return int(std::abs(drawn - back.lightness()));
 }
 
 class SettingsWindowTest : public ::testing::Test
@@ -255,6 +278,167 @@ TEST_F(SettingsWindowTest, ShowsTheKeyTheDesktopBound)
     Q_EMIT grabber.triggerChanged();
     settle();
     EXPECT_TRUE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé à : Ctrl+Alt+K")));
+}
+
+// Typing 150 over 200 passes through 15; applied at each keystroke, the
+// delegate pruned the history down to 15 entries.
+TEST_F(SettingsWindowTest, ATypedValueAppliesWhenTheFieldIsLeftOrReturnIsPressed)
+{
+    struct Case
+    {
+        const char *what;
+        QSpinBox &(SettingsWindow::*stepper)() const;
+        const char *key;
+        const char *typed;
+        Qt::Key commit;
+        int expected;
+    };
+    const Case cases[] = {
+        {"limit, Return", &SettingsWindow::historyLimitStepper, "historyLimit", "150",
+            Qt::Key_Return, 150},
+        {"retention, Tab", &SettingsWindow::retentionStepper, "retentionDays", "90", Qt::Key_Tab,
+            90},
+        {"limit below its range: nothing applies", &SettingsWindow::historyLimitStepper,
+            "historyLimit", "5", Qt::Key_Return, 200},
+    };
+    SettingsWindow &w = window();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        settings->setHistoryLimit(200);
+        settings->setRetentionDays(30);
+        settle();
+        writes->clear();
+        QSpinBox &stepper = (w.*test.stepper)();
+        stepper.setFocus();
+        QTest::keyClick(&stepper, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(&stepper, QString::fromUtf8(test.typed));
+        settle();
+        EXPECT_EQ(writes->count(), 0) << "nothing while typing";
+        QTest::keyClick(&stepper, test.commit);
+        settle();
+        EXPECT_EQ(defaults->value(QLatin1String(test.key)), test.expected);
+        EXPECT_LE(writes->count(), 1);
+    }
+}
+
+TEST_F(SettingsWindowTest, ArrowsUpDownAndTheWheelOnAFocusedStepperApplyOneStepAtOnce)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(QSpinBox &)> act;
+    };
+    const auto upButton = [](QSpinBox &stepper) {
+        QStyleOptionSpinBox option;
+        option.initFrom(&stepper);
+        option.subControls = QStyle::SC_SpinBoxUp;
+        option.stepEnabled = QAbstractSpinBox::StepUpEnabled;
+        return stepper.style()
+            ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, &stepper)
+            .center();
+    };
+    const Case cases[] = {
+        {"Up", [](QSpinBox &stepper) { QTest::keyClick(&stepper, Qt::Key_Up); }},
+        {"arrow button",
+            [&](QSpinBox &stepper) {
+                QTest::mouseClick(&stepper, Qt::LeftButton, {}, upButton(stepper));
+            }},
+        {"wheel with the focus", [](QSpinBox &stepper) { turnWheel(&stepper); }},
+    };
+    SettingsWindow &w = window();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QSpinBox &stepper = w.historyLimitStepper();
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.what);
+        settings->setHistoryLimit(200);
+        settle();
+        stepper.setFocus();
+        writes->clear();
+        test.act(stepper);
+        settle();
+        EXPECT_EQ(writes->count(), 1);
+        EXPECT_NE(settings->historyLimit(), 200);
+        EXPECT_EQ(std::abs(settings->historyLimit() - 200), 10) << "one step";
+    }
+}
+
+// Three notches over "Nombre maximum" while scrolling took 50 to 20 (and
+// pruned); two over "Apparence" switched to dark.
+TEST_F(SettingsWindowTest, TheWheelOverAControlWithoutFocusScrollsTheWindow)
+{
+    SettingsWindow &w = window();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QScrollBar *scroll = w.findChild<QScrollArea *>()->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 0);
+    const QList<QWidget *> controls {&w.appearancePicker(), &w.accentPicker(), &w.languagePicker(),
+        &w.historyLimitStepper(), &w.retentionStepper(), &w.clickPicker()};
+    const auto state = [&] {
+        return QStringList {w.appearancePicker().currentText(), w.accentPicker().currentText(),
+            w.languagePicker().currentText(), w.historyLimitStepper().text(),
+            w.retentionStepper().text(), w.clickPicker().currentText()};
+    };
+    const QStringList before = state();
+    for (QWidget *control : controls) {
+        SCOPED_TRACE(control->metaObject()->className());
+        scroll->setValue(0);
+        turnWheel(control);
+        settle();
+        EXPECT_GT(scroll->value(), 0) << "the window scrolled";
+        EXPECT_FALSE(control->hasFocus()) << "the wheel gives no focus";
+    }
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(writes->count(), 0);
+}
+
+TEST_F(SettingsWindowTest, SaysWhenTheShortcutIsNotActive)
+{
+    const QString inactive = QStringLiteral("n'est pas actif");
+    SettingsWindow &w = window();
+    EXPECT_FALSE(visibleTexts().contains(inactive)) << "active unless told otherwise";
+    w.setShortcutActive(false);
+    EXPECT_TRUE(visibleTexts().contains(inactive));
+    w.setShortcutActive(true);
+    EXPECT_FALSE(visibleTexts().contains(inactive));
+}
+
+// Switching light and dark with the window open left the notes and the
+// footer in the old look's colour, nearly invisible.
+TEST_F(SettingsWindowTest, FadedTextsAndTheOffSwitchStayVisibleInBothLooks)
+{
+    const QPalette original = QApplication::palette();
+    SettingsWindow &w = window();
+    ToggleSwitch off;
+    off.resize(off.sizeHint());
+    const auto faded = [&w] {
+        QList<QLabel *> labels;
+        for (QLabel *label : w.findChildren<QLabel *>()) {
+            if (label->text().startsWith(QLatin1String("Scrivlet "))
+                || label->text().startsWith(QLatin1String("Le double-clic")))
+                labels.append(label);
+        }
+        return labels;
+    };
+    ASSERT_EQ(faded().size(), 2);
+    for (const QPalette &look :
+        {ThemeApplier::lightPalette(), ThemeApplier::darkPalette(), ThemeApplier::lightPalette()}) {
+        QApplication::setPalette(look);
+        settle();
+        const QColor back = look.color(QPalette::Window);
+        SCOPED_TRACE(back.name().toStdString());
+        for (const QLabel *label : faded()) {
+            SCOPED_TRACE(label->text().toStdString());
+            EXPECT_GE(contrast(label->palette().color(QPalette::WindowText), back), 60);
+        }
+        // The track beside the knob, which sits on the left when off.
+        const QImage image = off.grab().toImage();
+        const QColor track = image.pixelColor(image.width() * 3 / 4, image.height() / 2);
+        EXPECT_GE(contrast(track, back), 40) << "the off switch";
+    }
+    QApplication::setPalette(original);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -102,10 +103,25 @@ QString X11Workspace::windowClassOf(xcb_window_t window)
     return parts.size() > 1 ? QString::fromLocal8Bit(parts.at(1)) : QString();
 }
 
+bool X11Workspace::isDesktopOrDock(xcb_window_t window)
+{
+    const QByteArray types = property(window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM);
+    const xcb_atom_t refused[]
+        = {atom("_NET_WM_WINDOW_TYPE_DESKTOP"), atom("_NET_WM_WINDOW_TYPE_DOCK")};
+    for (qsizetype at = 0; at + qsizetype(sizeof(xcb_atom_t)) <= types.size();
+         at += sizeof(xcb_atom_t)) {
+        xcb_atom_t type = XCB_ATOM_NONE;
+        std::memcpy(&type, types.constData() + at, sizeof type);
+        if (type != XCB_ATOM_NONE && std::ranges::count(refused, type) > 0)
+            return true;
+    }
+    return false;
+}
+
 std::optional<WindowRef> X11Workspace::activeWindow()
 {
     const xcb_window_t window = activeWindowId();
-    if (!window)
+    if (!window || isDesktopOrDock(window))
         return std::nullopt;
     return WindowRef {window, applicationIdOf(window), windowClassOf(window)};
 }

@@ -10,7 +10,9 @@ namespace scrivlet {
 class DesktopEntries;
 
 // The active window as the window manager announces it (_NET_ACTIVE_WINDOW),
-// named by its application's desktop entry where one can be found.
+// named by its application's desktop entry where one can be found. The
+// desktop and docks are never the active window here: a paste there would
+// drop files on the desktop or type into a panel.
 class X11Workspace : public Workspace
 {
 public:
@@ -26,6 +28,8 @@ private:
     // The window named by _NET_ACTIVE_WINDOW, or 0.
     [[nodiscard]] xcb_window_t activeWindowId();
     [[nodiscard]] QString windowClassOf(xcb_window_t window);
+    // The desktop's background and its panels: never a paste target.
+    [[nodiscard]] bool isDesktopOrDock(xcb_window_t window);
 
     [[nodiscard]] xcb_atom_t atom(const char *name);
     [[nodiscard]] QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type);

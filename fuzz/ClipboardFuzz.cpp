@@ -7,6 +7,8 @@
 // payloads separated by 0x1e.
 #include "core/MimeSnapshot.h"
 
+#include <QUrl>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -116,7 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(rich->rtf == (rtf ? *rtf : delivered(mime::kRtfAlternative).value_or("not offered")));
         check(!image && readableText && sameText(rich->plain));
     } else if (const auto *plain = std::get_if<ClipContent::Text>(&content->value)) {
-        check(!image && !rtf && readableText && sameText(plain->text));
+        // A list that is not only files is kept as text: the owner's, else
+        // the list's own lines.
+        const bool fromList = delivered(mime::kUriList).has_value();
+        check(!image);
+        if (readableText)
+            check(sameText(plain->text) && (!rtf || fromList));
+        else
+            check(fromList && !plain->text.isEmpty());
     }
     return 0;
 }

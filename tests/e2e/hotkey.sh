@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Super+Shift+V toggles the palette from any window, also with Num Lock and
 # Caps Lock on; holding it toggles once; near misses reach the window in front.
-# Held by another program, it is reported and Scrivlet carries on.
+# Held by another program, it is reported once, Scrivlet carries on, and takes
+# it when the other program lets go.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 exec "$here/../fixtures/session" --x11 -- bash -s "$@" <<SCRIPT
@@ -58,7 +59,16 @@ palette_hidden || fail "the shortcut reached Scrivlet while another program held
 open_palette
 xdotool key Escape
 wait_for palette_hidden || fail "the palette did not close"
+# Once the other program lets go, the shortcut is Scrivlet's without a restart.
 kill \$holder_pid
+wait \$holder_pid 2>/dev/null || true
+shown=0
+for _ in \$(seq 30); do
+    toggle
+    if palette_shown; then shown=1; break; fi
+done
+[ "\$shown" -eq 1 ] || fail "the shortcut was never taken after the other program let it go"
+[ "\$(grep -c "^Error registering hotkey" "\$log")" -eq 1 ] || fail "the refusal was reported more than once"
 stop_scrivlet
 echo "hotkey: all checks passed"
 SCRIPT

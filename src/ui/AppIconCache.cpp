@@ -18,15 +18,19 @@ std::optional<QIcon> AppIconCache::icon(const std::optional<QString> &applicatio
         return std::nullopt;
     if (const auto cached = m_cache.constFind(*applicationId); cached != m_cache.constEnd())
         return *cached;
+    if (m_misses.contains(*applicationId))
+        return std::nullopt;
     const std::optional<DesktopEntries::Entry> entry = m_entries.byId(*applicationId);
-    if (!entry || entry->icon.isEmpty())
-        return std::nullopt;
     // Icon= holds a theme name, or the path of a file.
-    QIcon icon = QDir::isAbsolutePath(entry->icon)
-        ? (QFileInfo::exists(entry->icon) ? QIcon(entry->icon) : QIcon())
-        : QIcon::fromTheme(entry->icon);
-    if (icon.isNull())
+    QIcon icon;
+    if (entry && !entry->icon.isEmpty())
+        icon = QDir::isAbsolutePath(entry->icon)
+            ? (QFileInfo::exists(entry->icon) ? QIcon(entry->icon) : QIcon())
+            : QIcon::fromTheme(entry->icon);
+    if (icon.isNull()) {
+        m_misses.insert(*applicationId);
         return std::nullopt;
+    }
     m_cache.insert(*applicationId, icon);
     return icon;
 }

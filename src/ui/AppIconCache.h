@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -10,18 +11,22 @@ namespace scrivlet {
 
 class DesktopEntries;
 
-// Icons of source applications, by application id, kept once found. A failed
-// look-up is not kept: an application installed later is found next time.
+// Icons of source applications, by application id, kept once found. A
+// failed look-up is kept too, until forgetMisses(): every row drawn asks,
+// and asking again would scan the applications folders each time.
 class AppIconCache
 {
 public:
     explicit AppIconCache(DesktopEntries &entries);
 
     [[nodiscard]] std::optional<QIcon> icon(const std::optional<QString> &applicationId);
+    // The next look-up of an application not found so far asks again.
+    void forgetMisses() { m_misses.clear(); }
 
 private:
     DesktopEntries &m_entries;
     QHash<QString, QIcon> m_cache;
+    QSet<QString> m_misses;
 };
 
 } // namespace scrivlet

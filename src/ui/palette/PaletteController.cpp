@@ -100,6 +100,8 @@ void PaletteController::show()
         connect(m_window.get(), &PaletteWindow::deactivated, this, &PaletteController::hide);
         connect(m_window.get(), &PaletteWindow::resizedByUser, this, &PaletteController::saveSize);
     }
+    // An application installed since the last showing gets its icon now.
+    m_services.icons.forgetMisses();
     m_window->reset();
 
     const QPoint pointer = QCursor::pos();
@@ -148,10 +150,11 @@ void PaletteController::saveSize(const QSize &size)
 
 void PaletteController::paste(const ClipItemPtr &item, bool plain)
 {
+    // Gone before the write, which can take a while for a large image.
+    hide();
     // Nothing to write (a lost or broken image): the user's clipboard stays
     // as it was, and no keystroke follows.
     const bool written = Paster::writeItem(*item, plain, m_services.images, m_services.pasteboard);
-    hide();
     if (!written || !m_previous)
         return;
     if (!m_services.keys.isTrusted()) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -21,7 +22,9 @@ constexpr int kPaddingY = 8;
 constexpr int kIconSize = 32;
 constexpr int kSpacing = 8;
 constexpr int kTrailingWidth = 56;
-constexpr int kButtonSize = 22;
+constexpr int kPinSize = 14;
+constexpr int kSymbolSize = 18;
+constexpr int kSymbolGap = 24;
 constexpr int kTextLines = 3;
 constexpr int kFileLines = 2;
 
@@ -32,49 +35,42 @@ QIcon symbol(const char *themeName, const char *bundled)
         QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(bundled))));
 }
 
-QRect buttonRect(const QRect &row, int fromRight)
+// The part of a row that holds the preview.
+QRect contentRect(const QRect &item, bool pinned)
 {
-    const int right = row.right() - kPaddingX - fromRight * (kButtonSize + 4);
-    return QRect(right - kButtonSize + 1, row.top() + (row.height() - kButtonSize) / 2, kButtonSize,
-        kButtonSize);
+    const QRect row = item.adjusted(8, 1, -8, -1);
+    int x = row.left() + kPaddingX + kIconSize + kSpacing;
+    if (pinned)
+        x += kPinSize + kSpacing / 2;
+    const int trailingLeft = row.right() - kPaddingX - kTrailingWidth;
+    const int top = row.top() + kPaddingY;
+    return QRect(x, top, std::max(1, trailingLeft - x - kSpacing),
+        std::max(1, row.bottom() - kPaddingY - top));
 }
 
-// Plain text only, cut before layout, at most `lines` lines; an ellipsis
-// ends the last one when there is more.
-void drawText(QPainter *painter, const QRect &rect, QString text, int lines, const QColor &color)
+// The width rows get: the list lays them out across its viewport.
+int itemWidth(const QStyleOptionViewItem &option)
 {
-    text.truncate(PaletteRowDelegate::kPreviewCharacters);
-    text.replace(QLatin1Char('\t'), QLatin1String("    "));
-    const QFontMetrics metrics(painter->font());
-    QStringList shown;
-    bool more = false;
-    const QStringList paragraphs = text.split(QLatin1Char('\n'));
-    for (qsizetype p = 0; p < paragraphs.size() && !more; ++p) {
-        if (shown.size() == lines) {
-            more = !paragraphs.mid(p).join(QString()).trimmed().isEmpty();
-            break;
-        }
-        QTextLayout layout(paragraphs.at(p), painter->font());
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            if (shown.size() == lines) {
-                more = true;
-                break;
-            }
-            line.setLineWidth(rect.width());
-            shown.append(paragraphs.at(p).mid(line.textStart(), line.textLength()));
-        }
-        layout.endLayout();
-    }
+    if (const auto *list = qobject_cast<const QListView *>(option.widget))
+        return list->viewport()->width() - 2 * list->spacing();
+    return option.rect.width();
+}
+
+void drawLines(QPainter *painter, const QRect &rect, const QStringList &lines, const QColor &color)
+{
+    const int spacing = QFontMetrics(painter->font()).lineSpacing();
     painter->setPen(color);
-    for (int i = 0; i < shown.size(); ++i) {
-        QString line = shown.at(i).trimmed();
-        if (i == shown.size() - 1 && more)
-            line = metrics.elidedText(line + QStringLiteral(" …"), Qt::ElideRight, rect.width());
-        painter->drawText(QRect(rect.left(), rect.top() + i * metrics.lineSpacing(), rect.width(),
-                              metrics.lineSpacing()),
-            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line);
-    }
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        painter->drawText(QRect(rect.left(), rect.top() + int(i) * spacing, rect.width(), spacing),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, lines.at(i));
+}
+
+QStringList fileNames(const QString &text)
+{
+    QStringList names;
+    for (const QString &path : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        names.append(QFileInfo(path).fileName());
+    return names;
 }
 
 } // namespace
@@ -85,13 +81,49 @@ PaletteRowDelegate::PaletteRowDelegate(AppIconCache &icons, Thumbnails &thumbnai
     , m_thumbnails(thumbnails)
 { }
 
-PaletteRowDelegate::Button PaletteRowDelegate::buttonAt(const QRect &row, const QPoint &point)
+QRect PaletteRowDelegate::actionsArea(const QRect &item, const QSize &size)
 {
-    if (buttonRect(row, 1).contains(point))
-        return Button::pin;
-    if (buttonRect(row, 0).contains(point))
-        return Button::remove;
-    return Button::none;
+    const QRect row = item.adjusted(8, 1, -8, -1);
+    return QRect(QPoint(row.right() - kPaddingX - size.width() + 1,
+                     row.top() + (row.height() - size.height()) / 2),
+        size);
+}
+
+QStringList PaletteRowDelegate::previewLines(QString text, const QFont &font, int width, int lines)
+{
+    text.truncate(kPreviewCharacters);
+    text.replace(QLatin1Char('\t'), QLatin1String("    "));
+    const QFontMetrics metrics(font);
+    QStringList shown;
+    bool more = false;
+    const QStringList paragraphs = text.split(QLatin1Char('\n'));
+    for (qsizetype p = 0; p < paragraphs.size() && !more; ++p) {
+        if (shown.size() == lines) {
+            more = !paragraphs.mid(p).join(QString()).trimmed().isEmpty();
+            break;
+        }
+        QTextLayout layout(paragraphs.at(p), font);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            if (shown.size() == lines) {
+                more = true;
+                break;
+            }
+            line.setLineWidth(width);
+            shown.append(paragraphs.at(p).mid(line.textStart(), line.textLength()).trimmed());
+        }
+        layout.endLayout();
+    }
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QString &line = shown[i];
+        // A word longer than the width overflows its line; it is cut like
+        // the last line of a longer text.
+        if (i == shown.size() - 1 && more)
+            line = metrics.elidedText(line + QStringLiteral(" …"), Qt::ElideRight, width);
+        else if (metrics.horizontalAdvance(line) > width)
+            line = metrics.elidedText(line, Qt::ElideRight, width);
+    }
+    return shown;
 }
 
 QSize PaletteRowDelegate::sizeHint(
@@ -99,25 +131,31 @@ QSize PaletteRowDelegate::sizeHint(
 {
     const ClipItemPtr item = index.data(PaletteModel::ItemRole).value<ClipItemPtr>();
     const int lineHeight = option.fontMetrics.lineSpacing();
+    const int width = itemWidth(option);
     int content = lineHeight;
     if (item) {
+        const int textWidth = contentRect(QRect(0, 0, width, 1000), item->isPinned()).width();
         switch (item->kind()) {
         case ClipKind::image:
             content = Thumbnails::kHeight;
             break;
-        case ClipKind::file:
-            content = lineHeight * std::min(kFileLines, 1 + int(item->byteSize() > 60));
+        case ClipKind::file: {
+            const QStringList shown
+                = previewLines(fileNames(item->text()).join(QStringLiteral(", ")), option.font,
+                    textWidth - kSymbolGap, kFileLines);
+            content = std::max<int>(kSymbolSize, lineHeight * int(shown.size()));
             break;
-        default: {
-            const qsizetype lines
-                = item->text().left(kPreviewCharacters).count(QLatin1Char('\n')) + 1;
-            const bool wraps = item->byteSize() > 70;
-            content = lineHeight
-                * int(std::min<qsizetype>(kTextLines, std::max<qsizetype>(lines, wraps ? 2 : 1)));
         }
+        case ClipKind::text:
+        case ClipKind::richText:
+            content = lineHeight
+                * int(std::max<qsizetype>(
+                    1, previewLines(item->text(), option.font, textWidth, kTextLines).size()));
+            break;
         }
     }
-    return QSize(option.rect.width(), std::max(kIconSize, content) + 2 * kPaddingY);
+    // The highlight and the padding take 1 + 8 points above and below.
+    return QSize(width, std::max(kIconSize + 1, content) + 2 * (kPaddingY + 1));
 }
 
 void PaletteRowDelegate::paint(
@@ -128,6 +166,7 @@ void PaletteRowDelegate::paint(
         return;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
+    painter->setFont(option.font);
     const QRect row = option.rect.adjusted(8, 1, -8, -1);
     const QPalette &palette = option.palette;
     if (index.data(PaletteModel::SelectedRole).toBool()) {
@@ -138,22 +177,19 @@ void PaletteRowDelegate::paint(
         painter->fillPath(path, fill);
     }
 
-    int x = row.left() + kPaddingX;
+    const int left = row.left() + kPaddingX;
     const int top = row.top() + kPaddingY;
     const QColor tertiary = palette.color(QPalette::Disabled, QPalette::Text);
+    const QRect iconRect(left, top + 1, kIconSize, kIconSize);
     if (const auto icon = m_icons.icon(item->sourceAppBundleID()))
-        icon->paint(painter, QRect(x, top + 1, kIconSize, kIconSize));
+        icon->paint(painter, iconRect);
     else
-        QIcon(QStringLiteral(":/icons/app-dashed.svg"))
-            .paint(painter, QRect(x, top + 1, kIconSize, kIconSize));
-    x += kIconSize + kSpacing;
-    if (item->isPinned()) {
-        QIcon(QStringLiteral(":/icons/pin.svg")).paint(painter, QRect(x, top + 2, 14, 14));
-        x += 14 + kSpacing / 2;
-    }
+        QIcon(QStringLiteral(":/icons/app-dashed.svg")).paint(painter, iconRect);
+    if (item->isPinned())
+        QIcon(QStringLiteral(":/icons/pin.svg"))
+            .paint(painter, QRect(left + kIconSize + kSpacing, top + 2, kPinSize, kPinSize));
 
-    const int trailingLeft = row.right() - kPaddingX - kTrailingWidth;
-    const QRect content(x, top, trailingLeft - x - kSpacing, row.bottom() - kPaddingY - top);
+    const QRect content = contentRect(option.rect, item->isPinned());
     const QColor text = palette.color(QPalette::Text);
     switch (item->kind()) {
     case ClipKind::image: {
@@ -166,41 +202,41 @@ void PaletteRowDelegate::paint(
                       .boundedTo(thumbnail->size());
             painter->drawPixmap(QRect(content.topLeft(), size), *thumbnail);
         } else {
-            symbol("image-x-generic", "photo").paint(painter, QRect(content.left(), top, 18, 18));
+            symbol("image-x-generic", "photo")
+                .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
             painter->setPen(text);
-            painter->drawText(
-                content.adjusted(24, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, tr("Image"));
+            painter->drawText(content.adjusted(kSymbolGap, 0, 0, 0),
+                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, tr("Image"));
         }
         break;
     }
     case ClipKind::file: {
-        QStringList names;
-        for (const QString &path : item->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            names.append(QFileInfo(path).fileName());
-        symbol("text-x-generic", "doc").paint(painter, QRect(content.left(), top, 18, 18));
-        drawText(painter, content.adjusted(24, 0, 0, 0), names.join(QStringLiteral(", ")),
-            kFileLines, text);
+        symbol("text-x-generic", "doc")
+            .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
+        const QRect names = content.adjusted(kSymbolGap, 0, 0, 0);
+        drawLines(painter, names,
+            previewLines(fileNames(item->text()).join(QStringLiteral(", ")), option.font,
+                names.width(), kFileLines),
+            text);
         break;
     }
     case ClipKind::text:
     case ClipKind::richText:
-        drawText(painter, content, item->text(), kTextLines, text);
+        drawLines(painter, content,
+            previewLines(item->text(), option.font, content.width(), kTextLines), text);
         break;
     }
 
-    if (index.row() == m_hoveredRow) {
-        QIcon(
-            QStringLiteral(":/icons/%1.svg")
-                .arg(item->isPinned() ? QLatin1String("pin-slash") : QLatin1String("pin-outline")))
-            .paint(painter, buttonRect(row, 1).adjusted(3, 3, -3, -3));
-        symbol("user-trash", "trash").paint(painter, buttonRect(row, 0).adjusted(3, 3, -3, -3));
-    } else if (const QVariant quick = index.data(PaletteModel::QuickKeyRole); quick.isValid()) {
-        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        mono.setPointSizeF(std::max(7.0, option.font.pointSizeF() * 0.8));
-        painter->setFont(mono);
-        painter->setPen(tertiary);
-        painter->drawText(QRect(trailingLeft, top, kTrailingWidth, option.fontMetrics.height()),
-            Qt::AlignRight | Qt::AlignVCenter, tr("Ctrl+%1").arg(quick.toInt()));
+    if (index.row() != m_actionsRow) {
+        if (const QVariant quick = index.data(PaletteModel::QuickKeyRole); quick.isValid()) {
+            QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            mono.setPointSizeF(std::max(7.0, option.font.pointSizeF() * 0.8));
+            painter->setFont(mono);
+            painter->setPen(tertiary);
+            const int trailingLeft = row.right() - kPaddingX - kTrailingWidth;
+            painter->drawText(QRect(trailingLeft, top, kTrailingWidth, option.fontMetrics.height()),
+                Qt::AlignRight | Qt::AlignVCenter, tr("Ctrl+%1").arg(quick.toInt()));
+        }
     }
     painter->restore();
 }

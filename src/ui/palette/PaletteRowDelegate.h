@@ -11,22 +11,24 @@ class Thumbnails;
 
 // Draws one history entry: its application's icon, a pin for pinned ones, a
 // short plain-text preview (or a thumbnail, or file names), and at the right
-// either the entry's quick key or, under the pointer, its pin and delete
-// buttons.
+// the entry's quick key, except on the row that shows its buttons
+// (PaletteRowActions). A row is as tall as the preview it draws.
 class PaletteRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 
 public:
-    enum class Button { none, pin, remove };
-
     PaletteRowDelegate(AppIconCache &icons, Thumbnails &thumbnails, QObject *parent = nullptr);
 
     void setAccent(const QColor &accent) { m_accent = accent; }
-    void setHoveredRow(int row) { m_hoveredRow = row; }
-    [[nodiscard]] int hoveredRow() const { return m_hoveredRow; }
-    // Which hover button lies under the point, in a row's rectangle.
-    [[nodiscard]] static Button buttonAt(const QRect &row, const QPoint &point);
+    // The row whose buttons are shown in place of its quick key.
+    void setActionsRow(int row) { m_actionsRow = row; }
+    // Where a row's buttons go, in the row's rectangle.
+    [[nodiscard]] static QRect actionsArea(const QRect &item, const QSize &size);
+    // The lines a preview shows in that width: at most `lines`, each cut
+    // with an ellipsis when it does not fit (a long word, or more text).
+    [[nodiscard]] static QStringList previewLines(
+        QString text, const QFont &font, int width, int lines);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QModelIndex &index) const override;
@@ -40,7 +42,7 @@ private:
     AppIconCache &m_icons;
     Thumbnails &m_thumbnails;
     QColor m_accent;
-    int m_hoveredRow = -1;
+    int m_actionsRow = -1;
 };
 
 } // namespace scrivlet

@@ -2,6 +2,7 @@
 #include "PaletteWindow.h"
 
 #include "PaletteModel.h"
+#include "PaletteRowActions.h"
 #include "PaletteRowDelegate.h"
 #include "core/AppSettings.h"
 #include "ui/Theme.h"
@@ -15,9 +16,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -82,7 +85,7 @@ PaletteWindow::PaletteWindow(
 {
     setWindowTitle(tr("Presse-papiers"));
     setAccessibleName(tr("Presse-papiers"));
-    setMinimumSize(360, 280);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAttribute(Qt::WA_ShowWithoutActivating, false);
 
     auto *layout = new QVBoxLayout(this);
@@ -112,11 +115,22 @@ PaletteWindow::PaletteWindow(
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setUniformItemSizes(false);
+    // Rows are as tall as their text wraps to, in the width they get.
+    m_list->setResizeMode(QListView::Adjust);
     m_list->setSpacing(1);
     m_list->setMouseTracking(true);
     m_list->setAccessibleName(tr("Historique"));
     m_list->viewport()->installEventFilter(this);
     m_list->viewport()->setBackgroundRole(QPalette::Window);
+    m_actions = new PaletteRowActions(m_list->viewport());
+    for (QToolButton *button : {&m_actions->pinButton(), &m_actions->removeButton()})
+        button->installEventFilter(this);
+    setTabOrder(m_search, &m_actions->pinButton());
+    setTabOrder(&m_actions->pinButton(), &m_actions->removeButton());
+    connect(m_actions, &PaletteRowActions::pinClicked, &m_model, &PaletteModel::togglePinAt);
+    connect(m_actions, &PaletteRowActions::removeClicked, &m_model, &PaletteModel::deleteAt);
+    connect(
+        m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &PaletteWindow::placeActions);
     m_empty = new QLabel(m_stack);
     m_empty->setAlignment(Qt::AlignCenter);
     m_empty->setForegroundRole(QPalette::PlaceholderText);
@@ -125,21 +139,37 @@ PaletteWindow::PaletteWindow(
     layout->addWidget(m_stack, 1);
     layout->addWidget(divider(this));
 
-    auto *footer = new QWidget(this);
-    auto *hints = new QHBoxLayout(footer);
+    m_footer = new QWidget(this);
+    auto *hints = new QHBoxLayout(m_footer);
     hints->setContentsMargins(12, 6, 2, 2);
-    hints->setSpacing(14);
-    hints->addWidget(hint(QStringLiteral("⏎"), tr("coller"), footer));
-    hints->addWidget(hint(QStringLiteral("⇧⏎"), tr("texte brut"), footer));
-    hints->addWidget(hint(QStringLiteral("Ctrl+P"), tr("épingler"), footer));
-    hints->addWidget(hint(QStringLiteral("Ctrl+⌫"), tr("supprimer"), footer));
+    hints->setSpacing(0);
+    const std::pair<QString, QString> footerHints[] = {
+        {QStringLiteral("⏎"), tr("coller")},
+        {QStringLiteral("⇧⏎"), tr("texte brut")},
+        {QStringLiteral("Ctrl+P"), tr("épingler")},
+        {QStringLiteral("Ctrl+⌫"), tr("supprimer")},
+    };
+    for (const auto &[glyph, word] : footerHints) {
+        // The gaps give way first when the window is narrow, so the hints
+        // themselves stay whole.
+        if (hints->count())
+            hints->addSpacerItem(new QSpacerItem(14, 0, QSizePolicy::Preferred));
+        hints->addWidget(hint(glyph, word, m_footer));
+    }
     hints->addStretch(1);
-    hints->addWidget(new QSizeGrip(footer), 0, Qt::AlignBottom | Qt::AlignRight);
-    layout->addWidget(footer);
+    hints->addWidget(new QSizeGrip(m_footer), 0, Qt::AlignBottom | Qt::AlignRight);
+    layout->addWidget(m_footer);
 
-    connect(&m_model, &QAbstractItemModel::modelReset, this, &PaletteWindow::updateEmptyState);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        // The rows changed under a pending click: its row is someone else's now.
+        cancelPendingClick();
+        updateEmptyState();
+        placeActions();
+    });
+    connect(&m_model, &PaletteModel::pasteRequested, this, &PaletteWindow::cancelPendingClick);
     connect(&m_model, &PaletteModel::selectionChanged, this, [this](int row) {
-        m_list->scrollTo(m_model.index(row), QAbstractItemView::PositionAtCenter);
+        m_list->scrollTo(m_model.index(row), m_selectionScroll);
+        placeActions();
     });
     connect(&m_settings, &AppSettings::willChange, this,
         [this] { QTimer::singleShot(0, this, &PaletteWindow::applyAccent); });
@@ -147,16 +177,48 @@ PaletteWindow::PaletteWindow(
     m_singleClick.setSingleShot(true);
     m_singleClick.setInterval(QApplication::doubleClickInterval());
     connect(&m_singleClick, &QTimer::timeout, this, [this] {
-        if (m_settings.pasteOnSingleClick())
+        if (isVisible() && m_settings.pasteOnSingleClick())
             m_model.pasteAt(m_clickedRow, false);
     });
     applyAccent();
 }
 
-void PaletteWindow::reset()
+void PaletteWindow::cancelPendingClick()
 {
     m_singleClick.stop();
-    m_rows.setHoveredRow(-1);
+    m_clickedRow = -1;
+}
+
+void PaletteWindow::placeActions()
+{
+    const bool keyboard = m_actions->hasKeyboard();
+    int row = -1;
+    if (keyboard)
+        row = m_model.selection();
+    else if (m_pointer)
+        row = m_list->indexAt(*m_pointer).row();
+    const ClipItemPtr item = m_model.entryAt(row);
+    if (!item) {
+        m_actions->conceal();
+        row = -1;
+        // Hiding a focused button would pass the keyboard on at random.
+        if (keyboard)
+            m_search->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_actions->showOver(row,
+            PaletteRowDelegate::actionsArea(
+                m_list->visualRect(m_model.index(row)), PaletteRowActions::kSize),
+            item->isPinned(), m_model.index(row).data(Qt::AccessibleTextRole).toString());
+    }
+    m_rows.setActionsRow(row);
+    m_list->viewport()->update();
+}
+
+void PaletteWindow::reset()
+{
+    cancelPendingClick();
+    m_heldKeys.clear();
+    m_pointer.reset();
     m_search->blockSignals(true);
     m_search->clear();
     m_search->blockSignals(false);
@@ -166,6 +228,7 @@ void PaletteWindow::reset()
     applyAccent();
     updateEmptyState();
     m_search->setFocus(Qt::ActiveWindowFocusReason);
+    placeActions();
 }
 
 void PaletteWindow::applyAccent()
@@ -190,9 +253,61 @@ int PaletteWindow::rowsPerPage() const
 
 bool PaletteWindow::handleKey(QKeyEvent *event)
 {
+    return handleKeyPress(event, m_heldKeys.isRepeat(*event));
+}
+
+bool PaletteWindow::focusActions(bool last)
+{
+    const int row = m_model.selection();
+    const ClipItemPtr item = m_model.entryAt(row);
+    if (!item)
+        return true; // nothing to reach: the keyboard stays in the field
+    m_actions->showOver(row,
+        PaletteRowDelegate::actionsArea(
+            m_list->visualRect(m_model.index(row)), PaletteRowActions::kSize),
+        item->isPinned(), m_model.index(row).data(Qt::AccessibleTextRole).toString());
+    QToolButton &button = last ? m_actions->removeButton() : m_actions->pinButton();
+    button.setFocus(last ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    return true;
+}
+
+bool PaletteWindow::handleActionKey(QKeyEvent *event)
+{
+    const bool repeat = m_heldKeys.isRepeat(*event);
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (!repeat && event->modifiers() == Qt::NoModifier) {
+            if (auto *button = qobject_cast<QToolButton *>(focusWidget()))
+                button->click();
+        }
+        return true;
+    case Qt::Key_Escape:
+        m_search->setFocus(Qt::OtherFocusReason);
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return false;
+    default:
+        break;
+    }
+    if (handleKeyPress(event, repeat))
+        return true;
+    // Typing goes on in the search field.
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & Qt::ControlModifier)) {
+        m_search->setFocus(Qt::OtherFocusReason);
+        m_search->insert(text);
+        return true;
+    }
+    return false;
+}
+
+bool PaletteWindow::handleKeyPress(QKeyEvent *event, bool repeat)
+{
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const bool control = modifiers & Qt::ControlModifier;
-    const bool repeat = event->isAutoRepeat();
     switch (event->key()) {
     case Qt::Key_Down:
         m_model.move(+1);
@@ -218,6 +333,9 @@ bool PaletteWindow::handleKey(QKeyEvent *event)
         if (!repeat)
             m_model.pasteAt(m_model.selection(), modifiers & Qt::ShiftModifier);
         return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return focusActions(event->key() == Qt::Key_Backtab);
     case Qt::Key_Escape:
         if (!m_model.query().isEmpty())
             m_search->clear();
@@ -252,62 +370,77 @@ bool PaletteWindow::handleKey(QKeyEvent *event)
 
 bool PaletteWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_search && event->type() == QEvent::KeyPress)
-        return handleKey(static_cast<QKeyEvent *>(event));
     if (watched == m_list->viewport())
         return handleListMouse(event);
-    return QWidget::eventFilter(watched, event);
+    const bool button = watched == &m_actions->pinButton() || watched == &m_actions->removeButton();
+    if (watched != m_search && !button)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return button ? handleActionKey(static_cast<QKeyEvent *>(event))
+                      : handleKey(static_cast<QKeyEvent *>(event));
+    case QEvent::KeyRelease:
+        m_heldKeys.released(*static_cast<QKeyEvent *>(event));
+        return false;
+    case QEvent::MouseButtonDblClick:
+        // The second click of a double click on a button is not a second
+        // action: its press came just before, undone here before its release.
+        if (button)
+            static_cast<QToolButton *>(watched)->setDown(false);
+        return button;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        if (button)
+            QTimer::singleShot(0, this, &PaletteWindow::placeActions);
+        return false;
+    default:
+        return false;
+    }
 }
 
 bool PaletteWindow::handleListMouse(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseMove: {
-        const int row
-            = m_list->indexAt(static_cast<QMouseEvent *>(event)->position().toPoint()).row();
-        if (row != m_rows.hoveredRow()) {
-            m_rows.setHoveredRow(row);
-            m_list->viewport()->update();
-        }
+        const QPoint pointer = static_cast<QMouseEvent *>(event)->position().toPoint();
+        const bool sameRow = m_pointer && m_list->indexAt(*m_pointer) == m_list->indexAt(pointer);
+        m_pointer = pointer;
+        if (!sameRow)
+            placeActions();
         return false;
     }
     case QEvent::Leave:
-        m_rows.setHoveredRow(-1);
-        m_list->viewport()->update();
+        m_pointer.reset();
+        placeActions();
+        return false;
+    case QEvent::Resize:
+        QTimer::singleShot(0, this, &PaletteWindow::placeActions);
         return false;
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return true;
         const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-        if (!index.isValid())
+        if (mouse->button() != Qt::LeftButton || !index.isValid())
             return true;
-        switch (
-            PaletteRowDelegate::buttonAt(m_list->visualRect(index), mouse->position().toPoint())) {
-        case PaletteRowDelegate::Button::pin:
-            m_model.togglePinAt(index.row());
-            return true;
-        case PaletteRowDelegate::Button::remove:
-            m_model.deleteAt(index.row());
-            return true;
-        case PaletteRowDelegate::Button::none:
-            break;
-        }
-        m_model.setSelection(index.row());
         m_clickedRow = index.row();
-        m_singleClick.start();
+        {
+            // A row already in full view stays under the pointer, so that a
+            // second click lands on it; a half-hidden one is brought in.
+            const QScopedValueRollback scroll(m_selectionScroll, QAbstractItemView::EnsureVisible);
+            m_model.setSelection(index.row());
+            m_list->scrollTo(index, QAbstractItemView::EnsureVisible);
+        }
+        if (m_settings.pasteOnSingleClick())
+            m_singleClick.start();
         return true;
     }
     case QEvent::MouseButtonDblClick: {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-        // The second click of a double click on a button is not a second action.
-        if (!index.isValid() || mouse->button() != Qt::LeftButton
-            || PaletteRowDelegate::buttonAt(m_list->visualRect(index), mouse->position().toPoint())
-                != PaletteRowDelegate::Button::none)
+        if (mouse->button() != Qt::LeftButton)
             return true;
-        m_singleClick.stop();
-        m_model.pasteAt(index.row(), false);
+        // The row the first press chose, even if that press scrolled it.
+        const int row = m_clickedRow;
+        cancelPendingClick();
+        m_model.pasteAt(row, false);
         return true;
     }
     default:
@@ -323,6 +456,10 @@ bool PaletteWindow::event(QEvent *event)
         break;
     case QEvent::WindowActivate:
         m_activeSinceShown = true;
+        break;
+    case QEvent::LayoutRequest:
+        // Never narrower than the hints at the foot, in the font they got.
+        setMinimumWidth(std::max(kMinimumWidth, layout()->minimumSize().width()));
         break;
     case QEvent::WindowDeactivate:
         if (m_activeSinceShown && isVisible()) {
@@ -341,6 +478,20 @@ void PaletteWindow::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (isVisible())
         Q_EMIT resizedByUser(size());
+}
+
+void PaletteWindow::hideEvent(QHideEvent *event)
+{
+    // Hidden (pasted, dismissed, left for another window): a click made
+    // before must not paste later.
+    cancelPendingClick();
+    m_heldKeys.clear();
+    m_pointer.reset();
+    if (m_actions->hasKeyboard())
+        m_search->setFocus(Qt::OtherFocusReason);
+    m_actions->conceal();
+    m_rows.setActionsRow(-1);
+    QWidget::hideEvent(event);
 }
 
 void PaletteWindow::mousePressEvent(QMouseEvent *event)

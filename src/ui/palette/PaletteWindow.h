@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HeldKeys.h"
+
+#include <QAbstractItemView>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -13,6 +17,7 @@ namespace scrivlet {
 
 class AppSettings;
 class PaletteModel;
+class PaletteRowActions;
 class PaletteRowDelegate;
 
 // The palette's window: a search field, the list, and a footer of hints.
@@ -23,6 +28,9 @@ class PaletteWindow : public QWidget
     Q_OBJECT
 
 public:
+    static constexpr int kMinimumWidth = 360;
+    static constexpr int kMinimumHeight = 280;
+
     PaletteWindow(PaletteModel &model, PaletteRowDelegate &rows, AppSettings &settings,
         QWidget *parent = nullptr);
 
@@ -30,6 +38,10 @@ public:
     void reset();
     [[nodiscard]] QLineEdit &searchField() const { return *m_search; }
     [[nodiscard]] QListView &list() const { return *m_list; }
+    [[nodiscard]] PaletteRowActions &rowActions() const { return *m_actions; }
+    [[nodiscard]] QWidget &footer() const { return *m_footer; }
+    // A single click waits out a possible second one before it pastes.
+    [[nodiscard]] bool isClickPending() const { return m_singleClick.isActive(); }
     // Handles one key press as the palette does; false when the search
     // field should have it.
     bool handleKey(QKeyEvent *event);
@@ -44,11 +56,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     bool handleListMouse(QEvent *event);
+    bool handleKeyPress(QKeyEvent *event, bool repeat);
+    bool handleActionKey(QKeyEvent *event);
+    // Tab from the search field: the selected row's buttons take the keyboard.
+    bool focusActions(bool last);
+    // The buttons go over the row under the pointer, or over the selection
+    // while they have the keyboard.
+    void placeActions();
+    void cancelPendingClick();
     void updateEmptyState();
     void applyAccent();
     [[nodiscard]] int rowsPerPage() const;
@@ -60,9 +81,18 @@ private:
     QListView *m_list;
     QLabel *m_empty;
     QStackedWidget *m_stack;
-    // Waits out a possible second click before a single click pastes.
+    QWidget *m_footer;
+    PaletteRowActions *m_actions;
+    HeldKeys m_heldKeys;
+    // How a change of selection scrolls: a click must not move the row
+    // from under the pointer, the keys bring it to the centre.
+    QAbstractItemView::ScrollHint m_selectionScroll = QAbstractItemView::PositionAtCenter;
     QTimer m_singleClick;
+    // The row of the last press: the row a double click means, even when
+    // that press scrolled a half-hidden row into view.
     int m_clickedRow = -1;
+    // Where the pointer is over the list, for the buttons to follow.
+    std::optional<QPoint> m_pointer;
     // A deactivation counts only once the window was active since it was
     // last shown: one left over from before is not the user leaving.
     bool m_activeSinceShown = false;

@@ -12,7 +12,7 @@
 namespace scrivlet {
 namespace {
 
-TEST(AppIconCache, FindsInstalledApplicationsAndRemembersOnlySuccesses)
+TEST(AppIconCache, KeepsIconsAndMissesUntilToldToLookAgain)
 {
     QTemporaryDir dir;
     const QString applications = dir.path() + QStringLiteral("/applications");
@@ -42,10 +42,17 @@ TEST(AppIconCache, FindsInstalledApplicationsAndRemembersOnlySuccesses)
     QFile::remove(applications + QStringLiteral("/org.example.Writer.desktop"));
     EXPECT_TRUE(cache.icon(QStringLiteral("org.example.Writer")).has_value());
 
-    // Not kept when missing: installed later, it is found.
+    // A miss is kept too: every row drawn asks, and the applications are
+    // not listed again for it. Told to look again, it finds one installed
+    // meanwhile.
     EXPECT_FALSE(cache.icon(QStringLiteral("org.example.Later")).has_value());
     install(QStringLiteral("org.example.Later"), iconPath);
+    install(QStringLiteral("org.example.Broken"), iconPath);
+    EXPECT_FALSE(cache.icon(QStringLiteral("org.example.Later")).has_value());
+    EXPECT_FALSE(cache.icon(QStringLiteral("org.example.Broken")).has_value());
+    cache.forgetMisses();
     EXPECT_TRUE(cache.icon(QStringLiteral("org.example.Later")).has_value());
+    EXPECT_TRUE(cache.icon(QStringLiteral("org.example.Broken")).has_value());
 }
 
 } // namespace

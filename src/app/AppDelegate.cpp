@@ -25,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
+#include <utility>
 
 namespace scrivlet {
 
@@ -42,6 +43,7 @@ AppDelegate::AppDelegate(PlatformServices services, QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    m_services.secretService.watch({});
     if (m_keyThread && !m_keyThread->wait(3000)) {
         // Still waiting on an unlock prompt that refers to our services: end
         // here rather than free what it uses. Everything saved is on disk.
@@ -73,7 +75,14 @@ bool AppDelegate::launch()
     // The history is opened before the key: it remembers which key it needs.
     if (!openContainer())
         return false;
-    loadKey();
+    startHotkey();
+    // Followed from the start: a keyring unlocked later, or a service that
+    // starts later, brings the key without a restart.
+    m_services.secretService.watch([self = QPointer<AppDelegate>(this)] {
+        if (self)
+            QMetaObject::invokeMethod(self, &AppDelegate::keyringChanged, Qt::QueuedConnection);
+    });
+    loadKey(Keyring::Prompt::allowed);
     return true;
 }
 
@@ -90,7 +99,7 @@ bool AppDelegate::openContainer()
     return true;
 }
 
-void AppDelegate::loadKey()
+void AppDelegate::loadKey(Keyring::Prompt prompt)
 {
     const Result<KeyRecord> record = KeychainKey::readRecord(*m_container);
     if (!record) {
@@ -98,18 +107,24 @@ void AppDelegate::loadKey()
             tr("L'historique ne peut pas être lu (%1).").arg(record.error())});
         return;
     }
-    m_tray->setStatus(tr("En attente du trousseau : rien n'est enregistré pour l'instant."));
+    if (m_keyProblem.isEmpty())
+        m_tray->setStatus(tr("En attente du trousseau : rien n'est enregistré pour l'instant."));
     // An unlock prompt waits for a person: never on the main thread.
     auto load = std::make_shared<KeyLoad>();
     m_keyThread
-        = QThread::create([load, record = record.value(), &keyring = m_services.secretService,
-                              &keyFile = m_services.keyFile] {
-              *load = KeychainKey::loadOrCreate(record, keyring, keyFile);
+        = QThread::create([load, prompt, record = record.value(),
+                              &keyring = m_services.secretService, &keyFile = m_services.keyFile] {
+              *load = KeychainKey::loadOrCreate(record, keyring, keyFile, prompt);
           });
     m_keyThread->setParent(this); // freed with the delegate if the loop ends first
     connect(m_keyThread, &QThread::finished, this, [this, load] {
         m_keyThread->deleteLater();
         m_keyThread = nullptr;
+        // The keyring may have changed after this lookup looked.
+        if (std::exchange(m_keyringChangedMeanwhile, false) && !load->key) {
+            loadKey(Keyring::Prompt::never);
+            return;
+        }
         keyLoaded(std::move(*load));
     });
     m_keyThread->start();
@@ -117,26 +132,50 @@ void AppDelegate::loadKey()
 
 void AppDelegate::keyLoaded(KeyLoad load)
 {
-    if (load.recordToSave)
-        (void)KeychainKey::saveRecord(*m_container, *load.recordToSave); // found again next time
+    load = KeychainKey::remember(*m_container, std::move(load));
     if (load.key) {
         startRecording(std::move(*load.key));
         return;
     }
+    // Looked up again after an announcement, the same answer is no news.
+    const bool news = load.message != m_keyProblem;
+    m_keyProblem = load.message;
     m_tray->setStatus(load.message);
-    m_tray->notify(tr("Scrivlet n'enregistre rien"), load.message);
+    if (news)
+        m_tray->notify(tr("Scrivlet n'enregistre rien"), load.message);
     Q_EMIT ready(false);
-    if (load.outcome == KeyLoad::Outcome::keyLost || load.outcome == KeyLoad::Outcome::keyMismatch)
+    if (news
+        && (load.outcome == KeyLoad::Outcome::keyLost
+            || load.outcome == KeyLoad::Outcome::keyMismatch))
         offerNewHistory(load.message);
+}
+
+void AppDelegate::keyringChanged()
+{
+    if (m_store || !m_container)
+        return;
+    if (m_keyThread || m_askingUser) {
+        m_keyringChangedMeanwhile = true;
+        return;
+    }
+    // Never a prompt here: the user has answered the first one already.
+    loadKey(Keyring::Prompt::never);
 }
 
 void AppDelegate::offerNewHistory(const QString &why)
 {
-    if (!m_services.dialogs.confirm(why,
-            tr("Commencer un nouvel historique ? L'ancien est mis de côté dans le dossier de "
-               "Scrivlet, sans rien effacer."),
-            tr("Nouvel historique"), tr("Plus tard")))
+    m_askingUser = true;
+    const bool accepted = m_services.dialogs.confirm(why,
+        tr("Commencer un nouvel historique ? L'ancien est mis de côté dans le dossier de "
+           "Scrivlet, sans rien effacer."),
+        tr("Nouvel historique"), tr("Plus tard"));
+    m_askingUser = false;
+    if (!accepted) {
+        if (std::exchange(m_keyringChangedMeanwhile, false))
+            loadKey(Keyring::Prompt::never);
         return;
+    }
+    m_keyringChangedMeanwhile = false; // the new history's lookup comes after it
     m_container.reset(); // closed first, so its journal is folded into the file
     const Result<QString> aside = setAsideHistory(m_services.dataFolder);
     if (!aside) {
@@ -149,7 +188,8 @@ void AppDelegate::offerNewHistory(const QString &why)
         QCoreApplication::exit(1);
         return;
     }
-    loadKey();
+    m_keyProblem.clear();
+    loadKey(Keyring::Prompt::allowed);
 }
 
 void AppDelegate::startRecording(SecretBytes key)
@@ -173,9 +213,6 @@ void AppDelegate::startRecording(SecretBytes key)
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
     });
-    m_hotkey = std::make_unique<HotkeyManager>(
-        *m_shortcuts, m_services.hotkeys, [this] { m_palette->toggle(); });
-
     applySettings(); // before the first capture
     m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
         return settings->captureEnabled() && !(app && settings->excludedApps().contains(*app));
@@ -192,6 +229,17 @@ void AppDelegate::startRecording(SecretBytes key)
         m_tray->notify(
             tr("Scrivlet ne voit pas les copies ici"), m_services.abilities.captureUnavailable);
     m_monitor->start();
+    m_keyProblem.clear();
+    m_tray->setStatus(QString());
+    Q_EMIT ready(true);
+}
+
+void AppDelegate::startHotkey()
+{
+    // Whatever the keyring does: until the key comes, the key says why the
+    // palette cannot open yet.
+    m_hotkey = std::make_unique<HotkeyManager>(
+        *m_shortcuts, m_services.hotkeys, [this] { togglePalette(); });
     if (m_services.abilities.grabsShortcut)
         m_hotkey->start();
     else
@@ -202,8 +250,6 @@ void AppDelegate::startRecording(SecretBytes key)
             if (name == GlobalShortcuts::Name::togglePalette().rawValue)
                 showShortcutInTray();
         });
-    m_tray->setStatus(QString());
-    Q_EMIT ready(true);
 }
 
 void AppDelegate::showShortcutInTray()
@@ -236,7 +282,10 @@ void AppDelegate::showPalette()
         return;
     }
     m_tray->notify(tr("L'historique n'est pas encore ouvert"),
-        tr("Scrivlet n'a pas encore la clé de l'historique : voyez le message de l'icône."));
+        m_keyProblem.isEmpty()
+            ? tr("Scrivlet attend encore la clé de l'historique : rien n'est enregistré pour "
+                 "l'instant.")
+            : m_keyProblem);
 }
 
 void AppDelegate::clearHistory()

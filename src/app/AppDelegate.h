@@ -117,8 +117,10 @@ Q_SIGNALS:
 
 private:
     [[nodiscard]] bool openContainer();
-    void loadKey();
+    void loadKey(Keyring::Prompt prompt);
     void keyLoaded(KeyLoad load);
+    void keyringChanged();
+    void startHotkey();
     void startRecording(SecretBytes key);
     void offerNewHistory(const QString &why);
     void applySettings();
@@ -140,6 +142,10 @@ private:
     std::unique_ptr<HotkeyManager> m_hotkey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     QThread *m_keyThread = nullptr;
+    // Why there is no key yet; empty while looking or once recording.
+    QString m_keyProblem;
+    bool m_keyringChangedMeanwhile = false;
+    bool m_askingUser = false;
 };
 
 } // namespace scrivlet

@@ -6,6 +6,7 @@
 #include "platform/Keyring.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <openssl/rand.h>
 
 namespace scrivlet::KeychainKey {
@@ -44,33 +45,95 @@ QByteArray keyCheck(const SecretBytes &key)
     return digest::hmacSha256(key, QByteArrayLiteral("org.scrivlet.Scrivlet/key-check/v1"));
 }
 
-KeyLoad loadOrCreate(const KeyRecord &record, Keyring &secretService, Keyring &keyFile)
+bool isUsableKey(const SecretBytes &key)
 {
+    return key.size() == 16 || key.size() == 24 || key.size() == 32;
+}
+
+namespace {
+
+KeyLoad adopt(const SecretBytes &key, const KeyRecord &record, const QString &source)
+{
+    KeyLoad load;
+    load.outcome = KeyLoad::Outcome::loaded;
+    if (!record.check || record.source != source)
+        load.recordToSave = KeyRecord {keyCheck(key), source};
+    load.key = key;
+    return load;
+}
+
+KeyLoad unusable(const SecretBytes &key)
+{
+    return refuse(KeyLoad::Outcome::keyUnusable,
+        tr("La clé rangée pour Scrivlet fait %1 octets, une longueur qu'AES n'accepte pas : "
+           "Scrivlet n'enregistre rien et ne remplace pas cette clé. Retirez-la du trousseau si "
+           "elle ne sert à rien d'autre.")
+            .arg(key.size()));
+}
+
+// Every item is tried against the key check: a stray item must not hide
+// the history's key, nor be taken for it.
+KeyLoad chooseAmong(const Keyring::Lookup &found, const KeyRecord &record, const QString &source)
+{
+    if (record.check) {
+        for (const SecretBytes &secret : found.secrets) {
+            if (keyCheck(secret) == *record.check)
+                return isUsableKey(secret) ? adopt(secret, record, source) : unusable(secret);
+        }
+        if (!found.unread.isEmpty())
+            return refuse(KeyLoad::Outcome::keyringLocked,
+                tr("La clé de l'historique n'est pas parmi celles que le trousseau a laissé lire "
+                   "(%1) : Scrivlet n'enregistre rien pour l'instant.")
+                    .arg(found.unread));
+        return refuse(KeyLoad::Outcome::keyMismatch,
+            tr("La clé trouvée dans le trousseau n'est pas celle de l'historique : Scrivlet "
+               "n'enregistre rien et ne touche pas à l'historique."));
+    }
+    std::vector<const SecretBytes *> usable;
+    for (const SecretBytes &secret : found.secrets) {
+        if (isUsableKey(secret) && std::ranges::none_of(usable, [&](const SecretBytes *seen) {
+                return *seen == secret;
+            }))
+            usable.push_back(&secret);
+    }
+    if (usable.empty())
+        return unusable(found.secrets.front());
+    if (usable.size() > 1)
+        return refuse(KeyLoad::Outcome::keyAmbiguous,
+            tr("Le trousseau garde plusieurs clés différentes pour Scrivlet et l'historique ne dit "
+               "pas laquelle est la sienne : Scrivlet n'enregistre rien et n'en remplace aucune. "
+               "Ne gardez que la bonne dans le trousseau."));
+    return adopt(*usable.front(), record, source);
+}
+
+} // namespace
+
+KeyLoad loadOrCreate(
+    const KeyRecord &record, Keyring &secretService, Keyring &keyFile, Keyring::Prompt prompt)
+{
+    using Presence = Keyring::Presence;
     const QString source = record.source.value_or(QString());
-    const bool useFile = source == QLatin1String(KeyRecord::kFileSource)
-        || (source.isEmpty() && !secretService.isPresent());
-    if (!useFile && source == QLatin1String(KeyRecord::kKeyringSource)
-        && !secretService.isPresent())
-        return refuse(KeyLoad::Outcome::keyringMissing,
-            tr("Aucun trousseau n'est disponible dans cette session, alors que la clé de "
-               "l'historique y est rangée : Scrivlet n'enregistre rien."));
+    bool useFile = source == QLatin1String(KeyRecord::kFileSource);
+    if (!useFile) {
+        // Asked once: the answer decides where the key lives for good.
+        const Presence presence = secretService.presence();
+        if (presence == Presence::unknown)
+            return refuse(KeyLoad::Outcome::keyringFailed,
+                tr("Le bus de session ne dit pas si un trousseau existe : Scrivlet n'enregistre "
+                   "rien pour l'instant."));
+        if (presence == Presence::absent && source == QLatin1String(KeyRecord::kKeyringSource))
+            return refuse(KeyLoad::Outcome::keyringMissing,
+                tr("Aucun trousseau n'est disponible dans cette session, alors que la clé de "
+                   "l'historique y est rangée : Scrivlet n'enregistre rien."));
+        useFile = presence == Presence::absent;
+    }
     Keyring &keyring = useFile ? keyFile : secretService;
     const QString chosenSource
         = QLatin1String(useFile ? KeyRecord::kFileSource : KeyRecord::kKeyringSource);
 
-    Keyring::Lookup found = keyring.lookup();
-    if (found.outcome == Keyring::Lookup::Outcome::found) {
-        if (record.check && keyCheck(found.secret) != *record.check)
-            return refuse(KeyLoad::Outcome::keyMismatch,
-                tr("La clé trouvée dans le trousseau n'est pas celle de l'historique : Scrivlet "
-                   "n'enregistre rien et ne touche pas à l'historique."));
-        KeyLoad load;
-        load.outcome = KeyLoad::Outcome::loaded;
-        if (!record.check || record.source != chosenSource)
-            load.recordToSave = KeyRecord {keyCheck(found.secret), chosenSource};
-        load.key = std::move(found.secret);
-        return load;
-    }
+    const Keyring::Lookup found = keyring.lookup(prompt);
+    if (found.outcome == Keyring::Lookup::Outcome::found && !found.secrets.empty())
+        return chooseAmong(found, record, chosenSource);
     if (found.outcome != Keyring::Lookup::Outcome::notFound)
         return lookupFailure(found);
 
@@ -116,18 +179,26 @@ Status saveRecord(ModelContainer &container, const KeyRecord &record)
     });
 }
 
-KeyLoad loadOrCreate(ModelContainer &container, Keyring &secretService, Keyring &keyFile)
+KeyLoad remember(ModelContainer &container, KeyLoad load)
+{
+    if (!load.recordToSave)
+        return load;
+    if (Status saved = saveRecord(container, *load.recordToSave); !saved)
+        return refuse(KeyLoad::Outcome::recordNotSaved,
+            tr("L'historique n'a pas pu noter sa clé (%1) : Scrivlet n'enregistre rien pour "
+               "l'instant.")
+                .arg(saved.error()));
+    return load;
+}
+
+KeyLoad loadOrCreate(
+    ModelContainer &container, Keyring &secretService, Keyring &keyFile, Keyring::Prompt prompt)
 {
     const Result<KeyRecord> record = readRecord(container);
     if (!record)
         return refuse(KeyLoad::Outcome::historyUnreadable,
             tr("L'historique ne peut pas être lu (%1).").arg(record.error()));
-    KeyLoad load = loadOrCreate(record.value(), secretService, keyFile);
-    // A key stored in the keyring but not remembered here is found again
-    // next time; failing to remember it costs nothing else.
-    if (load.recordToSave)
-        (void)saveRecord(container, *load.recordToSave);
-    return load;
+    return remember(container, loadOrCreate(record.value(), secretService, keyFile, prompt));
 }
 
 } // namespace scrivlet::KeychainKey

@@ -3,6 +3,7 @@
 
 #include "Result.h"
 #include "SecretBytes.h"
+#include "platform/Keyring.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,6 @@
 
 namespace scrivlet {
 
-class Keyring;
 class ModelContainer;
 
 // What the history remembers of its key: a keyed fingerprint (never the key)
@@ -37,8 +37,11 @@ struct KeyLoad
         keyringFailed,
         keyLost, // the history has a key check but the key is gone
         keyMismatch, // the stored key is not the one the history was sealed with
+        keyUnusable, // the stored key has a length AES cannot use
+        keyAmbiguous, // several different keys and no key check to choose
         storeFailed,
         historyUnreadable,
+        recordNotSaved, // the history could not note the key it is to be sealed with
     };
 
     Outcome outcome = Outcome::historyUnreadable;
@@ -59,19 +62,26 @@ namespace KeychainKey {
 inline constexpr int kKeyLength = 32;
 
 [[nodiscard]] QByteArray keyCheck(const SecretBytes &key);
+// 16, 24 or 32 bytes: what AES-GCM accepts.
+[[nodiscard]] bool isUsableKey(const SecretBytes &key);
 
-// The decision alone; may block on an unlock prompt, so the application
-// runs it away from its main thread.
+// The decision alone; may block on an unlock prompt (where the prompt is
+// allowed), so the application runs it away from its main thread.
 [[nodiscard]] KeyLoad loadOrCreate(
-    const KeyRecord &record, Keyring &secretService, Keyring &keyFile);
+    const KeyRecord &record, Keyring &secretService, Keyring &keyFile, Keyring::Prompt prompt);
 
 // What the history remembers of its key; an error when it cannot be read.
 [[nodiscard]] Result<KeyRecord> readRecord(const ModelContainer &container);
 [[nodiscard]] Status saveRecord(ModelContainer &container, const KeyRecord &record);
 
-// Reads the record from the history, decides, and saves what changed.
+// Notes in the history what the decision says it should remember. A key
+// the history could not note is not handed out: content sealed under it
+// would later be taken for a first run's.
+[[nodiscard]] KeyLoad remember(ModelContainer &container, KeyLoad load);
+
+// Reads the record from the history, decides, and remembers.
 [[nodiscard]] KeyLoad loadOrCreate(
-    ModelContainer &container, Keyring &secretService, Keyring &keyFile);
+    ModelContainer &container, Keyring &secretService, Keyring &keyFile, Keyring::Prompt prompt);
 
 } // namespace KeychainKey
 

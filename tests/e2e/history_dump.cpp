@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <algorithm>
 
 using namespace scrivlet;
 
@@ -28,13 +29,17 @@ int main(int argc, char **argv)
     }
     const Result<KeyRecord> record = KeychainKey::readRecord(*container.value());
     SecretServiceKeyring keyring;
-    Keyring::Lookup found = keyring.lookup();
-    if (!record || found.outcome != Keyring::Lookup::Outcome::found || !record.value().check
-        || KeychainKey::keyCheck(found.secret) != *record.value().check) {
+    const Keyring::Lookup found = keyring.lookup(Keyring::Prompt::never);
+    const auto key = !record || !record.value().check
+        ? found.secrets.end()
+        : std::ranges::find_if(found.secrets, [&](const SecretBytes &secret) {
+              return KeychainKey::keyCheck(secret) == *record.value().check;
+          });
+    if (key == found.secrets.end()) {
         err << "no key for this history" << Qt::endl;
         return 1;
     }
-    Crypto::setShared(Crypto(std::move(found.secret)));
+    Crypto::setShared(Crypto(*key));
     ClipStore store(container.value()->mainContext(),
         ImageStore(ImageStore::defaultDirectory(), Crypto::shared()));
     if (const qsizetype seed = app.arguments().indexOf(QStringLiteral("--seed")); seed > 0) {

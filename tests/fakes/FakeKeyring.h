@@ -3,33 +3,41 @@
 
 #include "platform/Keyring.h"
 
+#include <atomic>
 #include <optional>
 
 namespace scrivlet::testing {
 
-// A keyring whose answers the test sets; counts what it was asked.
+// A keyring whose answers the test sets; counts what it was asked. Set it up
+// before the lookup it should answer: lookups may run on another thread.
 class FakeKeyring : public Keyring
 {
 public:
-    bool present = true;
-    std::optional<SecretBytes> item;
+    Presence present = Presence::present;
+    std::vector<SecretBytes> items;
     std::optional<Lookup::Outcome> forcedOutcome; // locked or failed
+    QString unread; // items the lookup says it could not read
     bool refuseStore = false;
-    int lookups = 0;
+    std::atomic<int> lookups = 0;
+    std::atomic<int> promptedLookups = 0;
     int stores = 0;
+    std::function<void()> changed;
 
-    bool isPresent() override { return present; }
+    Presence presence() override { return present; }
 
-    Lookup lookup() override
+    Lookup lookup(Prompt prompt) override
     {
         ++lookups;
+        if (prompt == Prompt::allowed)
+            ++promptedLookups;
         Lookup result;
         if (forcedOutcome) {
             result.outcome = *forcedOutcome;
             result.reason = QStringLiteral("fake refusal");
-        } else if (item) {
+        } else if (!items.empty()) {
             result.outcome = Lookup::Outcome::found;
-            result.secret = *item;
+            result.secrets = items;
+            result.unread = unread;
         } else {
             result.outcome = Lookup::Outcome::notFound;
         }
@@ -41,8 +49,17 @@ public:
         ++stores;
         if (refuseStore)
             return Error {QStringLiteral("fake store refused")};
-        item = key;
+        items.push_back(key);
         return success();
+    }
+
+    void watch(std::function<void()> handler) override { changed = std::move(handler); }
+
+    // What the Secret Service does when a collection unlocks.
+    void announceChange()
+    {
+        if (changed)
+            changed();
     }
 };
 

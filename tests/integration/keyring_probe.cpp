@@ -4,13 +4,17 @@
 // keeps the first session bus connection for the whole process.
 //
 //   keyring_probe [--service S] [--account A] [--reply-ms N] [--prompt-ms N]
-//                 present | lookup | store HEX
+//                 present | lookup | lookup-quietly | store HEX | watch
 //
-// Prints "present yes|no", "lookup found HEX", "lookup notFound",
-// "lookup locked|failed REASON", "store ok" or "store error REASON".
+// Prints "present yes|no|unknown", "lookup found HEX[,HEX...] [| UNREAD]",
+// "lookup notFound", "lookup locked|failed REASON", "store ok" or
+// "store error REASON". lookup-quietly never asks to unlock. watch prints
+// "watch waiting OUTCOME", then looks up quietly at each announcement of the
+// service until it finds the key: "watch found HEX...".
 #include "platform/linux/SecretServiceKeyring.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -33,7 +37,7 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: keyring_probe [--service S] [--account A] [--reply-ms N] [--prompt-ms N] "
-        "present | lookup | store HEX\n");
+        "present | lookup | lookup-quietly | store HEX | watch\n");
     return 2;
 }
 
@@ -50,6 +54,62 @@ const char *outcomeName(Outcome outcome)
         return "failed";
     }
     return "?";
+}
+
+QString describe(const scrivlet::Keyring::Lookup &result)
+{
+    QString line = QLatin1String(outcomeName(result.outcome));
+    if (result.outcome == Outcome::found) {
+        QStringList keys;
+        for (const SecretBytes &secret : result.secrets)
+            keys << QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(secret.data()),
+                static_cast<qsizetype>(secret.size()))
+                                            .toHex());
+        line += QLatin1Char(' ') + keys.join(QLatin1Char(','));
+        if (!result.unread.isEmpty())
+            line += QStringLiteral(" | ") + result.unread;
+    } else if (!result.reason.isEmpty()) {
+        line += QLatin1Char(' ') + result.reason;
+    }
+    return line;
+}
+
+const char *presenceName(scrivlet::Keyring::Presence presence)
+{
+    switch (presence) {
+    case scrivlet::Keyring::Presence::present:
+        return "yes";
+    case scrivlet::Keyring::Presence::absent:
+        return "no";
+    case scrivlet::Keyring::Presence::unknown:
+        return "unknown";
+    }
+    return "?";
+}
+
+int watch(int argc, char **argv, SecretServiceKeyring &keyring)
+{
+    using Prompt = scrivlet::Keyring::Prompt;
+    QCoreApplication app(argc, argv);
+    const auto tryNow = [&keyring, &app] {
+        const auto result = keyring.lookup(Prompt::never);
+        if (result.outcome != Outcome::found)
+            return false;
+        say(QStringLiteral("watch ") + describe(result));
+        app.quit();
+        return true;
+    };
+    // Listening first: an announcement between the lookup and the watch
+    // would otherwise go unheard.
+    keyring.watch([&tryNow] { (void)tryNow(); });
+    const auto first = keyring.lookup(Prompt::never);
+    if (first.outcome == Outcome::found) {
+        say(QStringLiteral("watch found-at-once"));
+        return 0;
+    }
+    say(QStringLiteral("watch waiting ") + QLatin1String(outcomeName(first.outcome)));
+    std::fflush(stdout);
+    return app.exec();
 }
 
 } // namespace
@@ -86,24 +146,20 @@ int main(int argc, char **argv)
 
     SecretServiceKeyring keyring(service, account, replyDeadline, promptDeadline);
     const QString command = args.takeFirst();
+    using Prompt = scrivlet::Keyring::Prompt;
     if (command == QLatin1String("present") && args.isEmpty()) {
-        say(keyring.isPresent() ? QStringLiteral("present yes") : QStringLiteral("present no"));
-    } else if (command == QLatin1String("lookup") && args.isEmpty()) {
-        const auto result = keyring.lookup();
-        QString line = QStringLiteral("lookup %1").arg(QLatin1String(outcomeName(result.outcome)));
-        if (result.outcome == Outcome::found) {
-            const QByteArray bytes(reinterpret_cast<const char *>(result.secret.data()),
-                static_cast<qsizetype>(result.secret.size()));
-            line += QLatin1Char(' ') + QString::fromLatin1(bytes.toHex());
-        } else if (!result.reason.isEmpty()) {
-            line += QLatin1Char(' ') + result.reason;
-        }
-        say(line);
+        say(QStringLiteral("present ") + QLatin1String(presenceName(keyring.presence())));
+    } else if ((command == QLatin1String("lookup") || command == QLatin1String("lookup-quietly"))
+        && args.isEmpty()) {
+        const Prompt prompt = command == QLatin1String("lookup") ? Prompt::allowed : Prompt::never;
+        say(QStringLiteral("lookup ") + describe(keyring.lookup(prompt)));
     } else if (command == QLatin1String("store") && args.size() == 1) {
         const QByteArray key = QByteArray::fromHex(args.front().toLatin1());
         const auto stored = keyring.store(SecretBytes::fromByteArray(key));
         say(stored.ok() ? QStringLiteral("store ok")
                         : QStringLiteral("store error %1").arg(stored.error()));
+    } else if (command == QLatin1String("watch") && args.isEmpty()) {
+        return watch(argc, argv, keyring);
     } else {
         return usage();
     }

@@ -54,7 +54,7 @@ QString KeyFile::filePath() const
     return m_folder + QLatin1Char('/') + QLatin1String(kFileName);
 }
 
-Keyring::Lookup KeyFile::lookup()
+Keyring::Lookup KeyFile::lookup(Prompt)
 {
     Lookup lookup;
     const QByteArray path = QFile::encodeName(filePath());
@@ -85,7 +85,7 @@ Keyring::Lookup KeyFile::lookup()
         done += std::size_t(got);
     }
     lookup.outcome = Lookup::Outcome::found;
-    lookup.secret = std::move(secret);
+    lookup.secrets.push_back(std::move(secret));
     return lookup;
 }
 

@@ -16,9 +16,12 @@ public:
 
     explicit KeyFile(QString folder);
 
-    [[nodiscard]] bool isPresent() override { return true; }
-    [[nodiscard]] Lookup lookup() override;
+    [[nodiscard]] Presence presence() override { return Presence::present; }
+    // A file has nothing to unlock.
+    [[nodiscard]] Lookup lookup(Prompt prompt) override;
     [[nodiscard]] Status store(const SecretBytes &key) override;
+    // Only Scrivlet writes the file, once: there is nothing to follow.
+    void watch(std::function<void()>) override { }
 
     [[nodiscard]] QString filePath() const;
 

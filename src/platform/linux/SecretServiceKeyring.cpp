@@ -2,6 +2,9 @@
 #include "platform/linux/SecretServiceKeyring.h"
 
 #include <QByteArray>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QStringList>
 #include <algorithm>
 #include <cstring>
 #include <gio/gio.h>
@@ -106,25 +109,23 @@ Error withStep(const char *step, const QString &message)
     return Error {QStringLiteral("%1: %2").arg(QLatin1String(step), message)};
 }
 
-// An item in the given collection first, then an unlocked one: a locked
-// duplicate elsewhere should not win over a readable one.
-SecretItem *pickItem(GList *items, const QByteArray &collectionPath = {})
+// The item a store has just written: the one in the collection it went to.
+SecretItem *itemIn(GList *items, const QByteArray &collectionPath)
 {
-    SecretItem *unlocked = nullptr;
-    SecretItem *first = nullptr;
     const QByteArray prefix = collectionPath + '/';
     for (GList *node = items; node != nullptr; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
-        if (!collectionPath.isEmpty()
-            && g_str_has_prefix(
+        if (collectionPath.isEmpty()
+            || g_str_has_prefix(
                 g_dbus_proxy_get_object_path(G_DBUS_PROXY(item)), prefix.constData()))
             return item;
-        if (unlocked == nullptr && secret_item_get_locked(item) == FALSE)
-            unlocked = item;
-        if (first == nullptr)
-            first = item;
     }
-    return unlocked != nullptr ? unlocked : first;
+    return nullptr;
+}
+
+QByteArray pathOf(gpointer proxy)
+{
+    return QByteArray(g_dbus_proxy_get_object_path(G_DBUS_PROXY(proxy)));
 }
 
 struct LockState
@@ -241,11 +242,15 @@ public:
 
     // The proxy's cached lock state is only trusted as a hint; after an unlock
     // attempt the service is asked again.
-    [[nodiscard]] LockState ensureUnlocked(GDBusProxy *object, const char *interface, bool locked)
+    [[nodiscard]] LockState ensureUnlocked(
+        GDBusProxy *object, const char *interface, bool locked, Keyring::Prompt prompt)
     {
         if (!locked)
             return {LockState::State::unlocked, {}};
-        const QString refusal = unlock(object);
+        if (prompt == Keyring::Prompt::never)
+            return {LockState::State::locked, QStringLiteral("the keyring is locked")};
+        const BorrowedList objects(g_list_append(nullptr, object));
+        const QString refusal = unlock(objects.get());
         auto still = isLocked(object, interface);
         if (!still.ok())
             return {LockState::State::failed, still.error()};
@@ -299,31 +304,22 @@ public:
         return success();
     }
 
-private:
-    struct Slot
-    {
-        ObjectPtr<GAsyncResult> result;
-    };
-    struct Awaited
-    {
-        ObjectPtr<GAsyncResult> result;
-        bool late = false;
-    };
+    // One unlock request for all of them, so at most one prompt.
+    [[nodiscard]] QString unlockAll(GList *objects) { return unlock(objects); }
 
-    // A refusal or dismissed prompt is not an error here: whether the object
-    // is unlocked is read back afterwards. The text explains a later "locked".
-    QString unlock(GDBusProxy *object)
+    [[nodiscard]] Status deleteItem(SecretItem *item)
     {
-        const BorrowedList objects(g_list_append(nullptr, object));
         auto awaited
-            = await(m_promptDeadline, [&](GCancellable *c, GAsyncReadyCallback cb, gpointer d) {
-                  secret_service_unlock(m_service.get(), objects.get(), c, cb, d);
+            = await(m_replyDeadline, [&](GCancellable *c, GAsyncReadyCallback cb, gpointer d) {
+                  secret_item_delete(item, c, cb, d);
               });
-        auto unlocked = finish<int>(
-            "unlocking the keyring", m_promptDeadline, awaited, [&](GAsyncResult *r, GError **e) {
-                return secret_service_unlock_finish(m_service.get(), r, nullptr, e);
+        auto deleted = finish<bool>(
+            "removing the item", m_replyDeadline, awaited, [&](GAsyncResult *r, GError **e) {
+                return secret_item_delete_finish(item, r, e) != FALSE;
             });
-        return unlocked.ok() ? QString() : unlocked.error();
+        if (!deleted.ok())
+            return Error {deleted.error()};
+        return success();
     }
 
     Result<bool> isLocked(GDBusProxy *object, const char *interface)
@@ -340,6 +336,32 @@ private:
         if (!g_variant_is_of_type(locked.get(), G_VARIANT_TYPE_BOOLEAN))
             return Error {QStringLiteral("reading the lock state: not a boolean")};
         return g_variant_get_boolean(locked.get()) != FALSE;
+    }
+
+private:
+    struct Slot
+    {
+        ObjectPtr<GAsyncResult> result;
+    };
+    struct Awaited
+    {
+        ObjectPtr<GAsyncResult> result;
+        bool late = false;
+    };
+
+    // A refusal or dismissed prompt is not an error here: whether the object
+    // is unlocked is read back afterwards. The text explains a later "locked".
+    QString unlock(GList *objects)
+    {
+        auto awaited
+            = await(m_promptDeadline, [&](GCancellable *c, GAsyncReadyCallback cb, gpointer d) {
+                  secret_service_unlock(m_service.get(), objects, c, cb, d);
+              });
+        auto unlocked = finish<int>(
+            "unlocking the keyring", m_promptDeadline, awaited, [&](GAsyncResult *r, GError **e) {
+                return secret_service_unlock_finish(m_service.get(), r, nullptr, e);
+            });
+        return unlocked.ok() ? QString() : unlocked.error();
     }
 
     // Runs this context until the call reports back or the deadline passed;
@@ -421,6 +443,28 @@ Keyring::Lookup outcome(Keyring::Lookup::Outcome kind, QString reason = {})
     return lookup;
 }
 
+// Some providers mangle binary secrets: only a key that reads back
+// unchanged counts as stored.
+Status readsBack(Call &call, GHashTable *attributes, const SecretBytes &key)
+{
+    auto target = call.defaultCollection();
+    if (!target.ok())
+        return Error {target.error()};
+    auto items = call.search(attributes);
+    if (!items.ok())
+        return Error {items.error()};
+    SecretItem *item
+        = itemIn(items.value().get(), target.value() ? pathOf(target.value().get()) : QByteArray());
+    if (item == nullptr)
+        return Error {QStringLiteral("the stored key cannot be found again")};
+    auto readBack = call.loadSecret(item);
+    if (!readBack.ok())
+        return Error {QStringLiteral("checking the stored key: %1").arg(readBack.error())};
+    if (!(readBack.value() == key))
+        return Error {QStringLiteral("the Secret Service changed the key while storing it")};
+    return success();
+}
+
 } // namespace
 
 SecretServiceKeyring::SecretServiceKeyring(
@@ -431,37 +475,46 @@ SecretServiceKeyring::SecretServiceKeyring(
     , m_promptDeadline(promptDeadline)
 { }
 
-bool SecretServiceKeyring::isPresent()
+SecretServiceKeyring::~SecretServiceKeyring() = default;
+
+Keyring::Presence SecretServiceKeyring::presence()
 {
     Call call(m_replyDeadline, m_promptDeadline);
     auto bus = call.sessionBus();
-    if (!bus.ok())
-        return false;
+    if (!bus.ok()) {
+        // No bus named anywhere is a session without one; a named bus that
+        // fails to answer is a session we cannot judge yet.
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const bool named = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+            || (!runtime.isEmpty()
+                && g_file_test((runtime + "/bus").constData(), G_FILE_TEST_EXISTS) != FALSE);
+        return named ? Presence::unknown : Presence::absent;
+    }
     auto owned = call.callMethod(bus.value(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
         "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", kBusName),
         G_VARIANT_TYPE("(b)"), "asking for the Secret Service");
-    if (owned.ok()) {
-        gboolean hasOwner = FALSE;
-        g_variant_get(owned.value().get(), "(b)", &hasOwner);
-        if (hasOwner != FALSE)
-            return true;
-    }
+    if (!owned.ok())
+        return Presence::unknown;
+    gboolean hasOwner = FALSE;
+    g_variant_get(owned.value().get(), "(b)", &hasOwner);
+    if (hasOwner != FALSE)
+        return Presence::present;
     auto activatable = call.callMethod(bus.value(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
         "org.freedesktop.DBus", "ListActivatableNames", nullptr, G_VARIANT_TYPE("(as)"),
         "listing activatable services");
     if (!activatable.ok())
-        return false;
+        return Presence::unknown;
     const VariantPtr names(g_variant_get_child_value(activatable.value().get(), 0));
     const gsize count = g_variant_n_children(names.get());
     for (gsize i = 0; i < count; ++i) {
         const VariantPtr name(g_variant_get_child_value(names.get(), i));
         if (std::strcmp(g_variant_get_string(name.get(), nullptr), kBusName) == 0)
-            return true;
+            return Presence::present;
     }
-    return false;
+    return Presence::absent;
 }
 
-Keyring::Lookup SecretServiceKeyring::lookup()
+Keyring::Lookup SecretServiceKeyring::lookup(Prompt prompt)
 {
     using Outcome = Lookup::Outcome;
     Call call(m_replyDeadline, m_promptDeadline);
@@ -479,8 +532,9 @@ Keyring::Lookup SecretServiceKeyring::lookup()
             return outcome(Outcome::failed, collection.error());
         if (!collection.value())
             return outcome(Outcome::notFound); // store() has it created
-        const LockState state = call.ensureUnlocked(G_DBUS_PROXY(collection.value().get()),
-            kCollectionInterface, secret_collection_get_locked(collection.value().get()) != FALSE);
+        const LockState state
+            = call.ensureUnlocked(G_DBUS_PROXY(collection.value().get()), kCollectionInterface,
+                secret_collection_get_locked(collection.value().get()) != FALSE, prompt);
         if (state.state == LockState::State::failed)
             return outcome(Outcome::failed, state.reason);
         if (state.state == LockState::State::locked)
@@ -492,18 +546,43 @@ Keyring::Lookup SecretServiceKeyring::lookup()
             return outcome(Outcome::notFound);
     }
 
-    SecretItem *item = pickItem(items.value().get());
-    const LockState state = call.ensureUnlocked(
-        G_DBUS_PROXY(item), kItemInterface, secret_item_get_locked(item) != FALSE);
-    if (state.state == LockState::State::failed)
-        return outcome(Outcome::failed, state.reason);
-    if (state.state == LockState::State::locked)
-        return outcome(Outcome::locked, state.reason);
-    auto secret = call.loadSecret(item);
-    if (!secret.ok())
-        return outcome(Outcome::failed, secret.error());
+    GList *const all = items.value().get();
+    BorrowedList locked;
+    for (GList *node = all; node != nullptr; node = node->next) {
+        if (secret_item_get_locked(static_cast<SecretItem *>(node->data)) != FALSE)
+            locked.reset(g_list_append(locked.release(), node->data));
+    }
+    const QString refusal = locked && prompt == Prompt::allowed
+        ? call.unlockAll(locked.get())
+        : QStringLiteral("the keyring is locked");
+
     Lookup found = outcome(Outcome::found);
-    found.secret = std::move(secret).value();
+    QStringList unread;
+    bool anyLocked = false;
+    for (GList *node = all; node != nullptr; node = node->next) {
+        auto *item = static_cast<SecretItem *>(node->data);
+        if (g_list_find(locked.get(), item) != nullptr) {
+            auto still = call.isLocked(G_DBUS_PROXY(item), kItemInterface);
+            if (!still.ok() || still.value()) {
+                anyLocked = anyLocked || still.ok();
+                unread << (still.ok()
+                        ? (refusal.isEmpty() ? QStringLiteral("still locked") : refusal)
+                        : still.error());
+                continue;
+            }
+        }
+        auto secret = call.loadSecret(item);
+        if (!secret.ok()) {
+            unread << secret.error();
+            continue;
+        }
+        found.secrets.push_back(std::move(secret).value());
+    }
+    unread.removeDuplicates();
+    const QString why = unread.join(QStringLiteral("; "));
+    if (found.secrets.empty())
+        return outcome(anyLocked ? Outcome::locked : Outcome::failed, why);
+    found.unread = why;
     return found;
 }
 
@@ -519,38 +598,100 @@ Status SecretServiceKeyring::store(const SecretBytes &key)
     if (!collection.ok())
         return Error {collection.error()};
     if (collection.value()) {
-        const LockState state = call.ensureUnlocked(G_DBUS_PROXY(collection.value().get()),
-            kCollectionInterface, secret_collection_get_locked(collection.value().get()) != FALSE);
+        const LockState state
+            = call.ensureUnlocked(G_DBUS_PROXY(collection.value().get()), kCollectionInterface,
+                secret_collection_get_locked(collection.value().get()) != FALSE, Prompt::allowed);
         if (state.state == LockState::State::locked)
             return Error {QStringLiteral("the default keyring is locked: %1").arg(state.reason)};
         if (state.state == LockState::State::failed)
             return Error {state.reason};
     }
 
+    // The service replaces an item of the same name: never over a key.
     const HashTablePtr attributes = makeAttributes(m_service, m_account);
-    if (auto stored = call.storeValue(attributes.get(), key); !stored.ok())
+    auto before = call.search(attributes.get());
+    if (!before.ok())
+        return Error {before.error()};
+    if (before.value())
+        return Error {QStringLiteral("an item of that name is already stored; it is kept")};
+
+    Status stored = call.storeValue(attributes.get(), key);
+    if (stored.ok())
+        stored = readsBack(call, attributes.get(), key);
+    if (stored.ok())
         return stored;
 
-    // Some providers mangle binary secrets: only a key that reads back
-    // unchanged counts as stored.
-    auto target = call.defaultCollection();
-    if (!target.ok())
-        return Error {target.error()};
-    const QByteArray targetPath = target.value()
-        ? QByteArray(g_dbus_proxy_get_object_path(G_DBUS_PROXY(target.value().get())))
-        : QByteArray();
-    auto items = call.search(attributes.get());
-    if (!items.ok())
-        return Error {items.error()};
-    SecretItem *item = pickItem(items.value().get(), targetPath);
-    if (item == nullptr)
-        return Error {QStringLiteral("the stored key cannot be found again")};
-    auto readBack = call.loadSecret(item);
-    if (!readBack.ok())
-        return Error {QStringLiteral("checking the stored key: %1").arg(readBack.error())};
-    if (!(readBack.value() == key))
-        return Error {QStringLiteral("the Secret Service changed the key while storing it")};
-    return success();
+    // Whatever part of the store took place is undone, or a later lookup
+    // would adopt a key no history was sealed with. Nothing was there before.
+    auto left = call.search(attributes.get());
+    if (!left.ok())
+        return Error {
+            QStringLiteral("%1; the item may remain: %2").arg(stored.error(), left.error())};
+    for (GList *node = left.value().get(); node != nullptr; node = node->next) {
+        if (Status removed = call.deleteItem(static_cast<SecretItem *>(node->data)); !removed)
+            return Error {QStringLiteral("%1; the item it left could not be removed: %2")
+                              .arg(stored.error(), removed.error())};
+    }
+    return stored;
+}
+
+void SecretServiceKeyring::watch(std::function<void()> changed)
+{
+    m_watcher.reset();
+    if (changed)
+        m_watcher = std::make_unique<SecretServiceWatcher>(std::move(changed));
+}
+
+namespace {
+
+const QString kSecretsName = QString::fromLatin1(kBusName);
+const QString kServicePath = QStringLiteral("/org/freedesktop/secrets");
+const QString kServiceInterface = QStringLiteral("org.freedesktop.Secret.Service");
+const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// What providers announce: gnome-keyring and KeePassXC send Properties
+// changes of the collection on an unlock, KWallet's bridge the Service's
+// CollectionChanged. An empty path hears every object of the service.
+struct Announcement
+{
+    const QString &path;
+    QString interface;
+    const char *member;
+};
+
+} // namespace
+
+SecretServiceWatcher::SecretServiceWatcher(std::function<void()> changed)
+    : m_changed(std::move(changed))
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    static const QString kAnyPath;
+    const Announcement announcements[] = {
+        {kAnyPath, kPropertiesInterface, "PropertiesChanged"},
+        {kServicePath, kServiceInterface, "CollectionChanged"},
+        {kServicePath, kServiceInterface, "CollectionCreated"},
+        {kServicePath, kServiceInterface, "CollectionDeleted"},
+        {kAnyPath, QString::fromLatin1(kCollectionInterface), "ItemCreated"},
+        {kAnyPath, QString::fromLatin1(kCollectionInterface), "ItemChanged"},
+        {kAnyPath, QString::fromLatin1(kCollectionInterface), "ItemDeleted"},
+    };
+    for (const Announcement &a : announcements)
+        bus.connect(
+            kSecretsName, a.path, a.interface, QLatin1String(a.member), this, SLOT(onChange()));
+    // A service that starts after us, or starts again.
+    m_owner = std::make_unique<QDBusServiceWatcher>(
+        kSecretsName, bus, QDBusServiceWatcher::WatchForRegistration);
+    connect(m_owner.get(), &QDBusServiceWatcher::serviceRegistered, this,
+        &SecretServiceWatcher::onChange);
+}
+
+SecretServiceWatcher::~SecretServiceWatcher() = default;
+
+void SecretServiceWatcher::onChange()
+{
+    m_changed();
 }
 
 } // namespace scrivlet

@@ -3,10 +3,32 @@
 
 #include "platform/Keyring.h"
 
+#include <QObject>
 #include <QString>
 #include <chrono>
+#include <memory>
+
+class QDBusServiceWatcher;
 
 namespace scrivlet {
+
+// Hears the Secret Service announce that its collections or items changed,
+// or that it started, on the session bus of the thread that made it.
+class SecretServiceWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SecretServiceWatcher(std::function<void()> changed);
+    ~SecretServiceWatcher() override;
+
+private Q_SLOTS:
+    void onChange();
+
+private:
+    std::function<void()> m_changed;
+    std::unique_ptr<QDBusServiceWatcher> m_owner;
+};
 
 // The content key as one item in the desktop's Secret Service (gnome-keyring,
 // KWallet, KeePassXC...), talked to through libsecret. Every call blocks until
@@ -26,16 +48,19 @@ public:
         QString account = QString::fromLatin1(kDefaultAccount),
         std::chrono::milliseconds replyDeadline = kDefaultReplyDeadline,
         std::chrono::milliseconds promptDeadline = kDefaultPromptDeadline);
+    ~SecretServiceKeyring() override;
 
-    [[nodiscard]] bool isPresent() override;
-    [[nodiscard]] Lookup lookup() override;
+    [[nodiscard]] Presence presence() override;
+    [[nodiscard]] Lookup lookup(Prompt prompt) override;
     [[nodiscard]] Status store(const SecretBytes &key) override;
+    void watch(std::function<void()> changed) override;
 
 private:
     QString m_service;
     QString m_account;
     std::chrono::milliseconds m_replyDeadline;
     std::chrono::milliseconds m_promptDeadline;
+    std::unique_ptr<SecretServiceWatcher> m_watcher;
 };
 
 } // namespace scrivlet

@@ -6,19 +6,49 @@
 #include "core/ClipboardMonitor.h"
 #include "core/Crypto.h"
 #include "core/DesktopEntries.h"
+#include "core/ImageStore.h"
+#include "core/ModelContainer.h"
 #include "support/Launch.h"
+#include "support/TestKeys.h"
+#include "unit/core/TestSql.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
 using namespace testing;
+
+// What the tray says is also logged, one line a notice.
+class Notices
+{
+public:
+    Notices()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &line) { s_lines << line; });
+    }
+    ~Notices() { qInstallMessageHandler(m_previous); }
+    [[nodiscard]] qsizetype count(const QString &text) const
+    {
+        return std::ranges::count_if(
+            s_lines, [&](const QString &line) { return line.contains(text); });
+    }
+
+private:
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+const QString kLockedNotice = QStringLiteral("Le trousseau est verrouillé");
 
 class AppDelegateTest : public ::testing::Test
 {
@@ -121,7 +151,7 @@ TEST_F(AppDelegateTest, ALostKeyOffersANewHistoryAndSetsTheOldOneAside)
         ASSERT_TRUE(first.start());
         first.copy(QStringLiteral("sealed under the first key"));
     }
-    m_keyring.item.reset(); // the keyring lost it
+    m_keyring.items.clear(); // the keyring lost it
     const QString data = m_root.path() + QStringLiteral("/data");
     {
         m_dialogs.answers = {false};
@@ -147,6 +177,87 @@ TEST_F(AppDelegateTest, ALostKeyOffersANewHistoryAndSetsTheOldOneAside)
     EXPECT_TRUE(
         QFile::exists(data + QLatin1Char('/') + aside.at(0) + QStringLiteral("/history.sqlite")))
         << "the old history is kept whole";
+}
+
+// An autologin session unlocks its keyring after Scrivlet started.
+TEST_F(AppDelegateTest, TheShortcutWorksAtOnceAndRecordingFollowsTheKeyringUnlock)
+{
+    const Notices notices;
+    m_keyring.forcedOutcome = Keyring::Lookup::Outcome::locked;
+    Launch launch(m_root.path(), m_keyring, m_dialogs);
+    QSignalSpy ready(&launch.delegate(), &AppDelegate::ready);
+    ASSERT_TRUE(launch.delegate().launch());
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_FALSE(ready.last().at(0).toBool());
+
+    auto &hotkeys = dynamic_cast<FakeHotkeyGrabber &>(launch.delegate().services().hotkeys);
+    ASSERT_EQ(hotkeys.grabbed.size(), 1u) << "the shortcut is registered without the key";
+    Q_EMIT hotkeys.released(hotkeys.grabbed.front());
+    EXPECT_EQ(notices.count(kLockedNotice), 2) << "the palette's key says why it cannot open";
+
+    // Another collection changing: still locked, looked up without a prompt,
+    // and nothing new to say.
+    m_keyring.announceChange();
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_FALSE(ready.last().at(0).toBool());
+    EXPECT_EQ(notices.count(kLockedNotice), 2);
+
+    m_keyring.forcedOutcome.reset();
+    m_keyring.announceChange();
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_TRUE(ready.last().at(0).toBool()) << "recording without a restart";
+    EXPECT_EQ(m_keyring.promptedLookups, 1) << "only the launch may ask to unlock";
+    launch.copy(QStringLiteral("copied after the unlock"));
+    ASSERT_NE(launch.delegate().store(), nullptr);
+    EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 1u);
+    EXPECT_EQ(hotkeys.grabbed.size(), 1u);
+}
+
+// Without its key check in the history, a later lost key would pass for a
+// first run and be replaced.
+TEST_F(AppDelegateTest, AKeyCheckThatCannotBeWrittenRecordsNothing)
+{
+    const QString data = m_root.path() + QStringLiteral("/data");
+    {
+        auto container = ModelContainer::open(data);
+        ASSERT_TRUE(container.ok());
+    }
+    runSql(data + QStringLiteral("/history.sqlite"),
+        "CREATE TRIGGER full BEFORE INSERT ON meta BEGIN SELECT RAISE(ABORT, 'disk full'); END;");
+    Launch launch(m_root.path(), m_keyring, m_dialogs);
+    EXPECT_FALSE(launch.start());
+    EXPECT_EQ(launch.delegate().store(), nullptr);
+    EXPECT_EQ(m_keyring.items.size(), 1u) << "the new key is kept for the next launch";
+}
+
+// A setting aside that stopped after the database leaves the old images in
+// place; the new history's first sweep must not take them for its own.
+TEST_F(AppDelegateTest, ImagesOfAHistorySetAsideHalfwayAreKept)
+{
+    const QString data = m_root.path() + QStringLiteral("/data");
+    QString image;
+    {
+        Launch first(m_root.path(), m_keyring, m_dialogs);
+        ASSERT_TRUE(first.start());
+        auto written = first.delegate().images().write("old image");
+        ASSERT_TRUE(written.ok());
+        image = data + QStringLiteral("/images/") + written.value();
+    }
+    QFile old(image);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(
+        QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    old.close();
+    m_keyring.items.clear(); // lost: the old history is set aside
+    const QString aside = data + QStringLiteral("/set-aside-20250101-000000");
+    ASSERT_TRUE(QDir().mkpath(aside));
+    for (const char *name : {"history.sqlite", "history.sqlite-wal", "history.sqlite-shm"})
+        QFile::rename(data + QLatin1Char('/') + QLatin1String(name),
+            aside + QLatin1Char('/') + QLatin1String(name));
+
+    Launch fresh(m_root.path(), m_keyring, m_dialogs);
+    ASSERT_TRUE(fresh.start()) << "a new history with a new key";
+    EXPECT_TRUE(QFile::exists(image));
 }
 
 } // namespace

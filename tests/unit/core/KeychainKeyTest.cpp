@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/KeychainKey.h"
 
+#include "TestSql.h"
 #include "core/ModelContainer.h"
 #include "fakes/FakeKeyring.h"
 #include "support/TestKeys.h"
@@ -12,8 +13,11 @@ namespace scrivlet {
 namespace {
 
 using testing::FakeKeyring;
+using testing::testKey;
 using Outcome = KeyLoad::Outcome;
 using LookupOutcome = Keyring::Lookup::Outcome;
+using Presence = Keyring::Presence;
+constexpr auto kPrompt = Keyring::Prompt::allowed;
 
 KeyRecord recordFor(const SecretBytes &key, const char *source)
 {
@@ -24,19 +28,19 @@ TEST(KeychainKey, FirstRunCreatesAndStoresA32ByteKeyInTheKeyring)
 {
     FakeKeyring keyring;
     FakeKeyring file;
-    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file);
+    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file, kPrompt);
     ASSERT_EQ(load.outcome, Outcome::created);
     ASSERT_TRUE(load.hasKey());
     EXPECT_EQ(load.key->size(), 32u);
-    ASSERT_TRUE(keyring.item.has_value());
-    EXPECT_TRUE(*keyring.item == *load.key);
+    ASSERT_EQ(keyring.items.size(), 1u);
+    EXPECT_TRUE(keyring.items.front() == *load.key);
     EXPECT_EQ(file.stores, 0);
     ASSERT_TRUE(load.recordToSave.has_value());
     EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(*load.key));
     EXPECT_EQ(load.recordToSave->source, QStringLiteral("keyring"));
 
     // The next launch finds the same key and has nothing new to remember.
-    const KeyLoad again = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file);
+    const KeyLoad again = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt);
     EXPECT_EQ(again.outcome, Outcome::loaded);
     EXPECT_TRUE(*again.key == *load.key);
     EXPECT_FALSE(again.recordToSave.has_value());
@@ -45,81 +49,124 @@ TEST(KeychainKey, FirstRunCreatesAndStoresA32ByteKeyInTheKeyring)
 TEST(KeychainKey, WithoutAnySecretServiceTheKeyLivesInTheFile)
 {
     FakeKeyring keyring;
-    keyring.present = false;
+    keyring.present = Presence::absent;
     FakeKeyring file;
-    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file);
+    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file, kPrompt);
     ASSERT_EQ(load.outcome, Outcome::created);
     EXPECT_EQ(keyring.lookups + keyring.stores, 0);
-    EXPECT_TRUE(file.item.has_value());
+    EXPECT_EQ(file.items.size(), 1u);
     EXPECT_EQ(load.recordToSave->source, QStringLiteral("file"));
 
     // A keyring appearing later does not take over a history kept with the file.
-    keyring.present = true;
-    const KeyLoad later = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file);
+    keyring.present = Presence::present;
+    const KeyLoad later = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt);
     EXPECT_EQ(later.outcome, Outcome::loaded);
     EXPECT_EQ(keyring.lookups, 0);
 }
 
-TEST(KeychainKey, AKeyOfAnyLengthIsUsedAsStored)
+// Every item is weighed; only a key AES can use, and the history's own when
+// it has a check, is ever handed out.
+TEST(KeychainKey, ChoosesAmongTheStoredItems)
 {
-    FakeKeyring keyring;
-    FakeKeyring file;
-    keyring.item = testing::testKey(7, 16);
-    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file);
-    ASSERT_EQ(load.outcome, Outcome::loaded);
-    EXPECT_EQ(load.key->size(), 16u);
-    // A history that had no check yet learns the key's.
-    ASSERT_TRUE(load.recordToSave.has_value());
-    EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(testing::testKey(7, 16)));
+    const SecretBytes mine = testKey(1);
+    const SecretBytes other = testKey(2);
+    const SecretBytes secretTool = testKey(3, 20);
+    const struct
+    {
+        const char *name;
+        KeyRecord record;
+        std::vector<SecretBytes> items;
+        QString unread;
+        Outcome expected;
+        std::optional<SecretBytes> key;
+    } cases[] = {
+        {"the history's key behind a stray item", recordFor(mine, "keyring"), {other, mine}, {},
+            Outcome::loaded, mine},
+        {"the history's key among unusable ones", recordFor(mine, "keyring"), {secretTool, mine},
+            {}, Outcome::loaded, mine},
+        {"none is the history's", recordFor(mine, "keyring"), {other, secretTool}, {},
+            Outcome::keyMismatch, std::nullopt},
+        {"the history's may be among the unread", recordFor(mine, "keyring"), {other},
+            QStringLiteral("locked"), Outcome::keyringLocked, std::nullopt},
+        {"a 16-byte key is an AES key", {}, {testKey(4, 16)}, {}, Outcome::loaded, testKey(4, 16)},
+        {"a 20-byte item, first run", {}, {secretTool}, {}, Outcome::keyUnusable, std::nullopt},
+        {"a 20-byte key an earlier run adopted", recordFor(secretTool, "keyring"), {secretTool}, {},
+            Outcome::keyUnusable, std::nullopt},
+        {"one usable beside a 20-byte item, no check", {}, {secretTool, other}, {}, Outcome::loaded,
+            other},
+        {"the same key twice, no check", {}, {other, other}, {}, Outcome::loaded, other},
+        {"two different keys, no check", {}, {mine, other}, {}, Outcome::keyAmbiguous,
+            std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeKeyring keyring;
+        keyring.items = c.items;
+        keyring.unread = c.unread;
+        FakeKeyring file;
+        const KeyLoad load = KeychainKey::loadOrCreate(c.record, keyring, file, kPrompt);
+        EXPECT_EQ(load.outcome, c.expected);
+        EXPECT_EQ(load.hasKey(), c.key.has_value());
+        if (c.key && load.hasKey()) {
+            EXPECT_TRUE(*load.key == *c.key);
+        } else if (!c.key) {
+            EXPECT_FALSE(load.message.isEmpty());
+            EXPECT_FALSE(load.recordToSave.has_value());
+        }
+        EXPECT_EQ(keyring.stores + file.stores, 0) << "nothing stored over what is there";
+    }
 }
 
 // Every doubt leaves the stored key alone, stores nothing and yields no key.
 TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
 {
-    const SecretBytes earlier = testing::testKey(1);
+    const SecretBytes earlier = testKey(1);
     const struct
     {
         const char *name;
         KeyRecord record;
-        bool keyringPresent;
+        Presence presence;
         std::optional<LookupOutcome> keyringAnswer;
-        std::optional<SecretBytes> keyringItem;
+        std::vector<SecretBytes> keyringItems;
         bool refuseStore;
         Outcome expected;
     } cases[] = {
-        {"locked keyring, first run", {}, true, LookupOutcome::locked, std::nullopt, false,
+        {"locked keyring, first run", {}, Presence::present, LookupOutcome::locked, {}, false,
             Outcome::keyringLocked},
-        {"locked keyring with history", recordFor(earlier, "keyring"), true, LookupOutcome::locked,
-            earlier, false, Outcome::keyringLocked},
-        {"silent or erring keyring", recordFor(earlier, "keyring"), true, LookupOutcome::failed,
-            earlier, false, Outcome::keyringFailed},
-        {"keyring lost the key", recordFor(earlier, "keyring"), true, std::nullopt, std::nullopt,
+        {"locked keyring with history", recordFor(earlier, "keyring"), Presence::present,
+            LookupOutcome::locked, {earlier}, false, Outcome::keyringLocked},
+        {"silent or erring keyring", recordFor(earlier, "keyring"), Presence::present,
+            LookupOutcome::failed, {earlier}, false, Outcome::keyringFailed},
+        {"keyring lost the key", recordFor(earlier, "keyring"), Presence::present, std::nullopt, {},
             false, Outcome::keyLost},
-        {"a different key in the keyring", recordFor(earlier, "keyring"), true, std::nullopt,
-            testing::testKey(2), false, Outcome::keyMismatch},
-        {"keyring gone from the session", recordFor(earlier, "keyring"), false, std::nullopt,
-            std::nullopt, false, Outcome::keyringMissing},
-        {"store refused", {}, true, std::nullopt, std::nullopt, true, Outcome::storeFailed},
+        {"a different key in the keyring", recordFor(earlier, "keyring"), Presence::present,
+            std::nullopt, {testKey(2)}, false, Outcome::keyMismatch},
+        {"keyring gone from the session", recordFor(earlier, "keyring"), Presence::absent,
+            std::nullopt, {}, false, Outcome::keyringMissing},
+        {"session bus silent, first run", {}, Presence::unknown, std::nullopt, {}, false,
+            Outcome::keyringFailed},
+        {"session bus silent with history", recordFor(earlier, "keyring"), Presence::unknown,
+            std::nullopt, {earlier}, false, Outcome::keyringFailed},
+        {"store refused", {}, Presence::present, std::nullopt, {}, true, Outcome::storeFailed},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         FakeKeyring keyring;
-        keyring.present = c.keyringPresent;
+        keyring.present = c.presence;
         keyring.forcedOutcome = c.keyringAnswer;
-        keyring.item = c.keyringItem;
+        keyring.items = c.keyringItems;
         keyring.refuseStore = c.refuseStore;
         FakeKeyring file;
-        const KeyLoad load = KeychainKey::loadOrCreate(c.record, keyring, file);
-        EXPECT_EQ(load.outcome, c.expected) << c.name;
-        EXPECT_FALSE(load.hasKey()) << c.name;
-        EXPECT_FALSE(load.recordToSave.has_value()) << c.name;
-        EXPECT_FALSE(load.message.isEmpty()) << c.name;
-        EXPECT_EQ(file.stores, 0) << c.name;
+        const KeyLoad load = KeychainKey::loadOrCreate(c.record, keyring, file, kPrompt);
+        EXPECT_EQ(load.outcome, c.expected);
+        EXPECT_FALSE(load.hasKey());
+        EXPECT_FALSE(load.recordToSave.has_value());
+        EXPECT_FALSE(load.message.isEmpty());
+        EXPECT_EQ(file.stores + file.lookups, 0) << "the key file is not the keyring's stand-in";
         if (!c.refuseStore) {
-            EXPECT_EQ(keyring.stores, 0) << c.name;
+            EXPECT_EQ(keyring.stores, 0);
         }
-        if (c.keyringItem) {
-            EXPECT_TRUE(*keyring.item == *c.keyringItem) << c.name;
-        }
+        EXPECT_EQ(keyring.items.size(), c.keyringItems.size());
     }
 }
 
@@ -128,36 +175,82 @@ TEST(KeychainKey, LostKeyFileIsReportedNotReplaced)
     FakeKeyring keyring;
     FakeKeyring file;
     const KeyLoad load
-        = KeychainKey::loadOrCreate(recordFor(testing::testKey(3), "file"), keyring, file);
+        = KeychainKey::loadOrCreate(recordFor(testKey(3), "file"), keyring, file, kPrompt);
     EXPECT_EQ(load.outcome, Outcome::keyLost);
     EXPECT_EQ(file.stores + keyring.stores + keyring.lookups, 0);
 }
 
-TEST(KeychainKey, TheHistoryRemembersItsKeyAcrossLaunches)
+class KeychainKeyHistoryTest : public ::testing::Test
 {
-    QTemporaryDir dir;
-    FakeKeyring keyring;
-    FakeKeyring file;
+protected:
+    std::unique_ptr<ModelContainer> open()
+    {
+        auto container = ModelContainer::open(m_dir.path());
+        EXPECT_TRUE(container.ok());
+        return container.ok() ? std::move(container).value() : nullptr;
+    }
+    QString file() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
+
+    QTemporaryDir m_dir;
+    FakeKeyring m_keyring;
+    FakeKeyring m_file;
+};
+
+TEST_F(KeychainKeyHistoryTest, TheHistoryRemembersItsKeyAcrossLaunches)
+{
     SecretBytes first;
     {
-        auto container = ModelContainer::open(dir.path());
-        ASSERT_TRUE(container.ok());
-        const KeyLoad load = KeychainKey::loadOrCreate(*container.value(), keyring, file);
+        auto container = open();
+        ASSERT_TRUE(container);
+        const KeyLoad load = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
         ASSERT_EQ(load.outcome, Outcome::created);
         first = *load.key;
     }
-    auto container = ModelContainer::open(dir.path());
-    ASSERT_TRUE(container.ok());
+    auto container = open();
+    ASSERT_TRUE(container);
     EXPECT_EQ(
-        KeychainKey::loadOrCreate(*container.value(), keyring, file).outcome, Outcome::loaded);
+        KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt).outcome, Outcome::loaded);
 
     // Then the keyring loses the item: the history knows it had a key.
-    keyring.item.reset();
-    const KeyLoad lost = KeychainKey::loadOrCreate(*container.value(), keyring, file);
+    m_keyring.items.clear();
+    const KeyLoad lost = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
     EXPECT_EQ(lost.outcome, Outcome::keyLost);
-    EXPECT_FALSE(keyring.item.has_value());
-    EXPECT_EQ(
-        container.value()->meta(QStringLiteral("keyCheck")).value(), KeychainKey::keyCheck(first));
+    EXPECT_TRUE(m_keyring.items.empty());
+    EXPECT_EQ(container->meta(QStringLiteral("keyCheck")).value(), KeychainKey::keyCheck(first));
+}
+
+// Content sealed under a key the history did not note would later pass for
+// a first run's, and a new key would be made over it.
+TEST_F(KeychainKeyHistoryTest, AKeyTheHistoryCannotNoteIsNotHandedOut)
+{
+    {
+        auto container = open();
+        ASSERT_TRUE(container);
+    }
+    testing::runSql(file(),
+        "CREATE TRIGGER full BEFORE INSERT ON meta BEGIN SELECT RAISE(ABORT, 'disk full'); END;");
+    {
+        auto container = open();
+        ASSERT_TRUE(container);
+        const KeyLoad load = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
+        EXPECT_EQ(load.outcome, Outcome::recordNotSaved);
+        EXPECT_FALSE(load.hasKey());
+        EXPECT_TRUE(load.message.contains(QStringLiteral("disk full")))
+            << load.message.toStdString();
+    }
+    ASSERT_EQ(m_keyring.items.size(), 1u) << "the key stays, unused";
+    const SecretBytes stored = m_keyring.items.front();
+
+    testing::runSql(file(), "DROP TRIGGER full;");
+    auto container = open();
+    ASSERT_TRUE(container);
+    const KeyLoad adopted = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
+    ASSERT_EQ(adopted.outcome, Outcome::loaded);
+    EXPECT_TRUE(*adopted.key == stored);
+    m_keyring.items.clear();
+    EXPECT_EQ(KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt).outcome,
+        Outcome::keyLost);
+    EXPECT_EQ(m_keyring.stores, 1);
 }
 
 } // namespace

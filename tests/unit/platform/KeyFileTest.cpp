@@ -25,7 +25,7 @@ TEST(KeyFile, StoresOncePrivatelyAndReadsBackEveryByte)
     QTemporaryDir dir;
     const mode_t previous = ::umask(022);
     KeyFile file(dir.path() + QStringLiteral("/config/Scrivlet"));
-    EXPECT_EQ(file.lookup().outcome, Outcome::notFound);
+    EXPECT_EQ(file.lookup(Keyring::Prompt::allowed).outcome, Outcome::notFound);
 
     ASSERT_TRUE(file.store(keyWithZeros()).ok());
     ::umask(previous);
@@ -37,13 +37,14 @@ TEST(KeyFile, StoresOncePrivatelyAndReadsBackEveryByte)
         QStringList {QStringLiteral("content-key")})
         << "no temporary file may be left behind";
 
-    const Keyring::Lookup found = file.lookup();
+    const Keyring::Lookup found = file.lookup(Keyring::Prompt::allowed);
     ASSERT_EQ(found.outcome, Outcome::found);
-    EXPECT_TRUE(found.secret == keyWithZeros());
+    ASSERT_EQ(found.secrets.size(), 1u);
+    EXPECT_TRUE(found.secrets.front() == keyWithZeros());
 
     // The key is never replaced.
     EXPECT_FALSE(file.store(SecretBytes(32)).ok());
-    EXPECT_TRUE(file.lookup().secret == keyWithZeros());
+    EXPECT_TRUE(file.lookup(Keyring::Prompt::allowed).secrets.front() == keyWithZeros());
 }
 
 TEST(KeyFile, UnreadableOrDamagedKeyFilesAreFailuresNotAbsence)
@@ -68,7 +69,7 @@ TEST(KeyFile, UnreadableOrDamagedKeyFilesAreFailuresNotAbsence)
         QFile::remove(file.filePath());
         QDir(file.filePath()).removeRecursively();
         c.make(file.filePath());
-        EXPECT_EQ(file.lookup().outcome, Outcome::failed) << c.name;
+        EXPECT_EQ(file.lookup(Keyring::Prompt::allowed).outcome, Outcome::failed) << c.name;
     }
 }
 

@@ -17,6 +17,8 @@ constexpr const char *kServiceInterface = "org.freedesktop.Secret.Service";
 constexpr const char *kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr const char *kCollectionInterface = "org.freedesktop.Secret.Collection";
 constexpr const char *kPassword = "scrivlet-test-password";
+constexpr const char *kInternalInterface
+    = "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface";
 // Generous: a loaded CI machine may be slow to start daemons.
 constexpr int kStartupMs = 20000;
 constexpr int kPollMs = 20;
@@ -239,6 +241,68 @@ bool KeyringSession::lockDefaultCollection()
     g_variant_get(reply.get(), "(@ao&o)", nullptr, &prompt);
     if (g_strcmp0(prompt, "/") != 0)
         return fail(QStringLiteral("Lock wants a prompt"));
+    return true;
+}
+
+QString KeyringSession::plainSession(QString *problem)
+{
+    const VariantPtr reply = callService(kServicePath, kServiceInterface, "OpenSession",
+        g_variant_new("(sv)", "plain", g_variant_new_string("")), "(vo)", problem);
+    if (!reply)
+        return {};
+    const gchar *path = nullptr;
+    g_variant_get(reply.get(), "(v&o)", nullptr, &path);
+    return QString::fromUtf8(path);
+}
+
+GVariant *KeyringSession::secretFor(const QString &session, const QByteArray &secret) const
+{
+    return g_variant_new("(o@ay@ays)", session.toUtf8().constData(),
+        g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
+        g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, secret.constData(), gsize(secret.size()), 1),
+        "application/octet-stream");
+}
+
+bool KeyringSession::unlockDefaultCollection()
+{
+    QString problem;
+    const QByteArray path = defaultCollectionPath(&problem).toUtf8();
+    const QString session = path.isEmpty() ? QString() : plainSession(&problem);
+    if (session.isEmpty())
+        return fail(problem);
+    const VariantPtr reply
+        = callService(kServicePath, kInternalInterface, "UnlockWithMasterPassword",
+            g_variant_new("(o@(oayays))", path.constData(), secretFor(session, kPassword)), "()",
+            &problem);
+    if (!reply)
+        return fail(QStringLiteral("UnlockWithMasterPassword failed: %1").arg(problem));
+    return waitUntilUnlocked();
+}
+
+bool KeyringSession::addItem(
+    const QString &service, const QString &account, const QByteArray &secret)
+{
+    QString problem;
+    const QByteArray path = defaultCollectionPath(&problem).toUtf8();
+    const QString session = path.isEmpty() ? QString() : plainSession(&problem);
+    if (session.isEmpty())
+        return fail(problem);
+    GVariantBuilder attributes;
+    g_variant_builder_init(&attributes, G_VARIANT_TYPE("a{ss}"));
+    g_variant_builder_add(&attributes, "{ss}", "service", service.toUtf8().constData());
+    g_variant_builder_add(&attributes, "{ss}", "account", account.toUtf8().constData());
+    GVariantBuilder properties;
+    g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Item.Label",
+        g_variant_new_string("stray item"));
+    g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Item.Attributes",
+        g_variant_builder_end(&attributes));
+    const VariantPtr reply = callService(path.constData(), kCollectionInterface, "CreateItem",
+        g_variant_new("(@a{sv}@(oayays)b)", g_variant_builder_end(&properties),
+            secretFor(session, secret), FALSE),
+        "(oo)", &problem);
+    if (!reply)
+        return fail(QStringLiteral("CreateItem failed: %1").arg(problem));
     return true;
 }
 

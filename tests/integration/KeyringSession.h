@@ -33,6 +33,11 @@ public:
     // Unlocks the keyring again from what it wrote to disk.
     [[nodiscard]] bool restartKeyring();
     [[nodiscard]] bool lockDefaultCollection();
+    // With the login password, as a desktop's login does: no prompt.
+    [[nodiscard]] bool unlockDefaultCollection();
+    // An item beside any of the same attributes, as another program may leave.
+    [[nodiscard]] bool addItem(
+        const QString &service, const QString &account, const QByteArray &secret);
     [[nodiscard]] bool removeDefaultAlias();
     // Leaves the bus name owned by a process that never answers.
     [[nodiscard]] bool suspendKeyring();
@@ -55,6 +60,9 @@ private:
     bool fail(const QString &message);
     bool waitUntilUnlocked();
     [[nodiscard]] QString defaultCollectionPath(QString *problem);
+    // A session of our connection that carries secrets in the clear.
+    [[nodiscard]] QString plainSession(QString *problem);
+    [[nodiscard]] GVariant *secretFor(const QString &session, const QByteArray &secret) const;
     [[nodiscard]] VariantPtr callService(const char *path, const char *interface,
         const char *method, GVariant *parameters, const char *replyType, QString *problem);
     void stopKeyring();

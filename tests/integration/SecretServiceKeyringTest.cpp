@@ -2,9 +2,12 @@
 // SecretServiceKeyring against a real gnome-keyring on a private bus. The
 // keyring calls run in keyring_probe: GDBus would keep this process tied to the
 // first bus it met, and each test has a bus of its own.
+#include "platform/linux/SecretServiceKeyring.h"
+
 #include "KeyringSession.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -90,7 +93,7 @@ protected:
 
 TEST(SecretServiceKeyringPresence, CountsOnlyAnOwnedOrActivatableSecretService)
 {
-    enum class Setup { noBus, emptyBus, otherActivatable, activatable, running };
+    enum class Setup { noBus, deadBus, emptyBus, otherActivatable, activatable, running };
     struct Row
     {
         const char *name;
@@ -99,6 +102,8 @@ TEST(SecretServiceKeyringPresence, CountsOnlyAnOwnedOrActivatableSecretService)
     };
     const Row rows[] = {
         {"no session bus at all", Setup::noBus, "no"},
+        // Not a reason to keep the key in a file for good.
+        {"a session bus named but not answering", Setup::deadBus, "unknown"},
         {"bus without the service", Setup::emptyBus, "no"},
         {"only a similar name activatable", Setup::otherActivatable, "no"},
         {"service activatable", Setup::activatable, "yes"},
@@ -120,8 +125,11 @@ TEST(SecretServiceKeyringPresence, CountsOnlyAnOwnedOrActivatableSecretService)
         if (row.setup == Setup::running) {
             ASSERT_TRUE(session.startKeyring()) << qPrintable(session.error());
         }
-        EXPECT_EQ(
-            runProbe(session.environment(), {QStringLiteral("present")}).outcome, row.expected);
+        QProcessEnvironment environment = session.environment();
+        if (row.setup == Setup::deadBus)
+            environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                QStringLiteral("unix:path=/nonexistent/bus"));
+        EXPECT_EQ(runProbe(environment, {QStringLiteral("present")}).outcome, row.expected);
     }
 }
 
@@ -240,6 +248,83 @@ TEST_F(SecretServiceKeyringTest, SilentServiceFailsInsteadOfHanging)
             EXPECT_NE(reply.detail.find("no answer"), std::string::npos) << reply.detail;
         }
     }
+}
+
+TEST_F(SecretServiceKeyringTest, AStoreNeverReplacesAnItem)
+{
+    const QString first = hex(pattern(32, 11));
+    ASSERT_EQ(probe({QStringLiteral("store"), first}).outcome, "ok");
+    const ProbeReply again = probe({QStringLiteral("store"), hex(pattern(32, 12))});
+    EXPECT_EQ(again.outcome, "error") << again.detail;
+    const ProbeReply found = probe({QStringLiteral("lookup")});
+    EXPECT_EQ(found.outcome, "found");
+    EXPECT_EQ(found.detail, first.toStdString());
+}
+
+// Other programs can leave more items under the same name; each is read so
+// that the history's key check can pick its own.
+TEST_F(SecretServiceKeyringTest, EveryItemUnderTheNameIsRead)
+{
+    const QString ours = hex(pattern(32, 31));
+    const QByteArray stray = pattern(32, 32);
+    ASSERT_EQ(probe({QStringLiteral("store"), ours}).outcome, "ok");
+    ASSERT_TRUE(m_session.addItem(QLatin1String(SecretServiceKeyring::kDefaultService),
+        QLatin1String(SecretServiceKeyring::kDefaultAccount), stray))
+        << qPrintable(m_session.error());
+    const ProbeReply found = probe({QStringLiteral("lookup")});
+    ASSERT_EQ(found.outcome, "found") << found.detail;
+    QStringList keys = QString::fromStdString(found.detail).split(QLatin1Char(','));
+    keys.sort();
+    QStringList expected {ours, hex(stray)};
+    expected.sort();
+    EXPECT_EQ(keys, expected);
+}
+
+// secret-tool stores text: a 20-byte "key" that AES cannot use. It is
+// refused, and neither replaced nor joined by a new key.
+TEST_F(SecretServiceKeyringTest, AKeyAesCannotUseIsRefusedAndKept)
+{
+    const QByteArray text("twenty bytes of text");
+    QProcess tool;
+    tool.setProcessEnvironment(m_session.environment());
+    tool.start(QStringLiteral("secret-tool"),
+        {QStringLiteral("store"), QStringLiteral("--label=typed by hand"),
+            QStringLiteral("service"), QLatin1String(SecretServiceKeyring::kDefaultService),
+            QStringLiteral("account"), QLatin1String(SecretServiceKeyring::kDefaultAccount)});
+    ASSERT_TRUE(tool.waitForStarted());
+    tool.write(text);
+    tool.closeWriteChannel();
+    ASSERT_TRUE(tool.waitForFinished(kProbeGuardMs));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+
+    EXPECT_EQ(probe({QStringLiteral("decide")}).outcome, "keyUnusable");
+    const ProbeReply found = probe({QStringLiteral("lookup")});
+    EXPECT_EQ(found.outcome, "found");
+    EXPECT_EQ(found.detail, hex(text).toStdString()) << "the only item, as it was";
+}
+
+// An autologin desktop unlocks the keyring after Scrivlet has started.
+TEST_F(SecretServiceKeyringTest, AnUnlockAfterStartIsHeard)
+{
+    const QString key = hex(pattern(32, 41));
+    ASSERT_EQ(probe({QStringLiteral("store"), key}).outcome, "ok");
+    ASSERT_TRUE(m_session.lockDefaultCollection()) << qPrintable(m_session.error());
+
+    QProcess watcher;
+    watcher.setProcessEnvironment(m_session.environment());
+    watcher.start(QStringLiteral(KEYRING_PROBE_PATH), {QStringLiteral("watch")});
+    const QDeadlineTimer guard(kProbeGuardMs);
+    QByteArray said;
+    while (!said.contains('\n') && !guard.hasExpired() && watcher.state() != QProcess::NotRunning)
+        if (watcher.waitForReadyRead(100))
+            said += watcher.readAllStandardOutput();
+    ASSERT_EQ(said.trimmed(), QByteArray("watch waiting locked"));
+
+    ASSERT_TRUE(m_session.unlockDefaultCollection()) << qPrintable(m_session.error());
+    ASSERT_TRUE(watcher.waitForFinished(kProbeGuardMs));
+    said += watcher.readAllStandardOutput();
+    EXPECT_EQ(
+        said.trimmed().split('\n').last(), QStringLiteral("watch found %1").arg(key).toUtf8());
 }
 
 } // namespace

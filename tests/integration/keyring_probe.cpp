@@ -4,13 +4,17 @@
 // keeps the first session bus connection for the whole process.
 //
 //   keyring_probe [--service S] [--account A] [--reply-ms N] [--prompt-ms N]
-//                 present | lookup | lookup-quietly | store HEX | watch
+//                 present | lookup | lookup-quietly | store HEX | watch | decide
 //
 // Prints "present yes|no|unknown", "lookup found HEX[,HEX...] [| UNREAD]",
 // "lookup notFound", "lookup locked|failed REASON", "store ok" or
 // "store error REASON". lookup-quietly never asks to unlock. watch prints
 // "watch waiting OUTCOME", then looks up quietly at each announcement of the
-// service until it finds the key: "watch found HEX...".
+// service until it finds the key: "watch found HEX...". decide runs the
+// launch's key decision for a history with no key check yet, a key file in
+// $XDG_CONFIG_HOME: "decide OUTCOME".
+#include "core/KeychainKey.h"
+#include "platform/linux/KeyFile.h"
 #include "platform/linux/SecretServiceKeyring.h"
 
 #include <QByteArray>
@@ -37,7 +41,7 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: keyring_probe [--service S] [--account A] [--reply-ms N] [--prompt-ms N] "
-        "present | lookup | lookup-quietly | store HEX | watch\n");
+        "present | lookup | lookup-quietly | store HEX | watch | decide\n");
     return 2;
 }
 
@@ -83,6 +87,38 @@ const char *presenceName(scrivlet::Keyring::Presence presence)
         return "no";
     case scrivlet::Keyring::Presence::unknown:
         return "unknown";
+    }
+    return "?";
+}
+
+const char *decisionName(scrivlet::KeyLoad::Outcome outcome)
+{
+    using O = scrivlet::KeyLoad::Outcome;
+    switch (outcome) {
+    case O::loaded:
+        return "loaded";
+    case O::created:
+        return "created";
+    case O::keyringLocked:
+        return "keyringLocked";
+    case O::keyringMissing:
+        return "keyringMissing";
+    case O::keyringFailed:
+        return "keyringFailed";
+    case O::keyLost:
+        return "keyLost";
+    case O::keyMismatch:
+        return "keyMismatch";
+    case O::keyUnusable:
+        return "keyUnusable";
+    case O::keyAmbiguous:
+        return "keyAmbiguous";
+    case O::storeFailed:
+        return "storeFailed";
+    case O::historyUnreadable:
+        return "historyUnreadable";
+    case O::recordNotSaved:
+        return "recordNotSaved";
     }
     return "?";
 }
@@ -158,6 +194,10 @@ int main(int argc, char **argv)
         const auto stored = keyring.store(SecretBytes::fromByteArray(key));
         say(stored.ok() ? QStringLiteral("store ok")
                         : QStringLiteral("store error %1").arg(stored.error()));
+    } else if (command == QLatin1String("decide") && args.isEmpty()) {
+        scrivlet::KeyFile file(qEnvironmentVariable("XDG_CONFIG_HOME"));
+        const auto load = scrivlet::KeychainKey::loadOrCreate({}, keyring, file, Prompt::allowed);
+        say(QStringLiteral("decide ") + QLatin1String(decisionName(load.outcome)));
     } else if (command == QLatin1String("watch") && args.isEmpty()) {
         return watch(argc, argv, keyring);
     } else {

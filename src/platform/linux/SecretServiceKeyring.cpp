@@ -81,7 +81,9 @@ const SecretSchema *contentKeySchema()
     static const SecretSchema schema = [] {
         SecretSchema built {};
         built.name = "org.scrivlet.Scrivlet.ContentKey";
-        built.flags = SECRET_SCHEMA_NONE;
+        // Found by service and account alone, as secret-tool finds it: an
+        // item stored by hand (a restored key, or a stray one) is weighed too.
+        built.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
         built.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
         built.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
         return built;

@@ -306,6 +306,10 @@ TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
         "Un texte assez long pour passer sur plusieurs lignes dans la palette, et même plus de "
         "deux lignes, avec encore un peu de texte ici pour remplir la troisième ligne et au-delà");
     const QString longWord = QString(120, QLatin1Char('m'));
+    // Lines taller than the icon, so that the text decides the height.
+    QFont large = m_window->list().font();
+    large.setPixelSize(24);
+    m_window->list().setFont(large);
     open({paragraph, QStringLiteral("un\ndeux\ntrois\nquatre\ncinq"), longWord,
         QStringLiteral("court")});
     const QListView &list = m_window->list();
@@ -313,6 +317,7 @@ TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
         const QRect item = list.visualRect(m_model->index(row));
         QStyleOptionViewItem option;
         option.initFrom(viewport());
+        option.font = viewport()->font();
         option.widget = &list;
         option.rect = QRect(QPoint(), item.size());
         ASSERT_EQ(m_rows->sizeHint(option, m_model->index(row)).height(), item.height());
@@ -359,6 +364,13 @@ TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
 // Every hint at the foot is whole at the smallest width the window takes.
 TEST_F(PaletteWindowTest, FooterFitsAtTheMinimumWidth)
 {
+    // In a font where the hints alone are wider than the usual minimum.
+    const QFont usual = QApplication::font();
+    QFont large = usual;
+    large.setPointSizeF(usual.pointSizeF() * 1.6);
+    QApplication::setFont(large);
+    m_window = std::make_unique<PaletteWindow>(*m_model, *m_rows, *m_settings);
+    QApplication::setFont(usual);
     open({QStringLiteral("one")}, {1, 1});
     ASSERT_EQ(m_window->width(), m_window->minimumWidth());
     const QList<QLabel *> labels = m_window->footer().findChildren<QLabel *>();

@@ -27,7 +27,7 @@ class NoPasteboard : public Pasteboard
 {
 public:
     qint64 changeCount() const override { return 0; }
-    void readSnapshot(SnapshotHandler) override { }
+    void read(ReadScope, ReadHandler) override { }
     void write(const Representations &) override { }
 };
 class NoWorkspace : public Workspace

@@ -115,7 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!store.setAsidePath().isEmpty()) {
             QFile aside(store.setAsidePath());
             check(aside.open(QIODevice::ReadOnly) && aside.readAll() == input);
-            check(store.keys().isEmpty());
+            // Replaced by a file that names the copy, and nothing else.
+            check(store.keys() == QStringList {QLatin1String(DefaultsStore::kReplacedKey)});
+            check(store.value(QLatin1String(DefaultsStore::kReplacedKey)).toString()
+                == store.setAsidePath());
         }
         for (const QString &key : store.keys())
             before.insert(key, store.value(key));

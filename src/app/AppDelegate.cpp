@@ -21,20 +21,15 @@
 #include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <cstdlib>
 #include <utility>
 
 namespace scrivlet {
-
-namespace {
-
-constexpr qint64 kDefaultHistoryLimit = 200;
-constexpr qint64 kDefaultRetentionDays = 30;
-
-} // namespace
 
 AppDelegate::AppDelegate(PlatformServices services, QObject *parent)
     : QObject(parent)
@@ -55,10 +50,9 @@ bool AppDelegate::launch()
 {
     // There is no updater to start on Linux: the distribution updates
     // Scrivlet, and checkForUpdates says so.
-    m_defaults = std::make_unique<DefaultsStore>(m_services.configFolder);
     m_theme = std::make_unique<ThemeApplier>(m_services.colorScheme);
     m_settings = std::make_unique<AppSettings>(
-        *m_defaults, [this](AppAppearance appearance) { m_theme->apply(appearance); });
+        m_services.defaults, [this](AppAppearance appearance) { m_theme->apply(appearance); });
     m_theme->apply(appAppearanceOrSystem(m_settings->appearance()));
 
     m_tray = std::make_unique<TrayIcon>(*m_settings);
@@ -66,9 +60,14 @@ bool AppDelegate::launch()
     connect(m_tray.get(), &TrayIcon::clearRequested, this, &AppDelegate::clearHistory);
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, &AppDelegate::showSettings);
     connect(m_tray.get(), &TrayIcon::updatesRequested, this, &AppDelegate::checkForUpdates);
+    if (!m_services.defaults.setAsidePath().isEmpty())
+        sayPreferencesSetAside(m_services.defaults.setAsidePath());
+    connect(
+        &m_services.defaults, &DefaultsStore::setAside, this, &AppDelegate::sayPreferencesSetAside);
     // Both serve the settings window too, which may open before the key.
-    m_shortcuts = std::make_unique<GlobalShortcuts::ShortcutStore>(*m_defaults);
+    m_shortcuts = std::make_unique<GlobalShortcuts::ShortcutStore>(m_services.defaults);
     m_shortcuts->declare(GlobalShortcuts::Name::togglePalette());
+    showShortcutInTray(); // in this run's language and layout, from the start
     m_icons = std::make_unique<AppIconCache>(m_services.applications);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
 
@@ -207,9 +206,12 @@ void AppDelegate::startRecording(SecretBytes key)
         Paster::writeItem(*item, false, *m_images, m_services.pasteboard);
     };
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
-        *m_images, *m_settings, *m_defaults, m_services.pasteboard, m_services.workspace,
+        *m_images, *m_settings, m_services.defaults, m_services.pasteboard, m_services.workspace,
         m_services.keys, m_services.applications, *m_icons, m_services.abilities.x11Windows});
     connect(m_palette.get(), &PaletteController::pasteKeystrokeUnavailable, this, [this] {
+        // Said once a run: every later paste would say the same.
+        if (std::exchange(m_saidNoKeystroke, true))
+            return;
         m_tray->notify(tr("Collage automatique indisponible"),
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
     });
@@ -240,6 +242,7 @@ void AppDelegate::startHotkey()
     // palette cannot open yet.
     m_hotkey = std::make_unique<HotkeyManager>(
         *m_shortcuts, m_services.hotkeys, [this] { togglePalette(); });
+    followHotkey();
     if (m_services.abilities.grabsShortcut)
         m_hotkey->start();
     else
@@ -250,6 +253,17 @@ void AppDelegate::startHotkey()
             if (name == GlobalShortcuts::Name::togglePalette().rawValue)
                 showShortcutInTray();
         });
+}
+
+void AppDelegate::followHotkey()
+{
+    // A shortcut another program held may be free by now: the palette and
+    // the focus moving are moments when programs let keys go.
+    connect(qApp, &QGuiApplication::focusWindowChanged, m_hotkey.get(), &HotkeyManager::retry);
+    connect(m_hotkey.get(), &HotkeyManager::refusedChanged, this, [this](bool refused) {
+        if (m_settingsWindow)
+            m_settingsWindow->setShortcutActive(!refused);
+    });
 }
 
 void AppDelegate::showShortcutInTray()
@@ -266,13 +280,24 @@ void AppDelegate::applySettings()
 {
     if (!m_store)
         return;
-    // A hand-edited or damaged value of zero or less would prune everything
-    // unpinned: never prune on it.
-    const qint64 limit = m_settings->historyLimit();
-    const qint64 days = m_settings->retentionDays();
-    m_store->maxItems = limit > 0 ? limit : kDefaultHistoryLimit;
-    m_store->retentionDays = days > 0 ? days : kDefaultRetentionDays;
+    // Only limits the user has, or defaults for keys never written, prune:
+    // not a fallback for a value that could not be read, nor a hand-edited
+    // zero or less, which would prune everything unpinned.
+    const auto limitOrNone
+        = [](qint64 value, bool known) { return known && value > 0 ? value : ClipStore::kNoLimit; };
+    m_store->maxItems = limitOrNone(m_settings->historyLimit(), m_settings->historyLimitIsKnown());
+    m_store->retentionDays
+        = limitOrNone(m_settings->retentionDays(), m_settings->retentionDaysIsKnown());
     m_store->enforceLimits();
+}
+
+void AppDelegate::sayPreferencesSetAside(const QString &path)
+{
+    m_tray->notify(tr("Réglages illisibles mis de côté"),
+        tr("Le fichier des réglages ne pouvait pas être lu ; il est gardé tel quel dans %1. "
+           "Rien n'est effacé de l'historique tant que ses limites ne sont pas connues : "
+           "choisissez-les dans les réglages.")
+            .arg(path));
 }
 
 void AppDelegate::showPalette()
@@ -311,12 +336,7 @@ void AppDelegate::keepClipboard(const std::function<void(bool kept)> &reply)
         reply(false);
         return;
     }
-    m_monitor->poll();
-    // Reads are answered in order: this one comes after the copy's own.
-    m_services.pasteboard.readSnapshot([monitor = QPointer<ClipboardMonitor>(m_monitor.get()),
-                                           reply](std::shared_ptr<const PasteboardSnapshot>) {
-        reply(monitor && monitor->canRestore());
-    });
+    m_monitor->keepCurrentCopy(reply);
 }
 
 void AppDelegate::showPaletteWhenReady()
@@ -345,6 +365,8 @@ void AppDelegate::showSettings()
                 m_services.abilities.knowsFrontmostApplication},
             m_services.language, [this] { clearHistory(); });
     }
+    if (m_hotkey)
+        m_settingsWindow->setShortcutActive(!m_hotkey->isRefused());
     m_settingsWindow->present();
 }
 
@@ -352,12 +374,12 @@ void AppDelegate::explainDesktopShortcut()
 {
     // Said once: the desktop's own settings keep the binding from then on.
     const QString key = QStringLiteral("desktopShortcutExplained");
-    if (m_defaults->value(key).toBool(false))
+    if (m_services.defaults.value(key).toBool(false))
         return;
-    m_defaults->setValue(key, true);
+    m_services.defaults.setValue(key, true);
     m_tray->notify(tr("Raccourci de la palette"),
         tr("Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande "
-           "« scrivlet toggle » à Super+Maj+V dans les réglages clavier du bureau."));
+           "« scrivlet toggle » à Maj+Super+V dans les réglages clavier du bureau."));
 }
 
 void AppDelegate::checkForUpdates()

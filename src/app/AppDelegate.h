@@ -64,6 +64,8 @@ struct PlatformServices
     KeyboardLayout &keyboardLayout;
     ColorScheme &colorScheme;
     Dialogs &dialogs;
+    // The preferences, one store for the process.
+    DefaultsStore &defaults;
     QString dataFolder;
     QString configFolder;
     // The interface language of this run, chosen before any window.
@@ -102,7 +104,7 @@ public:
 
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
     [[nodiscard]] ImageStore &images() const { return *m_images; }
-    [[nodiscard]] DefaultsStore &defaults() const { return *m_defaults; }
+    [[nodiscard]] DefaultsStore &defaults() const { return m_services.defaults; }
     [[nodiscard]] PlatformServices &services() { return m_services; }
     [[nodiscard]] AppSettings &settings() const { return *m_settings; }
     [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
@@ -124,11 +126,12 @@ private:
     void startRecording(SecretBytes key);
     void offerNewHistory(const QString &why);
     void applySettings();
+    void sayPreferencesSetAside(const QString &path);
+    void followHotkey();
     void showShortcutInTray();
     void explainDesktopShortcut();
 
     PlatformServices m_services;
-    std::unique_ptr<DefaultsStore> m_defaults;
     std::unique_ptr<ThemeApplier> m_theme;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<TrayIcon> m_tray;
@@ -142,6 +145,7 @@ private:
     std::unique_ptr<HotkeyManager> m_hotkey;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     QThread *m_keyThread = nullptr;
+    bool m_saidNoKeystroke = false;
     // Why there is no key yet; empty while looking or once recording.
     QString m_keyProblem;
     bool m_keyringChangedMeanwhile = false;

@@ -61,8 +61,9 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals();
-    const DefaultsStore startup(paths::configFolder());
-    const GlobalShortcuts::Language language = interfaceLanguage(startup);
+    // The one store of preferences; every reader and writer shares it.
+    DefaultsStore defaults(paths::configFolder());
+    const GlobalShortcuts::Language language = interfaceLanguage(defaults);
     const Translations translations(language);
 
     SingleInstance instance;
@@ -84,7 +85,7 @@ int main(int argc, char *argv[])
     }
 
     DesktopEntries applications;
-    DesktopSession desktop(display, clipboardLimits(startup), applications, paths::configFolder());
+    DesktopSession desktop(display, clipboardLimits(defaults), applications, paths::configFolder());
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
     PortalColorScheme colorScheme;
@@ -92,7 +93,7 @@ int main(int argc, char *argv[])
 
     AppDelegate delegate({desktop.pasteboard(), desktop.workspace(), desktop.keys(), secretService,
         keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), colorScheme, dialogs,
-        paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
+        defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
     if (!delegate.launch())
         return 1;
     CommandHandler commands(delegate);

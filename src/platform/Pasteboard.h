@@ -26,15 +26,6 @@ public:
     virtual void read(ReadScope scope, ReadHandler handler) = 0;
     // Replaces the clipboard's contents and keeps serving them.
     virtual void write(const Representations &representations) = 0;
-
-    // Runs `handler`, with no snapshot, once the reads asked before are
-    // delivered. Kept for callers that predate ClipboardMonitor::keepCurrentCopy.
-    using SnapshotHandler = std::function<void(std::shared_ptr<const PasteboardSnapshot>)>;
-    void readSnapshot(SnapshotHandler handler)
-    {
-        read(ReadScope::ownerOnly,
-            [handler = std::move(handler)](const ClipboardRead &) { handler(nullptr); });
-    }
 };
 
 } // namespace scrivlet

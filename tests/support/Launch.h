@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "core/ClipboardMonitor.h"
 #include "core/Crypto.h"
+#include "core/DefaultsStore.h"
 #include "core/DesktopEntries.h"
 #include "fakes/FakeColorScheme.h"
 #include "fakes/FakeDialogs.h"
@@ -20,9 +21,10 @@ class Launch
 {
 public:
     Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
-        : m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
-            m_hotkeys, m_layout, m_scheme, dialogs, root + QStringLiteral("/data"),
-            root + QStringLiteral("/config")})
+        : m_defaults(root + QStringLiteral("/config"))
+        , m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
+              m_hotkeys, m_layout, m_scheme, dialogs, m_defaults, root + QStringLiteral("/data"),
+              root + QStringLiteral("/config")})
     { }
     ~Launch() { Crypto::setShared(std::nullopt); }
 
@@ -52,6 +54,7 @@ private:
     FakeHotkeyGrabber m_hotkeys;
     FakeKeyboardLayout m_layout;
     FakeColorScheme m_scheme;
+    DefaultsStore m_defaults;
     AppDelegate m_delegate;
 };
 

@@ -37,6 +37,65 @@
     </message>
 </context>
 <context>
+    <name>ReservedShortcuts</name>
+    <message>
+        <source>Couper</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>Copier</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Coller</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>Coller sans mise en forme</source>
+        <translation>Paste Without Formatting</translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>Rétablir</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>Tout sélectionner</source>
+        <translation>Select All</translation>
+    </message>
+    <message>
+        <source>Palette : épingler</source>
+        <translation>Palette: pin</translation>
+    </message>
+    <message>
+        <source>Palette : coller</source>
+        <translation>Palette: paste</translation>
+    </message>
+    <message>
+        <source>Palette : coller en texte brut</source>
+        <translation>Palette: paste as plain text</translation>
+    </message>
+    <message>
+        <source>Palette : élément précédent</source>
+        <translation>Palette: previous item</translation>
+    </message>
+    <message>
+        <source>Palette : élément suivant</source>
+        <translation>Palette: next item</translation>
+    </message>
+    <message>
+        <source>Palette : supprimer</source>
+        <translation>Palette: delete</translation>
+    </message>
+    <message>
+        <source>Palette : coller l&apos;élément %1</source>
+        <translation>Palette: paste item %1</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Scrivlet est déjà lancé.</source>
@@ -121,10 +180,6 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <translation>The history is not open yet</translation>
     </message>
     <message>
-        <source>Scrivlet n&apos;a pas encore la clé de l&apos;historique : voyez le message de l&apos;icône.</source>
-        <translation>Scrivlet does not have the history&apos;s key yet: see the icon&apos;s message.</translation>
-    </message>
-    <message>
         <source>Vider tout l&apos;historique ?</source>
         <translation>Clear the whole history?</translation>
     </message>
@@ -157,8 +212,20 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <translation>Palette shortcut</translation>
     </message>
     <message>
-        <source>Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande « scrivlet toggle » à Super+Maj+V dans les réglages clavier du bureau.</source>
-        <translation>This desktop does not let Scrivlet take a shortcut: bind the command “scrivlet toggle” to Super+Shift+V in the desktop&apos;s keyboard settings.</translation>
+        <source>Réglages illisibles mis de côté</source>
+        <translation>Unreadable settings set aside</translation>
+    </message>
+    <message>
+        <source>Le fichier des réglages ne pouvait pas être lu ; il est gardé tel quel dans %1. Rien n&apos;est effacé de l&apos;historique tant que ses limites ne sont pas connues : choisissez-les dans les réglages.</source>
+        <translation>The settings file could not be read; it is kept as it was in %1. Nothing is removed from the history until its limits are known: choose them in the settings.</translation>
+    </message>
+    <message>
+        <source>Scrivlet attend encore la clé de l&apos;historique : rien n&apos;est enregistré pour l&apos;instant.</source>
+        <translation>Scrivlet is still waiting for the history&apos;s key: nothing is recorded for now.</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande « scrivlet toggle » à Maj+Super+V dans les réglages clavier du bureau.</source>
+        <translation>This desktop does not let Scrivlet take a shortcut: bind the command “scrivlet toggle” to Shift+Super+V in the desktop&apos;s keyboard settings.</translation>
     </message>
 </context>
 <context>
@@ -206,6 +273,26 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <source>L&apos;historique ne peut pas être lu (%1).</source>
         <translation>The history cannot be read (%1).</translation>
     </message>
+    <message>
+        <source>La clé rangée pour Scrivlet fait %1 octets, une longueur qu&apos;AES n&apos;accepte pas : Scrivlet n&apos;enregistre rien et ne remplace pas cette clé. Retirez-la du trousseau si elle ne sert à rien d&apos;autre.</source>
+        <translation>The key stored for Scrivlet is %1 bytes long, a length AES does not accept: Scrivlet records nothing and does not replace that key. Remove it from the keyring if nothing else uses it.</translation>
+    </message>
+    <message>
+        <source>La clé de l&apos;historique n&apos;est pas parmi celles que le trousseau a laissé lire (%1) : Scrivlet n&apos;enregistre rien pour l&apos;instant.</source>
+        <translation>The history&apos;s key is not among those the keyring let Scrivlet read (%1): Scrivlet records nothing for now.</translation>
+    </message>
+    <message>
+        <source>Le trousseau garde plusieurs clés différentes pour Scrivlet et l&apos;historique ne dit pas laquelle est la sienne : Scrivlet n&apos;enregistre rien et n&apos;en remplace aucune. Ne gardez que la bonne dans le trousseau.</source>
+        <translation>The keyring holds several different keys for Scrivlet and the history does not say which one is its own: Scrivlet records nothing and replaces none of them. Keep only the right one in the keyring.</translation>
+    </message>
+    <message>
+        <source>Le bus de session ne dit pas si un trousseau existe : Scrivlet n&apos;enregistre rien pour l&apos;instant.</source>
+        <translation>The session bus does not say whether a keyring exists: Scrivlet records nothing for now.</translation>
+    </message>
+    <message>
+        <source>L&apos;historique n&apos;a pas pu noter sa clé (%1) : Scrivlet n&apos;enregistre rien pour l&apos;instant.</source>
+        <translation>The history could not note its key (%1): Scrivlet records nothing for now.</translation>
+    </message>
 </context>
 <context>
     <name>scrivlet::PaletteModel</name>
@@ -220,6 +307,21 @@ The file is left as it is. Scrivlet will now quit.</translation>
     <message>
         <source>Aucun résultat</source>
         <translation>No Results</translation>
+    </message>
+</context>
+<context>
+    <name>scrivlet::PaletteRowActions</name>
+    <message>
+        <source>Supprimer de l&apos;historique</source>
+        <translation>Remove from History</translation>
+    </message>
+    <message>
+        <source>Désépingler</source>
+        <translation>Unpin</translation>
+    </message>
+    <message>
+        <source>Épingler</source>
+        <translation>Pin</translation>
     </message>
 </context>
 <context>
@@ -370,16 +472,8 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <translation>Capture</translation>
     </message>
     <message>
-        <source>Ouvrir les réglages Accessibilité…</source>
-        <translation>Open Accessibility Settings…</translation>
-    </message>
-    <message>
         <source>Autorisations</source>
         <translation>Permissions</translation>
-    </message>
-    <message>
-        <source>Collage automatique (Accessibilité)</source>
-        <translation>Automatic paste (Accessibility)</translation>
     </message>
     <message>
         <source>Ajouter une app…</source>
@@ -416,6 +510,18 @@ The file is left as it is. Scrivlet will now quit.</translation>
     <message>
         <source>Le bureau l&apos;a associé à : %1</source>
         <translation>The desktop bound it to: %1</translation>
+    </message>
+    <message>
+        <source>Ce raccourci n&apos;est pas actif : un autre programme l&apos;a pris. Scrivlet réessaie de le prendre.</source>
+        <translation>This shortcut is not active: another program has taken it. Scrivlet keeps trying to take it.</translation>
+    </message>
+    <message>
+        <source>Comment marche le collage automatique…</source>
+        <translation>How automatic paste works…</translation>
+    </message>
+    <message>
+        <source>Collage automatique</source>
+        <translation>Automatic paste</translation>
     </message>
 </context>
 <context>

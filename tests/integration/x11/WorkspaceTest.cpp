@@ -40,8 +40,12 @@ protected:
     xcb_window_t window(std::initializer_list<const char *> types)
     {
         const xcb_window_t window = xcb_generate_id(m_connection);
+        // Unmanaged, so the window manager never focuses it and rewrites
+        // _NET_ACTIVE_WINDOW behind the test's back.
+        const uint32_t unmanaged = 1;
         xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, 50, 50, 0,
-            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+            &unmanaged);
         std::vector<xcb_atom_t> atoms;
         for (const char *type : types)
             atoms.push_back(atom(type));

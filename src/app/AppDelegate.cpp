@@ -306,6 +306,11 @@ void AppDelegate::showPalette()
         m_palette->show();
         return;
     }
+    // Asked while the key is being read at start: open once it is there.
+    if (m_keyThread && m_keyProblem.isEmpty()) {
+        showPaletteWhenReady();
+        return;
+    }
     m_tray->notify(tr("L'historique n'est pas encore ouvert"),
         m_keyProblem.isEmpty()
             ? tr("Scrivlet attend encore la clé de l'historique : rien n'est enregistré pour "

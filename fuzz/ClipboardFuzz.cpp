@@ -8,7 +8,6 @@
 #include "core/MimeSnapshot.h"
 
 #include <QUrl>
-
 #include <cstdint>
 #include <cstdlib>
 

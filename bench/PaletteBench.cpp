@@ -4,7 +4,7 @@
 // the platform Qt is given (QT_QPA_PLATFORM=xcb under an X server maps a
 // real window; offscreen by default).
 #include "PaletteFixture.h"
-#include "core/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "ui/palette/PaletteWindow.h"
 
 #include <QApplication>

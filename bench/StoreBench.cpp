@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The history's hot paths on a real database file.
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/ModelContainer.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ModelContainer.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 // Input: a first line of letters, one per offered type (upper case: offered
 // with the next payload, lower case: offered without bytes), then the
 // payloads separated by 0x1e.
-#include "core/MimeSnapshot.h"
+#include "core/capture/MimeSnapshot.h"
 
 #include <QUrl>
 #include <cstdint>

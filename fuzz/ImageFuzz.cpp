@@ -5,7 +5,7 @@
 //
 // Input: a byte whose low bit says whether the rest is stored sealed (as
 // Scrivlet writes images) or as it is (files from before sealing, or forged).
-#include "core/ImageStore.h"
+#include "core/history/ImageStore.h"
 #include "ui/palette/Thumbnails.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A line on Scrivlet's socket comes from any program of the user's: reading
 // it must give a request that holds together, or a refusal, never a crash.
-#include "core/CommandRequest.h"
+#include "app/cli/CommandRequest.h"
 
 #include <cstdint>
 #include <cstdlib>

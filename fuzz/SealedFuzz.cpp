@@ -4,7 +4,7 @@
 // plaintext, never crash; sealing must round-trip and detect any change.
 //
 // Input: a byte choosing the key (see kKeyLengths), then the bytes.
-#include "core/Crypto.h"
+#include "core/crypto/Crypto.h"
 
 #include <cstdint>
 #include <cstdlib>

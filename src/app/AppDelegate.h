@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/KeychainKey.h"
+#include "core/crypto/KeychainKey.h"
 #include "core/shortcuts/GlobalShortcuts.h"
 
 #include <QObject>

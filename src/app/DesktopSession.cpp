@@ -8,7 +8,7 @@
 #include "platform/wayland/WaylandKeyboardLayout.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandWorkspace.h"
-#include "platform/x11/QtPasteboard.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ClipboardManager.h"
 #include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11HotkeyGrabber.h"
@@ -65,7 +65,7 @@ QString tr(const char *text)
 struct DesktopSession::X11
 {
     X11ClipboardReader reader;
-    QtPasteboard pasteboard;
+    X11Pasteboard pasteboard;
     X11Workspace workspace;
     X11KeySender keys;
     X11HotkeyGrabber hotkeys;
@@ -99,7 +99,7 @@ struct DesktopSession::Wayland
     { }
 };
 
-DesktopSession::DesktopSession(const DisplaySession &session, ClipboardLimits limits,
+DesktopSession::DesktopSession(const DisplayServerChoice &session, ClipboardLimits limits,
     DesktopEntries &applications, QString configFolder)
     : m_configFolder(std::move(configFolder))
 {
@@ -117,7 +117,7 @@ void DesktopSession::makeX11(ClipboardLimits limits, DesktopEntries &application
     m_x11 = std::make_unique<X11>(x11 ? x11->connection() : nullptr, limits, applications);
 }
 
-void DesktopSession::makeWayland(const DisplaySession &session, ClipboardLimits limits)
+void DesktopSession::makeWayland(const DisplayServerChoice &session, ClipboardLimits limits)
 {
     m_wayland = std::make_unique<Wayland>(limits);
     Wayland &w = *m_wayland;

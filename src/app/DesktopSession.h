@@ -2,8 +2,8 @@
 #pragma once
 
 #include "AppDelegate.h"
-#include "core/DisplaySession.h"
-#include "platform/ClipboardLimits.h"
+#include "core/desktop/DisplayServer.h"
+#include "core/services/ClipboardLimits.h"
 
 #include <QString>
 #include <memory>
@@ -22,7 +22,7 @@ class Workspace;
 class DesktopSession
 {
 public:
-    DesktopSession(const DisplaySession &session, ClipboardLimits limits,
+    DesktopSession(const DisplayServerChoice &session, ClipboardLimits limits,
         DesktopEntries &applications, QString configFolder);
     ~DesktopSession();
     DesktopSession(const DesktopSession &) = delete;
@@ -43,7 +43,7 @@ private:
     struct X11;
     struct Wayland;
     void makeX11(ClipboardLimits limits, DesktopEntries &applications);
-    void makeWayland(const DisplaySession &session, ClipboardLimits limits);
+    void makeWayland(const DisplayServerChoice &session, ClipboardLimits limits);
 
     std::unique_ptr<X11> m_x11;
     std::unique_ptr<Wayland> m_wayland;

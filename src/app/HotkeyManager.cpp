@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HotkeyManager.h"
 
-#include "platform/HotkeyGrabber.h"
+#include "core/services/HotkeyGrabber.h"
 
 #include <QTextStream>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/CommandRequest.h"
+#include "app/cli/CommandRequest.h"
 
 #include <QLocalServer>
 #include <QObject>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Translations.h"
 
-#include "core/DefaultsStore.h"
+#include "core/settings/DefaultsStore.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
-#include "CommandHandler.h"
-#include "CommandLine.h"
+#include "app/cli/CommandHandler.h"
+#include "app/cli/CommandLine.h"
 #include "DesktopSession.h"
 #include "ProcessHardening.h"
 #include "SingleInstance.h"
 #include "Translations.h"
-#include "core/DefaultsStore.h"
-#include "core/DesktopEntries.h"
-#include "core/DisplaySession.h"
+#include "core/settings/DefaultsStore.h"
+#include "core/desktop/DesktopEntries.h"
+#include "core/desktop/DisplayServer.h"
 #include "core/Paths.h"
 #include "platform/linux/KeyFile.h"
 #include "platform/linux/PortalColorScheme.h"
@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
     const CommandLine::Outcome outcome = CommandLine::run(argc, argv);
     if (outcome.exitStatus)
         return *outcome.exitStatus;
-    const DisplaySession display = chooseDisplaySession(QProcessEnvironment::systemEnvironment());
+    const DisplayServerChoice display = chooseDisplayServer(QProcessEnvironment::systemEnvironment());
     if (display.server == DisplayServer::none) {
         err << "scrivlet: no display here (" << display.reason
             << "); start it inside your desktop session." << Qt::endl;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Dialogs.h"
 
-#include "settings/AppChooser.h"
+#include "ui/settings/AppChooser.h"
 
 #include <QApplication>
 #include <QMessageBox>

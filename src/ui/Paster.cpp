@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Paster.h"
 
-#include "core/ClipItem.h"
-#include "core/ImageStore.h"
-#include "platform/KeySender.h"
+#include "core/history/ClipItem.h"
+#include "core/history/ImageStore.h"
+#include "core/services/KeySender.h"
 
 #include <QBuffer>
 #include <QImageReader>

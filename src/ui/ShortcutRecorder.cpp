@@ -3,8 +3,8 @@
 
 #include "Dialogs.h"
 #include "ReservedShortcuts.h"
-#include "platform/HotkeyGrabber.h"
-#include "platform/KeyboardLayout.h"
+#include "core/services/HotkeyGrabber.h"
+#include "core/services/KeyboardLayout.h"
 
 #include <QApplication>
 #include <QKeyEvent>

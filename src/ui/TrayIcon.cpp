@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TrayIcon.h"
 
-#include "core/AppSettings.h"
+#include "core/settings/AppSettings.h"
 
 #include <QTimer>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Kills a process that works on a history at random moments, over and over on
 // the same folder, and checks after each kill that what it left is whole.
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/ModelContainer.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ModelContainer.h"
 
 #include <QDir>
 #include <QFile>

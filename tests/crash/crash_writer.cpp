@@ -4,9 +4,9 @@
 //
 // Usage: crash_writer FOLDER KEY_HEX SEED
 // Prints "ready" once the store is open.
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/ModelContainer.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ModelContainer.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,10 +4,10 @@
 //   kind<TAB>pinned<TAB>source<TAB>byteSize<TAB>text (line feeds as \n)
 // The key comes from the session's keyring; nothing is created or changed,
 // except with `--seed N`, which records N texts (Scrivlet not running).
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/KeychainKey.h"
-#include "core/ModelContainer.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/crypto/KeychainKey.h"
+#include "core/history/ModelContainer.h"
 #include "core/Paths.h"
 #include "platform/linux/SecretServiceKeyring.h"
 

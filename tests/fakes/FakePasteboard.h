@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/MimeSnapshot.h"
-#include "platform/HotkeyGrabber.h"
-#include "platform/KeySender.h"
-#include "platform/Pasteboard.h"
-#include "platform/Workspace.h"
+#include "core/capture/MimeSnapshot.h"
+#include "core/services/HotkeyGrabber.h"
+#include "core/services/KeySender.h"
+#include "core/services/Pasteboard.h"
+#include "core/services/Workspace.h"
 
 #include <algorithm>
 

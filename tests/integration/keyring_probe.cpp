@@ -13,7 +13,7 @@
 // service until it finds the key: "watch found HEX...". decide runs the
 // launch's key decision for a history with no key check yet, a key file in
 // $XDG_CONFIG_HOME: "decide OUTCOME".
-#include "core/KeychainKey.h"
+#include "core/crypto/KeychainKey.h"
 #include "platform/linux/KeyFile.h"
 #include "platform/linux/SecretServiceKeyring.h"
 

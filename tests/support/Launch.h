@@ -2,10 +2,10 @@
 #pragma once
 
 #include "app/AppDelegate.h"
-#include "core/ClipboardMonitor.h"
-#include "core/Crypto.h"
-#include "core/DefaultsStore.h"
-#include "core/DesktopEntries.h"
+#include "core/capture/ClipboardMonitor.h"
+#include "core/crypto/Crypto.h"
+#include "core/settings/DefaultsStore.h"
+#include "core/desktop/DesktopEntries.h"
 #include "fakes/FakeColorScheme.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyboardLayout.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/SecretBytes.h"
+#include "core/crypto/SecretBytes.h"
 
 #include <algorithm>
 

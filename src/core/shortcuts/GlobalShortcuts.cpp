@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GlobalShortcuts.h"
 
-#include "core/DefaultsStore.h"
+#include "core/settings/DefaultsStore.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/Keyring.h"
+#include "core/services/Keyring.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/linux/SecretServiceKeyring.h"
+#include "SecretServiceKeyring.h"
 
 #include <QByteArray>
 #include <QDBusConnection>

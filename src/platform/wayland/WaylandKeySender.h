@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/KeySender.h"
+#include "core/services/KeySender.h"
 
 #include <QByteArray>
 #include <memory>

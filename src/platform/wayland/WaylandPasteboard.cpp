@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WaylandPasteboard.h"
 
-#include "core/MimeSnapshot.h"
+#include "core/capture/MimeSnapshot.h"
 #include "ext-data-control-v1-client.h"
-#include "platform/x11/QtPasteboard.h"
+#include "platform/linux/QtClipboardWriter.h"
 #include "wlr-data-control-unstable-v1-client.h"
 
 #include <QDeadlineTimer>
@@ -753,7 +753,7 @@ void WaylandPasteboard::write(const Representations &representations)
     }
     // The compositor takes this only while one of our windows has focus,
     // which the palette has when an entry is chosen.
-    QtPasteboard::writeThroughQt(representations);
+    writeThroughQt(representations);
 }
 
 } // namespace scrivlet

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ClipboardLimits.h"
-#include "platform/Pasteboard.h"
+#include "core/services/ClipboardLimits.h"
+#include "core/services/Pasteboard.h"
 
 #include <QObject>
 #include <atomic>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/Workspace.h"
+#include "core/services/Workspace.h"
 
 #include <QHash>
 

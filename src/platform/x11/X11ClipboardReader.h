@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/PasteboardReading.h"
-#include "platform/ClipboardLimits.h"
+#include "core/capture/PasteboardReading.h"
+#include "core/services/ClipboardLimits.h"
 
 #include <QObject>
 #include <condition_variable>

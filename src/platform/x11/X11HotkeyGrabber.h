@@ -2,7 +2,7 @@
 #pragma once
 
 #include "X11KeyboardLayout.h"
-#include "platform/HotkeyGrabber.h"
+#include "core/services/HotkeyGrabber.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/KeyboardLayout.h"
+#include "core/services/KeyboardLayout.h"
 
 #include <xcb/xcb.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/ClipItem.h"
-#include "platform/Workspace.h"
+#include "core/history/ClipItem.h"
+#include "core/services/Workspace.h"
 
 #include <QObject>
 #include <QSize>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaletteModel.h"
 
-#include "core/ClipFilter.h"
-#include "core/ClipStore.h"
+#include "core/filter/ClipFilter.h"
+#include "core/history/ClipStore.h"
 
 #include <algorithm>
 

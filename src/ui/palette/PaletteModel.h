@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/ClipItem.h"
+#include "core/history/ClipItem.h"
 
 #include <QAbstractListModel>
 #include <QString>

@@ -4,8 +4,8 @@
 #include "PaletteModel.h"
 #include "PaletteRowActions.h"
 #include "PaletteRowDelegate.h"
-#include "core/AppSettings.h"
-#include "ui/Theme.h"
+#include "core/settings/AppSettings.h"
+#include "ui/ThemeApplier.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Thumbnails.h"
 
-#include "core/ImageStore.h"
+#include "core/history/ImageStore.h"
 
 #include <QBuffer>
 #include <QImageReader>

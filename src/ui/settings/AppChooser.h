@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/DesktopEntries.h"
+#include "core/desktop/DesktopEntries.h"
 
 #include <QDialog>
 #include <optional>

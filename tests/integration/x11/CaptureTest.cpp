@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Capture against a real X server: other processes own the clipboard, the
 // monitor notices, reads and records through the real store.
-#include "core/ClipStore.h"
-#include "core/ClipboardMonitor.h"
-#include "core/Crypto.h"
-#include "core/DesktopEntries.h"
-#include "core/ModelContainer.h"
-#include "platform/x11/QtPasteboard.h"
+#include "core/history/ClipStore.h"
+#include "core/capture/ClipboardMonitor.h"
+#include "core/crypto/Crypto.h"
+#include "core/desktop/DesktopEntries.h"
+#include "core/history/ModelContainer.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11Workspace.h"
 #include "support/WaitFor.h"
@@ -147,7 +147,7 @@ protected:
     std::unique_ptr<X11Workspace> m_workspace;
     // The reader Scrivlet uses: off the main thread, over its own connection.
     X11ClipboardReader m_reader;
-    QtPasteboard m_pasteboard {&m_reader};
+    X11Pasteboard m_pasteboard {&m_reader};
     std::unique_ptr<ClipboardMonitor> m_monitor;
     std::vector<QProcess *> m_owners;
     bool m_captureEnabled = true;

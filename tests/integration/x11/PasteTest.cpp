@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Paste against a real X server: entries go back on the CLIPBOARD selection
 // through Qt, other processes read them, and Ctrl+V reaches another client.
-#include "core/ClipItem.h"
-#include "core/Crypto.h"
-#include "core/ImageStore.h"
-#include "platform/x11/QtPasteboard.h"
+#include "core/history/ClipItem.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ImageStore.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11KeySender.h"
 #include "support/WaitFor.h"
 #include "ui/Paster.h"
@@ -181,7 +181,7 @@ protected:
 
     QTemporaryDir m_dir;
     std::optional<ImageStore> m_images;
-    QtPasteboard m_pasteboard;
+    X11Pasteboard m_pasteboard;
 };
 
 enum class Image { none, smallPng, largePng, tiff };

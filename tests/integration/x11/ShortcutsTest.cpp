@@ -3,7 +3,7 @@
 // typed by xdotool: what a user records is stored, grabbed at once and after
 // a restart, and the shortcut it replaces is let go.
 #include "app/HotkeyManager.h"
-#include "core/DefaultsStore.h"
+#include "core/settings/DefaultsStore.h"
 #include "fakes/FakeDialogs.h"
 #include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeyboardLayout.h"

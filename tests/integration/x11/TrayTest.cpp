@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon against a real XEmbed tray (trayer) in the test display, and
 // its menu's actions where there is no tray at all.
-#include "core/AppSettings.h"
-#include "core/DefaultsStore.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/DefaultsStore.h"
 #include "support/WaitFor.h"
 #include "ui/TrayIcon.h"
 

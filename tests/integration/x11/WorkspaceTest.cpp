@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/DesktopEntries.h"
+#include "core/desktop/DesktopEntries.h"
 #include "platform/x11/X11Workspace.h"
 
 #include <QGuiApplication>

@@ -2,9 +2,9 @@
 // The preferences file as the running program meets it: damaged, hand-edited,
 // shared by every writer.
 #include "app/AppDelegate.h"
-#include "core/AppSettings.h"
-#include "core/ClipStore.h"
-#include "core/DefaultsStore.h"
+#include "core/settings/AppSettings.h"
+#include "core/history/ClipStore.h"
+#include "core/settings/DefaultsStore.h"
 #include "support/Launch.h"
 #include "ui/TrayIcon.h"
 

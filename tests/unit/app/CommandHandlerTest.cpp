@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/CommandHandler.h"
+#include "app/cli/CommandHandler.h"
 
-#include "core/AppSettings.h"
-#include "core/ClipStore.h"
+#include "core/settings/AppSettings.h"
+#include "core/history/ClipStore.h"
 #include "support/Launch.h"
 #include "support/WaitFor.h"
 

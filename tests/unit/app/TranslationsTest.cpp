@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Translations.h"
 
-#include "core/AppSettings.h"
-#include "core/DefaultsStore.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/DefaultsStore.h"
 #include "ui/TrayIcon.h"
 
 #include <QAction>

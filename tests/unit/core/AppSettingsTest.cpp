@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/AppSettings.h"
+#include "core/settings/AppSettings.h"
 
-#include "core/DefaultsStore.h"
-#include "core/Theme.h"
+#include "core/settings/DefaultsStore.h"
+#include "core/settings/Appearance.h"
 
 #include <QDir>
 #include <QFile>

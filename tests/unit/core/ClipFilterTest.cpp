@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ClipFilter.h"
+#include "core/filter/ClipFilter.h"
 
-#include "core/Crypto.h"
+#include "core/crypto/Crypto.h"
 
 #include <gtest/gtest.h>
 

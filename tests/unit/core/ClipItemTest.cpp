@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ClipItem.h"
+#include "core/history/ClipItem.h"
 
-#include "core/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "support/TestKeys.h"
 
 #include <gtest/gtest.h>

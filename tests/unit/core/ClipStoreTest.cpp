@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ClipStore.h"
+#include "core/history/ClipStore.h"
 
 #include "TestSql.h"
-#include "core/Crypto.h"
-#include "core/ModelContainer.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ModelContainer.h"
 #include "fakes/FakeClock.h"
 #include "support/TestKeys.h"
 

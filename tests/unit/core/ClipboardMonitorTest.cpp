@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ClipboardMonitor.h"
+#include "core/capture/ClipboardMonitor.h"
 
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/ModelContainer.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ModelContainer.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 

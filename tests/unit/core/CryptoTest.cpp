@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/Crypto.h"
+#include "core/crypto/Crypto.h"
 
-#include "core/Digest.h"
+#include "core/crypto/Digest.h"
 
 #include <gtest/gtest.h>
 

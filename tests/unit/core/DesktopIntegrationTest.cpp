@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/DesktopEntries.h"
-#include "core/LaunchAtLogin.h"
+#include "core/desktop/DesktopEntries.h"
+#include "core/desktop/LaunchAtLogin.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Inputs the fuzz targets of fuzz/ found mishandled.
-#include "core/MimeSnapshot.h"
+#include "core/capture/MimeSnapshot.h"
 
 #include <gtest/gtest.h>
 

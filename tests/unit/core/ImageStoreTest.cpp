@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ImageStore.h"
+#include "core/history/ImageStore.h"
 
 #include "support/TestKeys.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/KeychainKey.h"
+#include "core/crypto/KeychainKey.h"
 
 #include "TestSql.h"
-#include "core/ModelContainer.h"
+#include "core/history/ModelContainer.h"
 #include "fakes/FakeKeyring.h"
 #include "support/TestKeys.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/ModelContainer.h"
+#include "core/history/ModelContainer.h"
 
 #include "TestSql.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/PasteboardReading.h"
+#include "core/capture/PasteboardReading.h"
 
-#include "core/MimeSnapshot.h"
+#include "core/capture/MimeSnapshot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/DefaultsStore.h"
+#include "core/settings/DefaultsStore.h"
 #include "core/shortcuts/GlobalShortcuts.h"
 
 #include <QSignalSpy>

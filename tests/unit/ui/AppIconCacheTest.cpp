@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/AppIconCache.h"
 
-#include "core/DesktopEntries.h"
+#include "core/desktop/DesktopEntries.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/palette/PaletteWindow.h"
 
-#include "core/AppSettings.h"
-#include "core/ClipStore.h"
-#include "core/Crypto.h"
-#include "core/DefaultsStore.h"
-#include "core/DesktopEntries.h"
-#include "core/ModelContainer.h"
+#include "core/settings/AppSettings.h"
+#include "core/history/ClipStore.h"
+#include "core/crypto/Crypto.h"
+#include "core/settings/DefaultsStore.h"
+#include "core/desktop/DesktopEntries.h"
+#include "core/history/ModelContainer.h"
 #include "ui/AppIconCache.h"
 #include "ui/palette/HeldKeys.h"
 #include "ui/palette/PaletteModel.h"

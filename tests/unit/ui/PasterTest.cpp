@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Paster.h"
 
-#include "core/ClipItem.h"
-#include "core/Crypto.h"
-#include "core/ImageStore.h"
+#include "core/history/ClipItem.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ImageStore.h"
 #include "fakes/FakePasteboard.h"
 
 #include <QBuffer>

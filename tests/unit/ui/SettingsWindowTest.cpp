@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/settings/SettingsWindow.h"
 
-#include "core/AppSettings.h"
-#include "core/DefaultsStore.h"
-#include "core/DesktopEntries.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/DefaultsStore.h"
+#include "core/desktop/DesktopEntries.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyboardLayout.h"
 #include "fakes/FakePasteboard.h"
 #include "ui/AppIconCache.h"
 #include "ui/ShortcutRecorder.h"
-#include "ui/Theme.h"
+#include "ui/ThemeApplier.h"
 #include "ui/settings/ToggleSwitch.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "ui/ShortcutRecorder.h"
 
 #include "app/HotkeyManager.h"
-#include "core/DefaultsStore.h"
+#include "core/settings/DefaultsStore.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyboardLayout.h"
 #include "fakes/FakePasteboard.h"

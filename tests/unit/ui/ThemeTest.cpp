@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/Theme.h"
+#include "ui/ThemeApplier.h"
 
 #include "fakes/FakeColorScheme.h"
 

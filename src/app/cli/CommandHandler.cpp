@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CommandHandler.h"
+
+#include "app/AppDelegate.h"
+#include "core/settings/AppSettings.h"
+#include "core/filter/ClipFilter.h"
+#include "core/history/ClipStore.h"
+#include "HistoryListing.h"
+#include "core/settings/PasteKeys.h"
+#include "core/services/KeySender.h"
+#include "core/services/Workspace.h"
+#include "ui/Paster.h"
+#include "ui/palette/PaletteController.h"
+
+#include <QTimer>
+#include <QUuid>
+#include <limits>
+
+namespace scrivlet {
+
+namespace {
+
+using Command = CommandRequest::Command;
+
+CommandResponse failure(const QString &error)
+{
+    return CommandResponse {false, {}, error};
+}
+
+CommandResponse done(QByteArray output = {})
+{
+    return CommandResponse {true, std::move(output), {}};
+}
+
+} // namespace
+
+CommandHandler::CommandHandler(AppDelegate &delegate, QObject *parent)
+    : QObject(parent)
+    , m_delegate(delegate)
+{ }
+
+void CommandHandler::handle(const CommandRequest &request, const Reply &reply)
+{
+    switch (request.command) {
+    case Command::toggle:
+        m_delegate.togglePalette();
+        return reply(done());
+    case Command::show:
+        m_delegate.showPalette();
+        return reply(done());
+    case Command::hide:
+        if (PaletteController *palette = m_delegate.palette())
+            palette->hide();
+        return reply(done());
+    case Command::settings:
+        m_delegate.showSettings();
+        return reply(done());
+    case Command::capture:
+        return reply(capture(request));
+    default:
+        break;
+    }
+    // Everything else needs the history open.
+    if (!m_delegate.store())
+        return reply(failure(QStringLiteral("the history is not open yet (Scrivlet is waiting for "
+                                            "the keyring)")));
+    switch (request.command) {
+    case Command::list:
+    case Command::search:
+        return reply(listing(request));
+    case Command::copy:
+    case Command::paste:
+        return copy(request, reply);
+    case Command::pin:
+    case Command::unpin:
+    case Command::remove: {
+        const Result<ClipItemPtr> item = find(request.target);
+        if (!item)
+            return reply(failure(item.error()));
+        if (request.command == Command::remove)
+            m_delegate.store()->deleteItem(item.value());
+        else if (item.value()->isPinned() != (request.command == Command::pin))
+            m_delegate.store()->togglePin(item.value());
+        return reply(done());
+    }
+    case Command::clear:
+        // The command line asked the user, or was told not to.
+        if (!request.yes)
+            return reply(failure(QStringLiteral("clear: not confirmed")));
+        m_delegate.store()->clearAll();
+        return reply(done());
+    default:
+        return reply(failure(QStringLiteral("unknown command")));
+    }
+}
+
+std::vector<ClipItemPtr> CommandHandler::displayed(std::optional<int> limit) const
+{
+    // The palette's order, pinned first, over the whole history: a limit
+    // cuts the list, it never moves an older pinned entry out of it.
+    std::vector<ClipItemPtr> items
+        = m_delegate.store()->recentItems(std::numeric_limits<int>::max());
+    if (limit && std::size_t(*limit) < items.size())
+        items.resize(std::size_t(*limit));
+    return items;
+}
+
+Result<ClipItemPtr> CommandHandler::find(const QString &target) const
+{
+    if (target.startsWith(QLatin1String("id:"))) {
+        const QUuid id = QUuid::fromString(QStringView(target).mid(3));
+        for (const ClipItemPtr &item : displayed(std::nullopt)) {
+            if (item->id() == id)
+                return item;
+        }
+        return Error {QStringLiteral("no entry has the id %1").arg(target.mid(3))};
+    }
+    bool number = false;
+    const int position = target.toInt(&number);
+    if (!number || position < 1)
+        return Error {QStringLiteral("\"%1\" is not a position").arg(target)};
+    const std::vector<ClipItemPtr> items = displayed(position);
+    if (position > int(items.size()))
+        return Error {QStringLiteral("no entry at position %1 (the history has %2)")
+                          .arg(position)
+                          .arg(items.size())};
+    return items[std::size_t(position - 1)];
+}
+
+CommandResponse CommandHandler::listing(const CommandRequest &request) const
+{
+    // Positions are those of the whole list, so that "copy N" after a search
+    // copies what the search showed.
+    const bool searching = request.command == Command::search;
+    const std::vector<ClipItemPtr> all = displayed(searching ? std::nullopt : request.limit);
+    const std::vector<ClipItemPtr> shown = searching ? filterClips(all, request.query) : all;
+    std::vector<HistoryListing::Entry> entries;
+    std::size_t next = 0;
+    for (const ClipItemPtr &item : shown) {
+        while (next < all.size() && all[next] != item)
+            ++next;
+        entries.push_back({int(next) + 1, item});
+        if (request.limit && int(entries.size()) >= *request.limit)
+            break;
+    }
+    return done(request.json ? HistoryListing::json(entries)
+                             : HistoryListing::lines(entries, request.nullSeparated));
+}
+
+CommandResponse CommandHandler::capture(const CommandRequest &request)
+{
+    AppSettings &settings = m_delegate.settings();
+    switch (request.capture) {
+    case CommandRequest::Capture::on:
+        settings.setCaptureEnabled(true);
+        break;
+    case CommandRequest::Capture::off:
+        settings.setCaptureEnabled(false);
+        break;
+    case CommandRequest::Capture::toggle:
+        settings.setCaptureEnabled(!settings.captureEnabled());
+        break;
+    case CommandRequest::Capture::status:
+        if (!settings.captureEnabled())
+            return done("off\n");
+        // The first word stays what scripts read.
+        if (!m_delegate.services().abilities.capture)
+            return done("on, but nothing is recorded: this desktop does not show the clipboard "
+                        "to background programs (use an X11 session)\n");
+        return done("on\n");
+    }
+    return done();
+}
+
+void CommandHandler::copy(const CommandRequest &request, const Reply &reply)
+{
+    const Result<ClipItemPtr> item = find(request.target);
+    if (!item)
+        return reply(failure(item.error()));
+    PlatformServices &services = m_delegate.services();
+    if (!Paster::writeItem(*item.value(), false, m_delegate.images(), services.pasteboard))
+        return reply(
+            failure(QStringLiteral("entry %1 has nothing to put on the clipboard (its image "
+                                   "is missing or damaged)")
+                        .arg(request.target)));
+    if (request.command == Command::copy)
+        return reply(done());
+    if (!services.keys.isTrusted())
+        return reply(failure(QStringLiteral("the entry is on the clipboard, but this session does "
+                                            "not let Scrivlet paste: paste it with Ctrl+V")));
+    // Into the window in front when asked, and only if it still is.
+    const std::optional<WindowRef> target = services.workspace.activeWindow();
+    if (!target)
+        return reply(
+            failure(QStringLiteral("the entry is on the clipboard; no window is in front to "
+                                   "paste into")));
+    QTimer::singleShot(kKeystrokeDelayMs, this, [this, reply, target = *target] {
+        PlatformServices &services = m_delegate.services();
+        const std::optional<WindowRef> active = services.workspace.activeWindow();
+        if (!active || active->id != target.id)
+            return reply(failure(QStringLiteral("the entry is on the clipboard; the window changed "
+                                                "before it could be pasted")));
+        const PasteKey key = pasteKeyFor(
+            target.applicationId, target.windowClass, services.applications, m_delegate.defaults());
+        Paster::simulatePasteKeystroke(services.keys, key);
+        reply(done());
+    });
+}
+
+} // namespace scrivlet

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/history/ClipItem.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace scrivlet {
+
+class ClipStore;
+class Pasteboard;
+class Workspace;
+struct ClipboardRead;
+
+// Notices clipboard changes and records each one at most once. What is on
+// the clipboard when the monitor is made is never recorded.
+class ClipboardMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    using CaptureDecision = std::function<bool(const std::optional<QString> &sourceApp)>;
+    static constexpr int kPollMilliseconds = 300;
+
+    ClipboardMonitor(
+        ClipStore &store, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
+
+    // Read afresh at every change, before anything of the copy is read;
+    // accepts everything until replaced.
+    CaptureDecision captureDecision = [](const std::optional<QString> &) { return true; };
+    // When the application that copied goes away and takes the clipboard
+    // with it: puts back what was recorded from that copy. Unset: nothing.
+    std::function<void(const ClipItemPtr &)> restore;
+    // Whether the current copy of another application is in the history,
+    // ready to be put back when its owner goes.
+    [[nodiscard]] bool canRestore() const;
+    // A program about to quit asks for its copy to be kept: answers, once the
+    // latest change is dealt with, whether it will be put back.
+    void keepCurrentCopy(std::function<void(bool kept)> reply);
+
+    // Starts polling; a second call restarts the one timer.
+    void start();
+    // One tick: deals with the change, if any, since the last one.
+    void poll();
+
+private:
+    void take(const ClipboardRead &read, const std::optional<QString> &sourceApp);
+
+    ClipStore &m_store;
+    Pasteboard &m_pasteboard;
+    Workspace &m_workspace;
+    qint64 m_lastChangeCount;
+    // What the current copy of another application became, if it was
+    // recorded; none for secrets, exclusions, capture off, unreadable copies.
+    ClipItemPtr m_restorable;
+    bool m_restoring = false;
+    QTimer m_timer;
+};
+
+} // namespace scrivlet

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/settings/Appearance.h"
+
+#include <QColor>
+#include <QObject>
+#include <QPalette>
+
+namespace scrivlet {
+
+class ColorScheme;
+
+// Gives the whole application its light or dark look (Fusion palettes), or
+// follows the desktop's preference, also as it changes.
+class ThemeApplier : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ThemeApplier(ColorScheme &scheme, QObject *parent = nullptr);
+
+    void apply(AppAppearance appearance);
+    [[nodiscard]] bool isDark() const { return m_dark; }
+
+    static QPalette lightPalette();
+    static QPalette darkPalette();
+    // The colour of an accent choice; the palette's highlight for the system's.
+    static QColor accentColor(const AccentChoice &choice, const QPalette &palette);
+
+private:
+    void update();
+
+    ColorScheme &m_scheme;
+    AppAppearance m_appearance = AppAppearance::system;
+    bool m_dark = false;
+};
+
+} // namespace scrivlet

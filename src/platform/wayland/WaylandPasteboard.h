@@ -5,10 +5,11 @@
 #include "core/services/Pasteboard.h"
 
 #include <QObject>
-#include <atomic>
 #include <memory>
 
 namespace scrivlet {
+
+class PasteboardWorker;
 
 // The Wayland clipboard through a data-control protocol (ext, else wlr): a
 // connection of our own, on a thread of its own, watches every copy without
@@ -29,14 +30,12 @@ public:
     // The data-control protocol in use, empty when none.
     [[nodiscard]] QString protocolName() const;
 
-    [[nodiscard]] qint64 changeCount() const override { return m_changeCount.load(); }
+    [[nodiscard]] qint64 changeCount() const override;
     void read(ReadScope scope, ReadHandler handler) override;
     void write(const Representations &representations) override;
 
 private:
-    class Worker;
-    std::atomic<qint64> m_changeCount {0};
-    std::unique_ptr<Worker> m_worker;
+    std::unique_ptr<PasteboardWorker> m_worker;
 };
 
 } // namespace scrivlet

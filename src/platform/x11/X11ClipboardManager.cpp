@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11ClipboardManager.h"
 
+#include "core/UniqueHandle.h"
+
 #include <QPointer>
 #include <QSocketNotifier>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace scrivlet {
-
-namespace {
-
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
-
-} // namespace
 
 X11ClipboardManager::X11ClipboardManager(QObject *parent)
     : QObject(parent)
@@ -34,13 +25,12 @@ X11ClipboardManager::X11ClipboardManager(QObject *parent)
     m_null = atom("NULL");
 
     // Another manager keeps the role: two would race for every handover.
-    std::unique_ptr<xcb_get_selection_owner_reply_t, FreeDeleter> current(
-        xcb_get_selection_owner_reply(
-            m_connection, xcb_get_selection_owner(m_connection, m_manager), nullptr));
+    const MallocPtr<xcb_get_selection_owner_reply_t> current(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, m_manager), nullptr));
     if (current && current->owner != XCB_NONE)
         return;
     xcb_set_selection_owner(m_connection, m_window, m_manager, XCB_CURRENT_TIME);
-    std::unique_ptr<xcb_get_selection_owner_reply_t, FreeDeleter> now(xcb_get_selection_owner_reply(
+    const MallocPtr<xcb_get_selection_owner_reply_t> now(xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, m_manager), nullptr));
     m_isManager = now && now->owner == m_window;
 
@@ -58,7 +48,7 @@ X11ClipboardManager::~X11ClipboardManager()
 
 xcb_atom_t X11ClipboardManager::atom(const char *name) const
 {
-    std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply(xcb_intern_atom_reply(m_connection,
+    const MallocPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection,
         xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
@@ -79,8 +69,7 @@ void X11ClipboardManager::answer(const xcb_selection_request_event_t &request, x
 
 void X11ClipboardManager::processEvents()
 {
-    while (std::unique_ptr<xcb_generic_event_t, FreeDeleter> event {
-        xcb_poll_for_event(m_connection)}) {
+    while (const MallocPtr<xcb_generic_event_t> event {xcb_poll_for_event(m_connection)}) {
         const uint8_t type = event->response_type & 0x7f;
         if (type == XCB_SELECTION_CLEAR) {
             // Another manager took over.

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11ClipboardReader.h"
 
+#include "core/UniqueHandle.h"
+
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QHash>
 #include <QMetaObject>
 #include <QtGui/qguiapplication_platform.h>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -19,12 +20,8 @@ namespace scrivlet {
 
 namespace {
 
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
 template<typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+using Reply = MallocPtr<T>;
 
 class Failure
 {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11HotkeyGrabber.h"
 
+#include "core/UniqueHandle.h"
+
 #include <QCoreApplication>
-#include <cstdlib>
-#include <memory>
 #include <xcb/xcb_keysyms.h>
 // xcb's XKB header names a member `explicit`, which C++ reserves.
 #define explicit dont_use_cxx_explicit
@@ -18,11 +18,6 @@ namespace Modifier = GlobalShortcuts::Modifier;
 
 constexpr xcb_keysym_t kKeysymNumLock = 0xff7f;
 constexpr uint8_t kMappingNotify = 34;
-
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
 
 // The X modifiers of a stored mask; none when one has no X equivalent.
 std::optional<uint16_t> xModifiers(int mask)
@@ -81,15 +76,14 @@ void X11HotkeyGrabber::reloadKeymap()
 {
     if (!m_connection)
         return;
-    std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t *)> symbols(
-        xcb_key_symbols_alloc(m_connection), xcb_key_symbols_free);
-    std::unique_ptr<xcb_get_modifier_mapping_reply_t, FreeDeleter> map(
-        xcb_get_modifier_mapping_reply(
-            m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
+    const UniqueHandle<xcb_key_symbols_t, xcb_key_symbols_free> symbols(
+        xcb_key_symbols_alloc(m_connection));
+    const MallocPtr<xcb_get_modifier_mapping_reply_t> map(xcb_get_modifier_mapping_reply(
+        m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
     m_numLockMask = 0;
     if (!symbols || !map)
         return;
-    std::unique_ptr<xcb_keycode_t, FreeDeleter> numLock(
+    const MallocPtr<xcb_keycode_t> numLock(
         xcb_key_symbols_get_keycode(symbols.get(), kKeysymNumLock));
     const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(map.get());
     for (int row = 0; row < 8 && numLock; ++row) {
@@ -117,8 +111,7 @@ bool X11HotkeyGrabber::grabKey(xcb_keycode_t keycode, uint16_t modifiers)
 {
     const xcb_void_cookie_t cookie = xcb_grab_key_checked(
         m_connection, 1, m_root, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
-        xcb_request_check(m_connection, cookie));
+    const MallocPtr<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
     return !error;
 }
 

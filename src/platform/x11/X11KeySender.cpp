@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11KeySender.h"
 
+#include "core/UniqueHandle.h"
+
 #include <QString>
-#include <cstdlib>
-#include <memory>
 #include <vector>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -23,23 +23,12 @@ constexpr int kControlRow = 2;
 constexpr int kAltRow = 3;
 constexpr int kSuperRow = 6;
 
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
-struct KeySymbolsDeleter
-{
-    void operator()(xcb_key_symbols_t *symbols) const { xcb_key_symbols_free(symbols); }
-};
-
 // The first key that produces the symbol in the current keymap, so that the
 // letter follows the layout (V is elsewhere on some keyboards).
 xcb_keycode_t keycodeFor(xcb_key_symbols_t *symbols, xcb_keysym_t keysym)
 {
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym);
-    const xcb_keycode_t code = codes ? codes[0] : XCB_NO_SYMBOL;
-    std::free(codes);
-    return code;
+    const MallocPtr<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols, keysym));
+    return codes ? codes.get()[0] : xcb_keycode_t(XCB_NO_SYMBOL);
 }
 
 // The keys of one modifier row that are down now.
@@ -86,12 +75,11 @@ bool X11KeySender::sendPaste(PasteKey key)
 {
     if (!isTrusted())
         return false;
-    std::unique_ptr<xcb_key_symbols_t, KeySymbolsDeleter> symbols(
+    const UniqueHandle<xcb_key_symbols_t, xcb_key_symbols_free> symbols(
         xcb_key_symbols_alloc(m_connection));
-    std::unique_ptr<xcb_get_modifier_mapping_reply_t, FreeDeleter> map(
-        xcb_get_modifier_mapping_reply(
-            m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
-    std::unique_ptr<xcb_query_keymap_reply_t, FreeDeleter> keymap(
+    const MallocPtr<xcb_get_modifier_mapping_reply_t> map(xcb_get_modifier_mapping_reply(
+        m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
+    const MallocPtr<xcb_query_keymap_reply_t> keymap(
         xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr));
     if (!symbols || !map || !keymap)
         return false;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11Workspace.h"
 
+#include "core/UniqueHandle.h"
 #include "core/desktop/DesktopEntries.h"
 
 #include <QByteArray>
 #include <QList>
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -14,12 +14,8 @@ namespace scrivlet {
 
 namespace {
 
-struct FreeDeleter
-{
-    void operator()(void *pointer) const { std::free(pointer); }
-};
 template<typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+using Reply = MallocPtr<T>;
 
 // Properties the window manager and toolkits set are small; more is refused.
 constexpr uint32_t kMaxPropertyWords = 1024;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WaylandConnection.h"
 
+#include "platform/linux/UniqueFd.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/mman.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
 namespace scrivlet {
@@ -97,20 +97,18 @@ struct WaylandConnection::Listeners
     static void keymap(void *data, wl_keyboard *, uint32_t format, int32_t fd, uint32_t size)
     {
         auto *self = static_cast<WaylandConnection *>(data);
+        const UniqueFd file(fd);
         QByteArray text;
         if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0 && size <= kKeymapCap) {
-            void *mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+            void *mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.get(), 0);
             if (mapped != MAP_FAILED) {
                 const auto *bytes = static_cast<const char *>(mapped);
                 text = QByteArray(bytes, qsizetype(strnlen(bytes, size)));
                 munmap(mapped, size);
             }
         }
-        close(fd);
-        if (text.isEmpty() || text == self->m_keymap)
-            return;
-        self->m_keymap = text;
-        Q_EMIT self->keymapChanged();
+        if (!text.isEmpty())
+            self->m_keymap = text;
     }
     // We own no surface: focus and keys never come here, only the group.
     static void enter(void *, wl_keyboard *, uint32_t, wl_surface *, wl_array *) { }
@@ -241,7 +239,6 @@ void WaylandConnection::lose(const QString &why)
     if (m_notifier)
         m_notifier->setEnabled(false);
     log("Wayland connection lost", why);
-    Q_EMIT connectionLost();
 }
 
 void WaylandConnection::onReadable()

@@ -39,7 +39,6 @@ public:
     bool flush();
 
     // Null when not connected or not offered.
-    [[nodiscard]] wl_display *display() const { return isConnected() ? m_display : nullptr; }
     [[nodiscard]] wl_seat *seat() const { return isConnected() ? m_seat : nullptr; }
     [[nodiscard]] zwp_virtual_keyboard_manager_v1 *virtualKeyboardManager() const;
     // Bound on the first call, by the one who listens to it.
@@ -52,10 +51,6 @@ public:
     [[nodiscard]] bool seatHasKeyboard() const { return m_seatHasKeyboard; }
     // The layout group last announced to us; 0 when none was.
     [[nodiscard]] quint32 layoutGroup() const { return m_group; }
-
-Q_SIGNALS:
-    void keymapChanged();
-    void connectionLost();
 
 private:
     struct Listeners;

@@ -2,11 +2,11 @@
 #include "WaylandKeySender.h"
 
 #include "WaylandConnection.h"
+#include "platform/linux/UniqueFd.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 
 #include <QThread>
 #include <chrono>
-#include <memory>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -23,8 +23,8 @@ constexpr uint32_t kEvdevOffset = 8;
 // a moment to bind it, or the first keys reach nobody.
 constexpr unsigned long kNewKeyboardGraceMs = 300;
 
-using Context = std::unique_ptr<xkb_context, decltype(&xkb_context_unref)>;
-using Keymap = std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)>;
+using Context = UniqueHandle<xkb_context, xkb_context_unref>;
+using Keymap = UniqueHandle<xkb_keymap, xkb_keymap_unref>;
 
 struct KeyPosition
 {
@@ -65,27 +65,19 @@ uint32_t nowMs()
 
 QByteArray defaultKeymap()
 {
-    const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref);
+    const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (!context)
         return {};
     // Null names: xkbcommon's defaults, which XKB_DEFAULT_LAYOUT and friends adjust.
     const Keymap keymap(
-        xkb_keymap_new_from_names(context.get(), nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS),
-        xkb_keymap_unref);
+        xkb_keymap_new_from_names(context.get(), nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS));
     if (!keymap)
         return {};
-    char *text = xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1);
-    QByteArray result(text);
-    std::free(text);
-    return result;
+    const MallocPtr<char> text(xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1));
+    return QByteArray(text.get());
 }
 
 } // namespace
-
-void WaylandKeySender::KeymapDeleter::operator()(xkb_keymap *keymap) const
-{
-    xkb_keymap_unref(keymap);
-}
 
 WaylandKeySender::WaylandKeySender(WaylandConnection &connection)
     : m_connection(connection)
@@ -107,29 +99,25 @@ bool WaylandKeySender::isTrusted()
 bool WaylandKeySender::uploadKeymap(const QByteArray &text)
 {
     // A keymap the compositor cannot compile would cost us the connection.
-    const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref);
+    const Context context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     Keymap keymap(context ? xkb_keymap_new_from_buffer(context.get(), text.constData(),
                       size_t(text.size()), XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS)
-                          : nullptr,
-        xkb_keymap_unref);
+                          : nullptr);
     if (!keymap)
         return false;
-    const int fd = memfd_create("scrivlet-keymap", MFD_CLOEXEC);
-    if (fd < 0)
+    // libwayland sends its own copy of the descriptor: ours closes here.
+    const UniqueFd file(memfd_create("scrivlet-keymap", MFD_CLOEXEC));
+    if (!file)
         return false;
     // The compositor reads it as a C string: the size counts the final zero.
     const qsizetype size = text.size() + 1;
-    const bool written = write(fd, text.constData(), size_t(size)) == ssize_t(size);
-    if (written)
-        zwp_virtual_keyboard_v1_keymap(
-            m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(size));
-    // libwayland has taken its own copy of the descriptor.
-    close(fd);
-    if (written) {
-        m_uploaded = text;
-        m_keymap.reset(keymap.release());
-    }
-    return written;
+    if (write(file.get(), text.constData(), size_t(size)) != ssize_t(size))
+        return false;
+    zwp_virtual_keyboard_v1_keymap(
+        m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, file.get(), uint32_t(size));
+    m_uploaded = text;
+    m_keymap = std::move(keymap);
+    return true;
 }
 
 bool WaylandKeySender::prepareKeyboard()

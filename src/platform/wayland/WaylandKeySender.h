@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/UniqueHandle.h"
 #include "core/services/KeySender.h"
 
 #include <QByteArray>
-#include <memory>
+#include <xkbcommon/xkbcommon.h>
 
-struct xkb_keymap;
 struct zwp_virtual_keyboard_v1;
 
 namespace scrivlet {
@@ -31,14 +31,9 @@ private:
     [[nodiscard]] bool prepareKeyboard();
     [[nodiscard]] bool uploadKeymap(const QByteArray &text);
 
-    struct KeymapDeleter
-    {
-        void operator()(xkb_keymap *keymap) const;
-    };
-
     WaylandConnection &m_connection;
     zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
-    std::unique_ptr<xkb_keymap, KeymapDeleter> m_keymap; // the keyboard's, compiled
+    UniqueHandle<xkb_keymap, xkb_keymap_unref> m_keymap; // the keyboard's, compiled
     QByteArray m_uploaded; // the keymap the keyboard has
     QByteArray m_basedOn; // the seat's keymap it was taken from
 };

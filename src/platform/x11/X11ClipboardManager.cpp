@@ -30,9 +30,10 @@ X11ClipboardManager::X11ClipboardManager(QObject *parent)
     if (current && current->owner != XCB_NONE)
         return;
     xcb_set_selection_owner(m_connection, m_window, m_manager, XCB_CURRENT_TIME);
-    const MallocPtr<xcb_get_selection_owner_reply_t> now(xcb_get_selection_owner_reply(
+    // A round trip: the role is ours before the constructor returns, for a
+    // program that quits right after.
+    (void)MallocPtr<xcb_get_selection_owner_reply_t>(xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, m_manager), nullptr));
-    m_isManager = now && now->owner == m_window;
 
     m_notifier
         = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
@@ -71,11 +72,7 @@ void X11ClipboardManager::processEvents()
 {
     while (const MallocPtr<xcb_generic_event_t> event {xcb_poll_for_event(m_connection)}) {
         const uint8_t type = event->response_type & 0x7f;
-        if (type == XCB_SELECTION_CLEAR) {
-            // Another manager took over.
-            m_isManager = false;
-            continue;
-        }
+        // A SELECTION_CLEAR (another manager took over) needs nothing done.
         if (type != XCB_SELECTION_REQUEST)
             continue;
         const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event.get());

@@ -23,9 +23,6 @@ public:
     explicit X11ClipboardManager(QObject *parent = nullptr);
     ~X11ClipboardManager() override;
 
-    // True when Scrivlet holds the role (no other manager did).
-    [[nodiscard]] bool isManager() const { return m_isManager; }
-
     // A quitting program asks for its clipboard to be kept: see that the
     // current copy is taken, then reply. Unset: refused.
     std::function<void(Reply reply)> onSave;
@@ -42,7 +39,6 @@ private:
     xcb_atom_t m_targets = XCB_ATOM_NONE;
     xcb_atom_t m_null = XCB_ATOM_NONE;
     QSocketNotifier *m_notifier = nullptr;
-    bool m_isManager = false;
 };
 
 } // namespace scrivlet

@@ -44,11 +44,17 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-Error failWith(ModelContainer::OpenError *why, ModelContainer::Failure failure, QString message)
+using Failure = ModelContainer::Failure;
+
+// Why a history is not opened: the kind the caller acts on, and its words.
+using Refusal = ModelContainer::OpenError;
+using Check = std::optional<Refusal>;
+
+Error failWith(ModelContainer::OpenError *why, Refusal refusal)
 {
     if (why)
-        *why = {failure, message};
-    return Error {std::move(message)};
+        *why = refusal;
+    return Error {std::move(refusal.message)};
 }
 
 // An empty file is a valid empty database; making it ourselves gives it mode
@@ -123,94 +129,128 @@ Status createOrCompleteSchema(sqlite3 *db)
         "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value BLOB);");
 }
 
-} // namespace
-
-Result<std::unique_ptr<ModelContainer>> ModelContainer::open(const QString &folder, OpenError *why)
+// Creates the file if it is missing, keeps it private, and opens it.
+Check openPrivateFile(const QString &path, sqlite::Database &db)
 {
-    if (Status made = paths::ensurePrivateFolder(folder); !made)
-        return failWith(why, Failure::folder, made.error());
-
-    const QString path = folder + QLatin1Char('/') + QLatin1String(kFileName);
     if (Status made = createPrivateFile(path); !made)
-        return failWith(
-            why, Failure::open, QStringLiteral("cannot create %1: %2").arg(path, made.error()));
+        return Refusal {
+            Failure::open, QStringLiteral("cannot create %1: %2").arg(path, made.error())};
 
     const QByteArray native = QFile::encodeName(path);
     struct stat info
     { };
     if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return failWith(why, Failure::open, QStringLiteral("%1 is not a file").arg(path));
+        return Refusal {Failure::open, QStringLiteral("%1 is not a file").arg(path)};
     if ((info.st_mode & 0777) != 0600)
         ::chmod(native.constData(), 0600); // best effort: the folder is private anyway
 
     sqlite3 *raw = nullptr;
     const int opened = sqlite3_open_v2(native.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite::Database db(raw);
+    db.reset(raw);
     if (opened != SQLITE_OK)
-        return failWith(why, Failure::open,
+        return Refusal {Failure::open,
             QStringLiteral("cannot open %1: %2")
-                .arg(path, raw ? sqlite::lastError(raw) : QString()));
+                .arg(path, raw ? sqlite::lastError(raw) : QString())};
     sqlite3_extended_result_codes(raw, 1);
+    return std::nullopt;
+}
 
-    const Result<int> version = readUserVersion(raw);
-    if (!version)
-        return failWith(why, Failure::damaged,
+// Decides from what the file holds whether it may be used at all; checked
+// before anything writes, even the journal mode.
+Check checkContents(sqlite3 *db, const QString &path, int &version)
+{
+    const Result<int> read = readUserVersion(db);
+    if (!read)
+        return Refusal {Failure::damaged,
             QStringLiteral("%1 is damaged or is not a Scrivlet history: %2")
-                .arg(path, version.error()));
-    if (version.value() > kSchemaVersion)
-        return failWith(why, Failure::newer,
+                .arg(path, read.error())};
+    version = read.value();
+    if (version > ModelContainer::kSchemaVersion)
+        return Refusal {Failure::newer,
             QStringLiteral(
                 "%1 was written by a newer version of Scrivlet (format %2; this version reads "
                 "up to %3)")
                 .arg(path)
-                .arg(version.value())
-                .arg(kSchemaVersion));
-    if (sqlite3_db_readonly(raw, "main") == 1)
-        return failWith(why, Failure::open, QStringLiteral("%1 cannot be written").arg(path));
-
-    // Checked before anything writes, even the journal mode.
-    if (version.value() == kSchemaVersion && !missingColumns(raw).isEmpty())
-        return failWith(why, Failure::damaged,
+                .arg(version)
+                .arg(ModelContainer::kSchemaVersion)};
+    if (sqlite3_db_readonly(db, "main") == 1)
+        return Refusal {Failure::open, QStringLiteral("%1 cannot be written").arg(path)};
+    if (version == ModelContainer::kSchemaVersion && !missingColumns(db).isEmpty())
+        return Refusal {Failure::damaged,
             QStringLiteral("%1 is damaged: its records lack %2")
-                .arg(path, missingColumns(raw).join(QStringLiteral(", "))));
+                .arg(path, missingColumns(db).join(QStringLiteral(", ")))};
+    return std::nullopt;
+}
 
-    sqlite3_busy_timeout(raw, 5000);
+Status upgradeSchema(sqlite3 *db)
+{
+    Status upgraded = sqlite::execute(db, "BEGIN IMMEDIATE");
+    if (upgraded)
+        upgraded = createOrCompleteSchema(db);
+    if (upgraded)
+        upgraded = sqlite::execute(db,
+            QStringLiteral("PRAGMA user_version=%1")
+                .arg(ModelContainer::kSchemaVersion)
+                .toUtf8()
+                .constData());
+    if (upgraded)
+        upgraded = sqlite::execute(db, "COMMIT");
+    if (!upgraded)
+        (void)sqlite::execute(db, "ROLLBACK"); // nothing to keep from a failed upgrade
+    return upgraded;
+}
+
+// The journal, the schema brought to this version, and the indexes.
+Check prepare(sqlite3 *db, const QString &path, int version)
+{
+    sqlite3_busy_timeout(db, 5000);
     // NORMAL under WAL: a killed process loses nothing it saved; a power cut
     // may lose the last moments.
-    if (!enableWal(raw))
-        return failWith(why, Failure::open,
-            QStringLiteral("cannot open %1 for writing: %2").arg(path, sqlite::lastError(raw)));
-    if (Status sync = sqlite::execute(raw, "PRAGMA synchronous=NORMAL"); !sync)
-        return failWith(why, Failure::open, sync.error());
+    if (!enableWal(db))
+        return Refusal {Failure::open,
+            QStringLiteral("cannot open %1 for writing: %2").arg(path, sqlite::lastError(db))};
+    if (Status sync = sqlite::execute(db, "PRAGMA synchronous=NORMAL"); !sync)
+        return Refusal {Failure::open, sync.error()};
 
-    if (version.value() < kSchemaVersion) {
-        Status upgraded = sqlite::execute(raw, "BEGIN IMMEDIATE");
-        if (upgraded)
-            upgraded = createOrCompleteSchema(raw);
-        if (upgraded)
-            upgraded = sqlite::execute(raw,
-                QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion).toUtf8().constData());
-        if (upgraded)
-            upgraded = sqlite::execute(raw, "COMMIT");
-        if (!upgraded) {
-            (void)sqlite::execute(raw, "ROLLBACK"); // nothing to keep from a failed upgrade
-            return failWith(why, Failure::damaged,
-                QStringLiteral("cannot prepare %1: %2").arg(path, upgraded.error()));
-        }
+    if (version < ModelContainer::kSchemaVersion) {
+        if (Status upgraded = upgradeSchema(db); !upgraded)
+            return Refusal {Failure::damaged,
+                QStringLiteral("cannot prepare %1: %2").arg(path, upgraded.error())};
     }
 
     // Pruning reads the unpinned records newest first; without this index it
     // reads every record to skip the ones it keeps.
-    if (Status indexed = sqlite::execute(raw,
+    if (Status indexed = sqlite::execute(db,
             "CREATE INDEX IF NOT EXISTS ClipItem_unpinned_seq ON ClipItem(seq) WHERE isPinned = 0");
         !indexed)
-        return failWith(why, Failure::open, indexed.error());
+        return Refusal {Failure::open, indexed.error()};
+    return std::nullopt;
+}
+
+} // namespace
+
+Result<std::unique_ptr<ModelContainer>> ModelContainer::open(const QString &folder, OpenError *why)
+{
+    if (Status made = paths::ensurePrivateFolder(folder); !made)
+        return failWith(why, {Failure::folder, made.error()});
+
+    const QString path = folder + QLatin1Char('/') + QLatin1String(kFileName);
+    sqlite::Database db;
+    int version = 0;
+    Check refused = openPrivateFile(path, db);
+    if (!refused)
+        refused = checkContents(db.get(), path, version);
+    if (!refused)
+        refused = prepare(db.get(), path, version);
+    if (refused)
+        return failWith(why, std::move(*refused));
 
     auto container = std::unique_ptr<ModelContainer>(new ModelContainer(std::move(db), path));
     if (!container->m_context->isValid())
-        return failWith(why, Failure::damaged,
-            QStringLiteral("%1 is damaged or is not a Scrivlet history: %2")
-                .arg(path, sqlite::lastError(container->m_db.get())));
+        return failWith(why,
+            {Failure::damaged,
+                QStringLiteral("%1 is damaged or is not a Scrivlet history: %2")
+                    .arg(path, sqlite::lastError(container->m_db.get()))});
     return container;
 }
 

@@ -108,5 +108,4 @@ void X11Pasteboard::write(const Representations &representations)
     writeThroughQt(representations);
 }
 
-
 } // namespace scrivlet

@@ -1,86 +1,100 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Another application, for tests: shows a window of the given WM_CLASS,
-// takes the focus, then owns the clipboard with every format given, and keeps
-// serving it until killed.
-//   clip_owner --class NAME [--gtk-id ID] TYPE=@FILE | TYPE=TEXT ...
+// Another application, for tests: a window of class NAME with a line edit
+// that takes the focus, then owns the clipboard with every format given, and
+// says "ready". Until killed it prints each key it gets ("key V ctrl") and
+// what a paste put in it ("pasted TEXT").
+//   clip_owner [--class NAME] [TYPE=@FILE | TYPE=TEXT]...
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTextStream>
 #include <QTimer>
-#include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
+#include <QWindow>
 #include <cstring>
-#include <xcb/xcb.h>
+#include <memory>
 
 namespace {
 
-void setStringProperty(xcb_connection_t *c, xcb_window_t window, const char *name, const char *type,
-    const QByteArray &value)
+class RecordingLineEdit : public QLineEdit
 {
-    auto internAtom = [c](const char *atomName) {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-            c, xcb_intern_atom(c, 0, uint16_t(std::strlen(atomName)), atomName), nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return atom;
-    };
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, internAtom(name), internAtom(type), 8,
-        uint32_t(value.size()), value.constData());
-    xcb_flush(c);
-}
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        QTextStream out(stdout);
+        out << "key " << QKeySequence(event->key()).toString();
+        for (const auto &[modifier, name] :
+            {std::pair {Qt::ControlModifier, "ctrl"}, {Qt::ShiftModifier, "shift"},
+                {Qt::AltModifier, "alt"}, {Qt::MetaModifier, "meta"}}) {
+            if (event->modifiers() & modifier)
+                out << ' ' << name;
+        }
+        out << Qt::endl;
+        const bool paste = event->matches(QKeySequence::Paste);
+        // Only this paste's text: the reader compares it whole.
+        if (paste)
+            clear();
+        QLineEdit::keyPressEvent(event);
+        if (paste)
+            out << "pasted " << text() << Qt::endl;
+    }
+};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Qt names the window's WM_CLASS after the resource and the application.
     QByteArray windowClass = "ClipOwner";
-    QByteArray gtkId;
-    auto data = new QMimeData;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--class") && i + 1 < args.size()) {
-            windowClass = args[++i].toUtf8();
-        } else if (args[i] == QLatin1String("--gtk-id") && i + 1 < args.size()) {
-            gtkId = args[++i].toUtf8();
-        } else {
-            const qsizetype equals = args[i].indexOf(QLatin1Char('='));
-            const QString type = args[i].left(equals);
-            const QString value = args[i].mid(equals + 1);
-            QByteArray bytes = value.toUtf8();
-            if (value.startsWith(QLatin1Char('@'))) {
-                QFile file(value.mid(1));
-                if (!file.open(QIODevice::ReadOnly))
-                    return 2;
-                bytes = file.readAll();
-            }
-            data->setData(type, bytes);
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--class") == 0)
+            windowClass = argv[i + 1];
+    }
+    qputenv("RESOURCE_NAME", windowClass.toLower());
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(windowClass));
+    auto data = std::make_unique<QMimeData>();
+    const QStringList args = app.arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--class")) {
+            ++i;
+            continue;
         }
+        const QString type = args[i].section(QLatin1Char('='), 0, 0);
+        const QString value = args[i].section(QLatin1Char('='), 1);
+        QFile file(value.mid(1));
+        if (value.startsWith(QLatin1Char('@')) && !file.open(QIODevice::ReadOnly))
+            return 2;
+        data->setData(type, file.isOpen() ? file.readAll() : value.toUtf8());
     }
 
-    QWidget window;
-    window.setWindowTitle(QString::fromUtf8(windowClass));
-    window.resize(200, 100);
-    window.show();
-    auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-    const auto id = xcb_window_t(window.winId());
-    setStringProperty(x11->connection(), id, "WM_CLASS", "STRING",
-        windowClass.toLower() + '\0' + windowClass + '\0');
-    if (!gtkId.isEmpty())
-        setStringProperty(x11->connection(), id, "_GTK_APPLICATION_ID", "UTF8_STRING", gtkId);
-    window.activateWindow();
-
-    // Own the clipboard only once in front, so that the copy's source is us.
-    auto *wait = new QTimer(&app);
-    QObject::connect(wait, &QTimer::timeout, &app, [&, data] {
-        if (!window.isActiveWindow())
+    RecordingLineEdit edit;
+    edit.setWindowTitle(QString::fromUtf8(windowClass));
+    edit.resize(300, 40);
+    edit.show();
+    edit.activateWindow();
+    // Keystrokes before the focus would go elsewhere, and a copy made before
+    // it would not be ours. Asked again until granted: a window manager still
+    // starting may drop the request, or even the window's first mapping.
+    QTimer wait;
+    int ticks = 0;
+    QObject::connect(&wait, &QTimer::timeout, &app, [&] {
+        if (!edit.isActiveWindow() || !edit.hasFocus()) {
+            if (++ticks % 50 == 0 && !edit.windowHandle()->isExposed()) {
+                edit.hide();
+                edit.show();
+            }
+            edit.activateWindow();
             return;
-        wait->stop();
-        QApplication::clipboard()->setMimeData(data);
+        }
+        wait.stop();
+        if (!data->formats().isEmpty())
+            QApplication::clipboard()->setMimeData(data.release());
         QTextStream(stdout) << "ready" << Qt::endl;
     });
-    wait->start(20);
+    wait.start(20);
     return app.exec();
 }

@@ -2,11 +2,9 @@
 #include "core/crypto/KeychainKey.h"
 
 #include "TestSql.h"
-#include "core/history/ModelContainer.h"
 #include "fakes/FakeKeyring.h"
-#include "support/TestKeys.h"
+#include "support/TestHistory.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -71,6 +69,7 @@ TEST(KeychainKey, ChoosesAmongTheStoredItems)
     const SecretBytes mine = testKey(1);
     const SecretBytes other = testKey(2);
     const SecretBytes secretTool = testKey(3, 20);
+    const KeyRecord noted = recordFor(mine, "keyring");
     const struct
     {
         const char *name;
@@ -80,14 +79,13 @@ TEST(KeychainKey, ChoosesAmongTheStoredItems)
         Outcome expected;
         std::optional<SecretBytes> key;
     } cases[] = {
-        {"the history's key behind a stray item", recordFor(mine, "keyring"), {other, mine}, {},
-            Outcome::loaded, mine},
-        {"the history's key among unusable ones", recordFor(mine, "keyring"), {secretTool, mine},
-            {}, Outcome::loaded, mine},
-        {"none is the history's", recordFor(mine, "keyring"), {other, secretTool}, {},
-            Outcome::keyMismatch, std::nullopt},
-        {"the history's may be among the unread", recordFor(mine, "keyring"), {other},
-            QStringLiteral("locked"), Outcome::keyringLocked, std::nullopt},
+        {"the history's key behind a stray item", noted, {other, mine}, {}, Outcome::loaded, mine},
+        {"the history's key among unusable ones", noted, {secretTool, mine}, {}, Outcome::loaded,
+            mine},
+        {"none is the history's", noted, {other, secretTool}, {}, Outcome::keyMismatch,
+            std::nullopt},
+        {"the history's may be among the unread", noted, {other}, QStringLiteral("locked"),
+            Outcome::keyringLocked, std::nullopt},
         {"a 16-byte key is an AES key", {}, {testKey(4, 16)}, {}, Outcome::loaded, testKey(4, 16)},
         {"a 20-byte item, first run", {}, {secretTool}, {}, Outcome::keyUnusable, std::nullopt},
         {"a 20-byte key an earlier run adopted", recordFor(secretTool, "keyring"), {secretTool}, {},
@@ -121,6 +119,7 @@ TEST(KeychainKey, ChoosesAmongTheStoredItems)
 TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
 {
     const SecretBytes earlier = testKey(1);
+    const KeyRecord noted = recordFor(earlier, "keyring");
     const struct
     {
         const char *name;
@@ -133,20 +132,20 @@ TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
     } cases[] = {
         {"locked keyring, first run", {}, Presence::present, LookupOutcome::locked, {}, false,
             Outcome::keyringLocked},
-        {"locked keyring with history", recordFor(earlier, "keyring"), Presence::present,
-            LookupOutcome::locked, {earlier}, false, Outcome::keyringLocked},
-        {"silent or erring keyring", recordFor(earlier, "keyring"), Presence::present,
-            LookupOutcome::failed, {earlier}, false, Outcome::keyringFailed},
-        {"keyring lost the key", recordFor(earlier, "keyring"), Presence::present, std::nullopt, {},
-            false, Outcome::keyLost},
-        {"a different key in the keyring", recordFor(earlier, "keyring"), Presence::present,
-            std::nullopt, {testKey(2)}, false, Outcome::keyMismatch},
-        {"keyring gone from the session", recordFor(earlier, "keyring"), Presence::absent,
-            std::nullopt, {}, false, Outcome::keyringMissing},
+        {"locked keyring with history", noted, Presence::present, LookupOutcome::locked, {earlier},
+            false, Outcome::keyringLocked},
+        {"silent or erring keyring", noted, Presence::present, LookupOutcome::failed, {earlier},
+            false, Outcome::keyringFailed},
+        {"keyring lost the key", noted, Presence::present, std::nullopt, {}, false,
+            Outcome::keyLost},
+        {"a different key in the keyring", noted, Presence::present, std::nullopt, {testKey(2)},
+            false, Outcome::keyMismatch},
+        {"keyring gone from the session", noted, Presence::absent, std::nullopt, {}, false,
+            Outcome::keyringMissing},
         {"session bus silent, first run", {}, Presence::unknown, std::nullopt, {}, false,
             Outcome::keyringFailed},
-        {"session bus silent with history", recordFor(earlier, "keyring"), Presence::unknown,
-            std::nullopt, {earlier}, false, Outcome::keyringFailed},
+        {"session bus silent with history", noted, Presence::unknown, std::nullopt, {earlier},
+            false, Outcome::keyringFailed},
         {"store refused", {}, Presence::present, std::nullopt, {}, true, Outcome::storeFailed},
     };
     for (const auto &c : cases) {
@@ -180,77 +179,32 @@ TEST(KeychainKey, LostKeyFileIsReportedNotReplaced)
     EXPECT_EQ(file.stores + keyring.stores + keyring.lookups, 0);
 }
 
-class KeychainKeyHistoryTest : public ::testing::Test
-{
-protected:
-    std::unique_ptr<ModelContainer> open()
-    {
-        auto container = ModelContainer::open(m_dir.path());
-        EXPECT_TRUE(container.ok());
-        return container.ok() ? std::move(container).value() : nullptr;
-    }
-    QString file() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
-
-    QTemporaryDir m_dir;
-    FakeKeyring m_keyring;
-    FakeKeyring m_file;
-};
-
-TEST_F(KeychainKeyHistoryTest, TheHistoryRemembersItsKeyAcrossLaunches)
-{
-    SecretBytes first;
-    {
-        auto container = open();
-        ASSERT_TRUE(container);
-        const KeyLoad load = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
-        ASSERT_EQ(load.outcome, Outcome::created);
-        first = *load.key;
-    }
-    auto container = open();
-    ASSERT_TRUE(container);
-    EXPECT_EQ(
-        KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt).outcome, Outcome::loaded);
-
-    // Then the keyring loses the item: the history knows it had a key.
-    m_keyring.items.clear();
-    const KeyLoad lost = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
-    EXPECT_EQ(lost.outcome, Outcome::keyLost);
-    EXPECT_TRUE(m_keyring.items.empty());
-    EXPECT_EQ(container->meta(QStringLiteral("keyCheck")).value(), KeychainKey::keyCheck(first));
-}
-
 // Content sealed under a key the history did not note would later pass for
 // a first run's, and a new key would be made over it.
-TEST_F(KeychainKeyHistoryTest, AKeyTheHistoryCannotNoteIsNotHandedOut)
+TEST(KeychainKeyHistory, AKeyTheHistoryCannotNoteIsNotHandedOut)
 {
-    {
-        auto container = open();
-        ASSERT_TRUE(container);
-    }
-    testing::runSql(file(),
+    testing::TestHistory history;
+    FakeKeyring keyring;
+    FakeKeyring file;
+    testing::runSql(history.databaseFile(),
         "CREATE TRIGGER full BEFORE INSERT ON meta BEGIN SELECT RAISE(ABORT, 'disk full'); END;");
-    {
-        auto container = open();
-        ASSERT_TRUE(container);
-        const KeyLoad load = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
-        EXPECT_EQ(load.outcome, Outcome::recordNotSaved);
-        EXPECT_FALSE(load.hasKey());
-        EXPECT_TRUE(load.message.contains(QStringLiteral("disk full")))
-            << load.message.toStdString();
-    }
-    ASSERT_EQ(m_keyring.items.size(), 1u) << "the key stays, unused";
-    const SecretBytes stored = m_keyring.items.front();
+    const KeyLoad refused = KeychainKey::loadOrCreate(history.container(), keyring, file, kPrompt);
+    EXPECT_EQ(refused.outcome, Outcome::recordNotSaved);
+    EXPECT_FALSE(refused.hasKey());
+    EXPECT_TRUE(refused.message.contains(QStringLiteral("disk full")))
+        << refused.message.toStdString();
+    ASSERT_EQ(keyring.items.size(), 1u) << "the key stays, unused";
+    const SecretBytes stored = keyring.items.front();
 
-    testing::runSql(file(), "DROP TRIGGER full;");
-    auto container = open();
-    ASSERT_TRUE(container);
-    const KeyLoad adopted = KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt);
+    testing::runSql(history.databaseFile(), "DROP TRIGGER full;");
+    history.reopen();
+    const KeyLoad adopted = KeychainKey::loadOrCreate(history.container(), keyring, file, kPrompt);
     ASSERT_EQ(adopted.outcome, Outcome::loaded);
     EXPECT_TRUE(*adopted.key == stored);
-    m_keyring.items.clear();
-    EXPECT_EQ(KeychainKey::loadOrCreate(*container, m_keyring, m_file, kPrompt).outcome,
+    keyring.items.clear();
+    EXPECT_EQ(KeychainKey::loadOrCreate(history.container(), keyring, file, kPrompt).outcome,
         Outcome::keyLost);
-    EXPECT_EQ(m_keyring.stores, 1);
+    EXPECT_EQ(keyring.stores, 1);
 }
 
 } // namespace

@@ -1,71 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSql.h"
-#include "core/history/ClipStore.h"
-#include "core/crypto/Crypto.h"
-#include "core/history/ModelContainer.h"
-#include "fakes/FakeClock.h"
-#include "support/TestKeys.h"
+#include "support/TestHistory.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
+using testing::runSql;
+
 // A history as an earlier version left it: payloads in the clear under the
-// attributes "text" and "richData", ids written in any case.
+// attributes "text" and "richData", ids written in any case, columns missing
+// and a hash left empty.
 class MigrationTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(m_dir.path()));
-        testing::runSql(file(),
+        history.close();
+        ASSERT_TRUE(QFile::remove(history.databaseFile()));
+        runSql(history.databaseFile(),
             "CREATE TABLE ClipItem (id TEXT PRIMARY KEY, createdAt REAL, seq INTEGER, "
-            "kindRaw TEXT, text TEXT, richData BLOB, contentHash TEXT, imageFileRef TEXT, "
+            "kindRaw TEXT, text TEXT, richData BLOB, contentHash TEXT, "
             "sourceAppBundleID TEXT, isPinned INTEGER, pinnedAt REAL, byteSize INTEGER);"
             "INSERT INTO ClipItem VALUES ('aaaaaaaa-bbbb-4ccc-8ddd-eeeeeeeeeee1', 10, 1, "
-            "'richText', "
-            "'bonjour', x'7B5C72746631207D', 'oldhash', NULL, 'org.old.App', 1, 20, 7);"
+            "'richText', 'bonjour', x'7B5C72746631207D', 'oldhash', 'org.old.App', 1, 20, 7);"
             "INSERT INTO ClipItem VALUES ('Aaaaaaaa-Bbbb-4ccc-8ddd-eeeeeeeeeee2', 11, 2, 'text', "
-            "'plain only', NULL, 'oldhash2', NULL, NULL, 0, NULL, 10);"
+            "'plain only', NULL, 'oldhash2', NULL, 0, NULL, 10);"
             "INSERT INTO ClipItem VALUES ('AAAAAAAA-BBBB-4CCC-8DDD-EEEEEEEEEEE3', 12, 3, 'text', "
-            "'', NULL, '', NULL, NULL, 0, NULL, 0);");
+            "'', NULL, NULL, NULL, 0, NULL, 0);");
     }
-    void TearDown() override { Crypto::setShared(std::nullopt); }
 
-    QString file() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
-
-    // Opens the history as launch does and returns its records, oldest first.
+    // Opens the history as launch does; its records, oldest first.
     std::vector<ClipItemPtr> open()
     {
-        m_store.reset();
-        m_container.reset();
-        auto opened = ModelContainer::open(m_dir.path());
-        EXPECT_TRUE(opened.ok());
-        m_container = std::move(opened).value();
-        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
-            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()), m_clock);
-        auto items = m_store->recentItems(100);
+        history.reopen();
+        auto items = history.store().recentItems(100);
         std::sort(items.begin(), items.end(),
             [](const auto &a, const auto &b) { return a->seq() < b->seq(); });
         return items;
     }
 
-    QTemporaryDir m_dir;
-    testing::FakeClock m_clock;
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ClipStore> m_store;
+    testing::TestHistory history {3};
 };
 
-TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
+TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadOnceAndChangesNothingElse)
 {
-    Crypto::setShared(Crypto(testing::testKey(3)));
     const auto items = open();
     ASSERT_EQ(items.size(), 3u);
-
     const ClipRecord &rich = items[0]->record();
     EXPECT_EQ(items[0]->text(), QStringLiteral("bonjour"));
     EXPECT_EQ(items[0]->richData().value_or(QByteArray()), QByteArray("{\\rtf1 }"));
@@ -79,36 +63,29 @@ TEST_F(MigrationTest, OpeningSealsEveryPlaintextPayloadAndChangesNothingElse)
         ClipStore::contentHash(
             ClipContent::richText({}, "{\\rtf1 }"), ClipStore::hashKeyFor(testing::testKey(3))))
         << "the old unkeyed hash is replaced by a keyed one";
-
     EXPECT_EQ(items[1]->text(), QStringLiteral("plain only"));
     EXPECT_FALSE(items[1]->record().richCipher.has_value());
     EXPECT_EQ(items[2]->record().textCipher.size(), 28);
 
     // Nothing plain is left in the file.
-    testing::runSql(file(), "PRAGMA wal_checkpoint(TRUNCATE)");
-    QFile raw(file());
+    history.close();
+    runSql(history.databaseFile(), "PRAGMA wal_checkpoint(TRUNCATE)");
+    QFile raw(history.databaseFile());
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     const QByteArray bytes = raw.readAll();
     EXPECT_FALSE(bytes.contains("bonjour"));
     EXPECT_FALSE(bytes.contains("plain only"));
-}
 
-TEST_F(MigrationTest, MigratesOnceAndThenSavesNothing)
-{
-    Crypto::setShared(Crypto(testing::testKey(3)));
-    const QByteArray firstCipher = open()[1]->textCipher();
-    m_store.reset();
-    m_container.reset();
-    testing::runSql(file(), "PRAGMA wal_checkpoint(TRUNCATE)");
-    const QFileInfo before(file());
     const auto again = open();
-    EXPECT_EQ(again[1]->textCipher(), firstCipher) << "sealed once, not again";
-    EXPECT_FALSE(m_container->mainContext().hasChanges());
-    EXPECT_EQ(QFileInfo(file() + QStringLiteral("-wal")).size(), 0) << "nothing was written";
+    EXPECT_EQ(again[1]->textCipher(), items[1]->textCipher()) << "sealed once, not again";
+    EXPECT_FALSE(history.container().mainContext().hasChanges());
+    EXPECT_EQ(QFileInfo(history.databaseFile() + QStringLiteral("-wal")).size(), 0)
+        << "nothing was written";
 }
 
 TEST_F(MigrationTest, WithoutACipherThePlaintextIsKeptForLater)
 {
+    Crypto::setShared(std::nullopt);
     const auto items = open();
     EXPECT_EQ(items[0]->legacyText(), QStringLiteral("bonjour"));
     EXPECT_EQ(items[0]->legacyRich(), QByteArray("{\\rtf1 }"));

@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -64,8 +63,7 @@ TEST(DesktopEntries, WindowClassesFindTheirApplications)
     }
     EXPECT_EQ(entries.byId(QStringLiteral("firefox-esr"))->name, QStringLiteral("My Firefox"));
 
-    // An application installed later is found.
-    QTest::qWait(20); // folder times have a coarse grain
+    // An application installed later is found, even within one tick of the folder time.
     writeEntry(user + QStringLiteral("/org.example.New.desktop"),
         "[Desktop Entry]\nType=Application\nName=New\n");
     EXPECT_TRUE(entries.byId(QStringLiteral("org.example.New")).has_value());
@@ -78,10 +76,6 @@ TEST(LaunchAtLogin, TheAutostartEntryComesAndGoes)
     EXPECT_FALSE(LaunchAtLogin::isEnabled(path));
     LaunchAtLogin::set(true, QStringLiteral("/opt/my apps/scrivlet"), path);
     EXPECT_TRUE(LaunchAtLogin::isEnabled(path));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("Exec=\"/opt/my apps/scrivlet\"\n"));
-    file.close();
 
     writeEntry(path, "[Desktop Entry]\nType=Application\nExec=scrivlet\nHidden=true\n");
     EXPECT_FALSE(LaunchAtLogin::isEnabled(path)) << "a hidden entry is off";
@@ -96,6 +90,7 @@ TEST(LaunchAtLogin, ExecHoldsAnyPathAsTheDesktopEntryRulesWantIt)
         const char *path;
         const char *exec;
     } cases[] = {
+        {"/opt/my apps/scrivlet", R"(Exec="/opt/my apps/scrivlet")"},
         {"/opt/100% sure/scrivlet", R"(Exec="/opt/100%% sure/scrivlet")"},
         {R"(/opt/back\slash/scrivlet)", R"(Exec="/opt/back\\\\slash/scrivlet")"},
         {R"(/opt/$HOME "q" `x`/scrivlet)", R"(Exec="/opt/\\$HOME \\"q\\" \\`x\\`/scrivlet")"},

@@ -4,8 +4,8 @@
 //
 // Usage: crash_writer FOLDER KEY_HEX SEED
 // Prints "ready" once the store is open.
-#include "core/history/ClipStore.h"
 #include "core/crypto/Crypto.h"
+#include "core/history/ClipStore.h"
 #include "core/history/ModelContainer.h"
 
 #include <cstdint>

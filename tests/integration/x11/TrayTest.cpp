@@ -1,71 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon against a real XEmbed tray (trayer) in the test display, and
 // its menu's actions where there is no tray at all.
+#include "X11Clients.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
-#include "support/WaitFor.h"
 #include "ui/TrayIcon.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
-#include <tuple>
-#include <xcb/xcb.h>
 
 namespace scrivlet {
 namespace {
 
 using testing::waitFor;
-
-xcb_connection_t *connection()
-{
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-// The class half of WM_CLASS.
-QByteArray windowClass(xcb_window_t window)
-{
-    xcb_connection_t *c = connection();
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
-    if (!reply)
-        return {};
-    const QByteArray value(static_cast<const char *>(xcb_get_property_value(reply)),
-        xcb_get_property_value_length(reply));
-    std::free(reply);
-    const QList<QByteArray> parts = value.split('\0');
-    return parts.size() > 1 ? parts[1] : QByteArray();
-}
-
-// The classes of the windows that hold `window`, innermost first: the panel's
-// once docked (the window manager may frame the panel in turn).
-QByteArrayList ancestorClasses(xcb_window_t window)
-{
-    xcb_connection_t *c = connection();
-    QByteArrayList classes;
-    for (;;) {
-        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
-        if (!tree)
-            return classes;
-        const bool underRoot = tree->parent == tree->root;
-        window = tree->parent;
-        std::free(tree);
-        if (underRoot)
-            return classes;
-        classes.append(windowClass(window));
-    }
-}
 
 // Qt's XEmbed tray icon is a private top-level widget of this class.
 QWidget *trayIconWidget()
@@ -77,23 +30,44 @@ QWidget *trayIconWidget()
     return found == widgets.end() ? nullptr : *found;
 }
 
-// Why an icon does not count as docked, for failure messages.
-std::string dockingState()
+// The classes of the windows that hold the icon, innermost first: the panel's once docked, and the
+// window manager's frame around the panel. For failures, why it is nowhere.
+QByteArrayList iconHolders()
 {
     QWidget *icon = trayIconWidget();
-    if (!icon)
-        return "no icon window";
-    if (!icon->isVisible() || !icon->internalWinId())
-        return "icon window hidden";
-    return "icon window inside windows of classes ["
-        + ancestorClasses(xcb_window_t(icon->internalWinId())).join(',').toStdString() + ']';
+    if (!icon || !icon->isVisible() || !icon->internalWinId())
+        return {"no icon window shown"};
+    xcb_connection_t *c = testing::x11Connection();
+    auto window = xcb_window_t(icon->internalWinId());
+    QByteArrayList classes;
+    for (;;) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+        const bool top = !tree || tree->parent == tree->root;
+        window = tree ? tree->parent : 0;
+        std::free(tree);
+        if (top)
+            return classes;
+        xcb_get_property_reply_t *wmClass = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
+        // Instance, then class.
+        const QByteArrayList parts = wmClass
+            ? QByteArray(static_cast<const char *>(xcb_get_property_value(wmClass)),
+                xcb_get_property_value_length(wmClass))
+                  .split('\0')
+            : QByteArrayList();
+        std::free(wmClass);
+        classes.append(parts.value(1));
+    }
 }
 
 bool dockedInTrayer()
 {
-    QWidget *icon = trayIconWidget();
-    return icon && icon->isVisible() && icon->internalWinId()
-        && ancestorClasses(xcb_window_t(icon->internalWinId())).contains("trayer");
+    return iconHolders().contains("trayer");
+}
+
+std::string whereTheIconIs()
+{
+    return iconHolders().join(',').toStdString();
 }
 
 // Whether a picture has a fair number of pixels of the given colour.
@@ -128,35 +102,21 @@ const QColor kPausedColour(0x8a, 0x8a, 0x8e);
 class TrayTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_NE(connection(), nullptr) << "needs the xcb platform";
-        m_defaults.emplace(m_dir.path());
-        m_settings.emplace(*m_defaults);
-    }
-
-    void TearDown() override
-    {
-        m_trayer.kill();
-        m_trayer.waitForFinished();
-    }
-
     void startTrayer()
     {
-        m_trayer.start(QStringLiteral("trayer"),
-            {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+        m_trayer.emplace("trayer",
+            QStringList {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
                 QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
                 QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
                 QStringLiteral("true")});
         ASSERT_TRUE(waitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
-            << "trayer never took the tray: " << m_trayer.readAllStandardError().toStdString();
+            << "trayer never took the tray: " << m_trayer->errors();
     }
 
     // The state everything shows once the event loop has turned.
     void expectCapture(TrayIcon &tray, bool on)
     {
-        EXPECT_EQ(m_settings->captureEnabled(), on);
+        EXPECT_EQ(m_settings.captureEnabled(), on);
         EXPECT_TRUE(waitFor([&] {
             return tray.captureAction().isChecked() == on && tray.isCaptureIconShown() == on;
         })) << "check mark "
@@ -166,16 +126,16 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    std::optional<DefaultsStore> m_defaults;
-    std::optional<AppSettings> m_settings;
-    QProcess m_trayer;
+    DefaultsStore m_defaults {m_dir.path()};
+    AppSettings m_settings {m_defaults};
+    std::optional<testing::Probe> m_trayer;
 };
 
 TEST_F(TrayTest, TheIconDocksAndFollowsCaptureWhereverItIsSwitched)
 {
     startTrayer();
-    TrayIcon tray(*m_settings);
-    ASSERT_TRUE(waitFor(dockedInTrayer)) << "the icon never reached the tray: " << dockingState();
+    TrayIcon tray(m_settings);
+    ASSERT_TRUE(waitFor(dockedInTrayer)) << "the icon never reached the tray: " << whereTheIconIs();
     expectCapture(tray, true);
 
     const auto docked = [](QColor colour) { return waitFor([&] { return trayShows(colour); }); };
@@ -189,9 +149,9 @@ TEST_F(TrayTest, TheIconDocksAndFollowsCaptureWhereverItIsSwitched)
     } steps[] = {
         {"from the menu", [&] { tray.captureAction().trigger(); }, false},
         {"from the menu", [&] { tray.captureAction().trigger(); }, true},
-        {"elsewhere", [&] { m_settings->setCaptureEnabled(false); }, false},
-        {"elsewhere, unchanged", [&] { m_settings->setCaptureEnabled(false); }, false},
-        {"elsewhere", [&] { m_settings->setCaptureEnabled(true); }, true},
+        {"elsewhere", [&] { m_settings.setCaptureEnabled(false); }, false},
+        {"elsewhere, unchanged", [&] { m_settings.setCaptureEnabled(false); }, false},
+        {"elsewhere", [&] { m_settings.setCaptureEnabled(true); }, true},
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(std::string(step.how) + (step.on ? ", on" : ", off"));
@@ -206,52 +166,37 @@ TEST_F(TrayTest, TheIconDocksAndFollowsCaptureWhereverItIsSwitched)
     EXPECT_FALSE(AppSettings(reread).captureEnabled()) << "the switch is remembered";
 }
 
-TEST_F(TrayTest, WithoutATrayTheMenuActionsStillWork)
+TEST_F(TrayTest, WithoutATrayTheMenuWorksAndTheIconDocksOnceOneStarts)
 {
     ASSERT_TRUE(waitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }))
         << "a tray is running in this display";
-    m_settings->setCaptureEnabled(false);
-    TrayIcon tray(*m_settings);
+    m_settings.setCaptureEnabled(false);
+    TrayIcon tray(m_settings);
     ASSERT_TRUE(tray.captureAction().isCheckable());
     expectCapture(tray, false);
     tray.captureAction().trigger();
     expectCapture(tray, true);
 
-    int cleared = 0;
-    int updates = 0;
-    int quits = 0;
-    QObject::connect(&tray, &TrayIcon::clearRequested, [&] { ++cleared; });
-    QObject::connect(&tray, &TrayIcon::updatesRequested, [&] { ++updates; });
-    QObject::connect(&tray, &TrayIcon::quitRequested, [&] { ++quits; });
-    const struct
-    {
-        const char *name;
-        QAction &action;
-        int cleared, updates, quits;
-    } actions[] = {
-        {"clear", tray.clearAction(), 1, 0, 0},
-        {"updates", tray.updatesAction(), 1, 1, 0},
-        {"quit", tray.quitAction(), 1, 1, 1},
-    };
-    for (const auto &a : actions) {
-        SCOPED_TRACE(a.name);
-        EXPECT_TRUE(tray.menu().actions().contains(&a.action)) << "reachable from the menu";
-        EXPECT_TRUE(a.action.isEnabled());
-        a.action.trigger();
-        EXPECT_EQ(std::tuple(cleared, updates, quits), std::tuple(a.cleared, a.updates, a.quits));
+    QByteArrayList heard;
+    QObject::connect(&tray, &TrayIcon::clearRequested, [&] { heard << "clear"; });
+    QObject::connect(&tray, &TrayIcon::updatesRequested, [&] { heard << "updates"; });
+    QObject::connect(&tray, &TrayIcon::quitRequested, [&] { heard << "quit"; });
+    const std::pair<const char *, QAction &> actions[] = {{"clear", tray.clearAction()},
+        {"updates", tray.updatesAction()}, {"quit", tray.quitAction()}};
+    for (const auto &[name, action] : actions) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(tray.menu().actions().contains(&action)) << "reachable from the menu";
+        EXPECT_TRUE(action.isEnabled());
+        heard.clear();
+        action.trigger();
+        EXPECT_EQ(heard, QByteArrayList {name});
     }
     EXPECT_TRUE(tray.menu().actions().contains(&tray.captureAction()));
-    EXPECT_TRUE(m_settings->captureEnabled()) << "no other action touches capture";
-}
+    EXPECT_TRUE(m_settings.captureEnabled()) << "no other action touches capture";
 
-TEST_F(TrayTest, AnIconMadeBeforeTheTrayStartsDocksOnceItDoes)
-{
-    ASSERT_TRUE(waitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }))
-        << "a tray is running in this display";
-    TrayIcon tray(*m_settings);
     startTrayer();
     EXPECT_TRUE(waitFor(dockedInTrayer))
-        << "the panel started after Scrivlet never got the icon: " << dockingState();
+        << "the panel started after Scrivlet never got the icon: " << whereTheIconIs();
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Which window is the paste target, as the window manager announces it.
+#include "X11Clients.h"
 #include "core/desktop/DesktopEntries.h"
 #include "platform/x11/X11Workspace.h"
 
-#include <QGuiApplication>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 namespace scrivlet {
 namespace {
@@ -13,29 +12,13 @@ namespace {
 class WorkspaceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-        ASSERT_NE(x11, nullptr) << "needs the xcb platform";
-        m_connection = x11->connection();
-        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-        m_workspace.emplace(m_connection, m_entries);
-    }
-    void TearDown() override
+    ~WorkspaceTest() override
     {
         for (xcb_window_t window : m_windows)
             xcb_destroy_window(m_connection, window);
         xcb_flush(m_connection);
     }
 
-    xcb_atom_t atom(const char *name)
-    {
-        const auto cookie = xcb_intern_atom(m_connection, 0, uint16_t(std::strlen(name)), name);
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(m_connection, cookie, nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return atom;
-    }
     // A mapped window of another program, of these window types.
     xcb_window_t window(std::initializer_list<const char *> types)
     {
@@ -48,9 +31,10 @@ protected:
             &unmanaged);
         std::vector<xcb_atom_t> atoms;
         for (const char *type : types)
-            atoms.push_back(atom(type));
+            atoms.push_back(testing::atom(type));
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window,
-            atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.data());
+            testing::atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
+            atoms.data());
         const char wmClass[] = "editor\0Editor";
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
             XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
@@ -61,21 +45,17 @@ protected:
     // What the window manager says when the window has the focus.
     void announceActive(xcb_window_t window)
     {
-        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_root, atom("_NET_ACTIVE_WINDOW"),
-            XCB_ATOM_WINDOW, 32, 1, &window);
-        sync();
-    }
-    // A round trip: the server has done all of the above.
-    void sync()
-    {
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_root,
+            testing::atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 32, 1, &window);
+        // A round trip: the server has done all of the above.
         std::free(
             xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     }
 
-    xcb_connection_t *m_connection = nullptr;
-    xcb_window_t m_root = 0;
+    xcb_connection_t *m_connection = testing::x11Connection();
+    xcb_window_t m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     DesktopEntries m_entries {QStringList {}};
-    std::optional<X11Workspace> m_workspace;
+    X11Workspace m_workspace {m_connection, m_entries};
     std::vector<xcb_window_t> m_windows;
 };
 
@@ -98,7 +78,7 @@ TEST_F(WorkspaceTest, TheDesktopAndDocksAreNeverAPasteTarget)
     for (const auto &c : cases) {
         const xcb_window_t w = window(c.types);
         announceActive(w);
-        const std::optional<WindowRef> active = m_workspace->activeWindow();
+        const std::optional<WindowRef> active = m_workspace.activeWindow();
         EXPECT_EQ(active.has_value(), c.target) << c.name;
         if (active) {
             EXPECT_EQ(active->id, w) << c.name;

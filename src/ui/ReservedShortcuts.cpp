@@ -82,11 +82,17 @@ std::optional<QString> reservedUse(const GlobalShortcuts::Shortcut &shortcut,
     }
     if (shortcut.carbonModifiers != Modifier::control)
         return std::nullopt;
+    if (const std::optional<int> digit = quickKeyDigit(key))
+        return QCoreApplication::translate("ReservedShortcuts", "Palette : coller l'élément %1")
+            .arg(*digit);
+    return std::nullopt;
+}
+
+std::optional<int> quickKeyDigit(GlobalShortcuts::Key key)
+{
     for (int digit = 0; digit < 9; ++digit) {
-        if (shortcut.carbonKeyCode == kDigitRow[digit]
-            || shortcut.carbonKeyCode == kKeypadDigits[digit])
-            return QCoreApplication::translate("ReservedShortcuts", "Palette : coller l'élément %1")
-                .arg(digit + 1);
+        if (key.rawValue == kDigitRow[digit] || key.rawValue == kKeypadDigits[digit])
+            return digit + 1;
     }
     return std::nullopt;
 }

@@ -23,4 +23,8 @@ namespace scrivlet {
 [[nodiscard]] std::optional<QString> reservedUse(const GlobalShortcuts::Shortcut &shortcut,
     const std::function<std::optional<QString>(GlobalShortcuts::Key)> &character);
 
+// The digit 1…9 of a key of the digit row or the keypad, by its place: the
+// palette's Ctrl+digit. None for any other key.
+[[nodiscard]] std::optional<int> quickKeyDigit(GlobalShortcuts::Key key);
+
 } // namespace scrivlet

@@ -8,6 +8,7 @@
 #include "core/services/Workspace.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace scrivlet::testing {
 
@@ -57,15 +58,19 @@ public:
     }
     void write(const Representations &representations) override
     {
-        MimeSnapshot written;
+        if (written)
+            written();
+        MimeSnapshot snapshot;
         for (const auto &[type, bytes] : representations)
-            written.set(type, bytes);
+            snapshot.set(type, bytes);
         writes.push_back(representations);
-        copy(std::move(written));
+        copy(std::move(snapshot));
         ownWrite = true;
     }
 
     std::vector<Representations> writes;
+    // Called at each write, before the clipboard changes.
+    std::function<void()> written;
 
 private:
     void empty(ClipboardRead::Owner how)

@@ -5,11 +5,11 @@
 #include "PaletteRowDelegate.h"
 #include "PaletteWindow.h"
 #include "Thumbnails.h"
-#include "core/settings/AppSettings.h"
 #include "core/history/ClipStore.h"
+#include "core/services/KeySender.h"
+#include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
 #include "core/settings/PasteKeys.h"
-#include "core/services/KeySender.h"
 #include "ui/AppIconCache.h"
 #include "ui/Paster.h"
 
@@ -17,7 +17,6 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTimer>
 #include <cmath>
 
 namespace scrivlet {
@@ -93,7 +92,8 @@ void PaletteController::show()
         m_thumbnails = std::make_unique<Thumbnails>(m_services.images);
         m_model = std::make_unique<PaletteModel>(m_services.store);
         m_rows = std::make_unique<PaletteRowDelegate>(m_services.icons, *m_thumbnails);
-        m_window = std::make_unique<PaletteWindow>(*m_model, *m_rows, m_services.settings);
+        m_window = std::make_unique<PaletteWindow>(PaletteWindow::Services {
+            *m_model, *m_rows, m_services.settings, m_services.scheduler, m_services.layout});
         connect(m_model.get(), &PaletteModel::pasteRequested, this, &PaletteController::paste);
         connect(m_window.get(), &PaletteWindow::closeRequested, this, &PaletteController::hide);
         // Leaving the palette for another window hides it.
@@ -163,7 +163,7 @@ void PaletteController::paste(const ClipItemPtr &item, bool plain)
     }
     const WindowRef target = *m_previous;
     m_services.workspace.activate(target.id);
-    QTimer::singleShot(kKeystrokeDelayMs, this,
+    m_services.scheduler.after(kKeystrokeDelayMs, this,
         [this, count = m_showCount, target] { postKeystroke(count, target, kKeystrokeDelayMs); });
 }
 
@@ -176,9 +176,10 @@ void PaletteController::postKeystroke(quint64 showCount, const WindowRef &target
     const std::optional<WindowRef> active = m_services.workspace.activeWindow();
     if (!active || active->id != target.id) {
         if (waitedMs < kActivationWaitMs)
-            QTimer::singleShot(kActivationPollMs, this, [this, showCount, target, waitedMs] {
-                postKeystroke(showCount, target, waitedMs + kActivationPollMs);
-            });
+            m_services.scheduler.after(
+                kActivationPollMs, this, [this, showCount, target, waitedMs] {
+                    postKeystroke(showCount, target, waitedMs + kActivationPollMs);
+                });
         return;
     }
     const PasteKey key = pasteKeyFor(

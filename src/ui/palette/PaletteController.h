@@ -3,6 +3,7 @@
 
 #include "core/history/ClipItem.h"
 #include "core/services/Workspace.h"
+#include "ui/Scheduler.h"
 
 #include <QObject>
 #include <QSize>
@@ -18,6 +19,7 @@ class DefaultsStore;
 class DesktopEntries;
 class ImageStore;
 class KeySender;
+class KeyboardLayout;
 class PaletteModel;
 class PaletteRowDelegate;
 class PaletteWindow;
@@ -46,6 +48,10 @@ public:
         // them. On Wayland the compositor places them, and its window ids
         // are not Qt's (the workspace leaves our windows out itself).
         bool x11Windows = true;
+        // Where the digit row is, for Ctrl+digit by the key's place.
+        KeyboardLayout *layout = nullptr;
+        // The paste keystroke's waits and the single click's.
+        Scheduler &scheduler = Scheduler::eventLoop();
     };
 
     static constexpr double kDefaultWidth = 520;

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaletteWindow.h"
 
+#include "PaletteFooter.h"
 #include "PaletteModel.h"
 #include "PaletteRowActions.h"
 #include "PaletteRowDelegate.h"
+#include "core/services/KeyboardLayout.h"
 #include "core/settings/AppSettings.h"
+#include "ui/ReservedShortcuts.h"
+#include "ui/Scheduler.h"
 #include "ui/ThemeApplier.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +20,8 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QSizeGrip>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -27,11 +29,6 @@
 namespace scrivlet {
 
 namespace {
-
-// X keycodes of the digit row 1…9 on evdev keyboards (positions AE01…AE09):
-// Ctrl+digit follows the key's place, whatever the layout types there.
-constexpr quint32 kDigitRowFirst = 10;
-constexpr quint32 kDigitRowLast = 18;
 
 QFrame *divider(QWidget *parent)
 {
@@ -42,46 +39,15 @@ QFrame *divider(QWidget *parent)
     return line;
 }
 
-QWidget *hint(const QString &glyph, const QString &word, QWidget *parent)
-{
-    auto *box = new QWidget(parent);
-    auto *layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(3);
-    auto *key = new QLabel(glyph, box);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(std::max(7.0, QApplication::font().pointSizeF() * 0.8));
-    key->setFont(mono);
-    auto *label = new QLabel(word, box);
-    QFont small = label->font();
-    small.setPointSizeF(std::max(7.0, small.pointSizeF() * 0.8));
-    label->setFont(small);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    layout->addWidget(key);
-    layout->addWidget(label);
-    return box;
-}
-
-// The quick-key digit of a press: by the key's position on the digit row,
-// or a keypad digit; 0 when it is neither.
-int quickDigit(const QKeyEvent *event)
-{
-    const quint32 code = event->nativeScanCode();
-    if (code >= kDigitRowFirst && code <= kDigitRowLast)
-        return int(code - kDigitRowFirst) + 1;
-    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_9)
-        return event->key() - Qt::Key_0;
-    return 0;
-}
-
 } // namespace
 
-PaletteWindow::PaletteWindow(
-    PaletteModel &model, PaletteRowDelegate &rows, AppSettings &settings, QWidget *parent)
+PaletteWindow::PaletteWindow(Services services, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-    , m_model(model)
-    , m_rows(rows)
-    , m_settings(settings)
+    , m_model(services.model)
+    , m_rows(services.rows)
+    , m_settings(services.settings)
+    , m_scheduler(services.scheduler)
+    , m_layout(services.layout)
 {
     setWindowTitle(tr("Presse-papiers"));
     setAccessibleName(tr("Presse-papiers"));
@@ -91,7 +57,29 @@ PaletteWindow::PaletteWindow(
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->setSpacing(0);
+    buildSearchField();
+    layout->addWidget(m_search);
+    layout->addWidget(divider(this));
+    buildList();
+    layout->addWidget(m_stack, 1);
+    layout->addWidget(divider(this));
+    m_footer = new PaletteFooter(
+        {
+            {QStringLiteral("⏎"), tr("coller")},
+            {QStringLiteral("⇧⏎"), tr("texte brut")},
+            {QStringLiteral("Ctrl+P"), tr("épingler")},
+            {QStringLiteral("Ctrl+⌫"), tr("supprimer")},
+        },
+        this);
+    layout->addWidget(m_footer);
+    followModel();
+    connect(&m_settings, &AppSettings::willChange, this,
+        [this] { QTimer::singleShot(0, this, &PaletteWindow::applyAccent); });
+    applyAccent();
+}
 
+void PaletteWindow::buildSearchField()
+{
     m_search = new QLineEdit(this);
     m_search->setPlaceholderText(tr("Rechercher…"));
     m_search->setAccessibleName(tr("Rechercher"));
@@ -102,9 +90,10 @@ PaletteWindow::PaletteWindow(
     m_search->setTextMargins(12, 10, 12, 10);
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, &m_model, &PaletteModel::setQuery);
-    layout->addWidget(m_search);
-    layout->addWidget(divider(this));
+}
 
+void PaletteWindow::buildList()
+{
     m_stack = new QStackedWidget(this);
     m_list = new QListView(m_stack);
     m_list->setModel(&m_model);
@@ -136,30 +125,10 @@ PaletteWindow::PaletteWindow(
     m_empty->setForegroundRole(QPalette::PlaceholderText);
     m_stack->addWidget(m_list);
     m_stack->addWidget(m_empty);
-    layout->addWidget(m_stack, 1);
-    layout->addWidget(divider(this));
+}
 
-    m_footer = new QWidget(this);
-    auto *hints = new QHBoxLayout(m_footer);
-    hints->setContentsMargins(12, 6, 2, 2);
-    hints->setSpacing(0);
-    const std::pair<QString, QString> footerHints[] = {
-        {QStringLiteral("⏎"), tr("coller")},
-        {QStringLiteral("⇧⏎"), tr("texte brut")},
-        {QStringLiteral("Ctrl+P"), tr("épingler")},
-        {QStringLiteral("Ctrl+⌫"), tr("supprimer")},
-    };
-    for (const auto &[glyph, word] : footerHints) {
-        // The gaps give way first when the window is narrow, so the hints
-        // themselves stay whole.
-        if (hints->count())
-            hints->addSpacerItem(new QSpacerItem(14, 0, QSizePolicy::Preferred));
-        hints->addWidget(hint(glyph, word, m_footer));
-    }
-    hints->addStretch(1);
-    hints->addWidget(new QSizeGrip(m_footer), 0, Qt::AlignBottom | Qt::AlignRight);
-    layout->addWidget(m_footer);
-
+void PaletteWindow::followModel()
+{
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         // The rows changed under a pending click: its row is someone else's now.
         cancelPendingClick();
@@ -171,21 +140,25 @@ PaletteWindow::PaletteWindow(
         m_list->scrollTo(m_model.index(row), m_selectionScroll);
         placeActions();
     });
-    connect(&m_settings, &AppSettings::willChange, this,
-        [this] { QTimer::singleShot(0, this, &PaletteWindow::applyAccent); });
+}
 
-    m_singleClick.setSingleShot(true);
-    m_singleClick.setInterval(QApplication::doubleClickInterval());
-    connect(&m_singleClick, &QTimer::timeout, this, [this] {
-        if (isVisible() && m_settings.pasteOnSingleClick())
-            m_model.pasteAt(m_clickedRow, false);
-    });
-    applyAccent();
+int PaletteWindow::quickDigit(const QKeyEvent *event) const
+{
+    if (m_layout) {
+        if (const auto key = m_layout->keyAt(quint32(event->nativeScanCode()))) {
+            if (const std::optional<int> digit = quickKeyDigit(*key))
+                return *digit;
+        }
+    }
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_9)
+        return event->key() - Qt::Key_0;
+    return 0;
 }
 
 void PaletteWindow::cancelPendingClick()
 {
-    m_singleClick.stop();
+    m_clickPending = false;
+    ++m_clickCount;
     m_clickedRow = -1;
 }
 
@@ -419,18 +392,8 @@ bool PaletteWindow::handleListMouse(QEvent *event)
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
-        if (mouse->button() != Qt::LeftButton || !index.isValid())
-            return true;
-        m_clickedRow = index.row();
-        {
-            // A row already in full view stays under the pointer, so that a
-            // second click lands on it; a half-hidden one is brought in.
-            const QScopedValueRollback scroll(m_selectionScroll, QAbstractItemView::EnsureVisible);
-            m_model.setSelection(index.row());
-            m_list->scrollTo(index, QAbstractItemView::EnsureVisible);
-        }
-        if (m_settings.pasteOnSingleClick())
-            m_singleClick.start();
+        if (mouse->button() == Qt::LeftButton && index.isValid())
+            pressRow(index);
         return true;
     }
     case QEvent::MouseButtonDblClick: {
@@ -446,6 +409,29 @@ bool PaletteWindow::handleListMouse(QEvent *event)
     default:
         return false;
     }
+}
+
+void PaletteWindow::pressRow(const QModelIndex &index)
+{
+    cancelPendingClick();
+    m_clickedRow = index.row();
+    {
+        // A row already in full view stays under the pointer, so that a
+        // second click lands on it; a half-hidden one is brought in.
+        const QScopedValueRollback scroll(m_selectionScroll, QAbstractItemView::EnsureVisible);
+        m_model.setSelection(index.row());
+        m_list->scrollTo(index, QAbstractItemView::EnsureVisible);
+    }
+    if (!m_settings.pasteOnSingleClick())
+        return;
+    m_clickPending = true;
+    m_scheduler.after(QApplication::doubleClickInterval(), this,
+        [this, click = m_clickCount, row = m_clickedRow] {
+            if (click != m_clickCount || !isVisible() || !m_settings.pasteOnSingleClick())
+                return;
+            m_clickPending = false;
+            m_model.pasteAt(row, false);
+        });
 }
 
 bool PaletteWindow::event(QEvent *event)

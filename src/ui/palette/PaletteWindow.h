@@ -4,7 +4,6 @@
 #include "HeldKeys.h"
 
 #include <QAbstractItemView>
-#include <QTimer>
 #include <QWidget>
 #include <optional>
 
@@ -16,9 +15,11 @@ class QStackedWidget;
 namespace scrivlet {
 
 class AppSettings;
+class KeyboardLayout;
 class PaletteModel;
 class PaletteRowActions;
 class PaletteRowDelegate;
+class Scheduler;
 
 // The palette's window: a search field, the list, and a footer of hints.
 // The search field keeps the keyboard; the keys that drive the list are
@@ -31,8 +32,17 @@ public:
     static constexpr int kMinimumWidth = 360;
     static constexpr int kMinimumHeight = 280;
 
-    PaletteWindow(PaletteModel &model, PaletteRowDelegate &rows, AppSettings &settings,
-        QWidget *parent = nullptr);
+    struct Services
+    {
+        PaletteModel &model;
+        PaletteRowDelegate &rows;
+        AppSettings &settings;
+        Scheduler &scheduler;
+        // Where the digit row is; without it Ctrl+digit goes by the digit typed.
+        KeyboardLayout *layout = nullptr;
+    };
+
+    explicit PaletteWindow(Services services, QWidget *parent = nullptr);
 
     // Empty query, fresh list, first row selected, focus in the search field.
     void reset();
@@ -41,7 +51,7 @@ public:
     [[nodiscard]] PaletteRowActions &rowActions() const { return *m_actions; }
     [[nodiscard]] QWidget &footer() const { return *m_footer; }
     // A single click waits out a possible second one before it pastes.
-    [[nodiscard]] bool isClickPending() const { return m_singleClick.isActive(); }
+    [[nodiscard]] bool isClickPending() const { return m_clickPending; }
     // Handles one key press as the palette does; false when the search
     // field should have it.
     bool handleKey(QKeyEvent *event);
@@ -61,9 +71,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void buildSearchField();
+    void buildList();
+    void followModel();
     bool handleListMouse(QEvent *event);
+    void pressRow(const QModelIndex &index);
     bool handleKeyPress(QKeyEvent *event, bool repeat);
     bool handleActionKey(QKeyEvent *event);
+    // The quick-key digit of a press: by the key's place on the digit row,
+    // or a keypad digit; 0 when it is neither.
+    [[nodiscard]] int quickDigit(const QKeyEvent *event) const;
     // Tab from the search field: the selected row's buttons take the keyboard.
     bool focusActions(bool last);
     // The buttons go over the row under the pointer, or over the selection
@@ -77,6 +94,8 @@ private:
     PaletteModel &m_model;
     PaletteRowDelegate &m_rows;
     AppSettings &m_settings;
+    Scheduler &m_scheduler;
+    KeyboardLayout *m_layout;
     QLineEdit *m_search;
     QListView *m_list;
     QLabel *m_empty;
@@ -87,7 +106,10 @@ private:
     // How a change of selection scrolls: a click must not move the row
     // from under the pointer, the keys bring it to the centre.
     QAbstractItemView::ScrollHint m_selectionScroll = QAbstractItemView::PositionAtCenter;
-    QTimer m_singleClick;
+    // A single click waits out the double-click interval; a newer click or
+    // a cancel makes the one pending stale.
+    bool m_clickPending = false;
+    quint64 m_clickCount = 0;
     // The row of the last press: the row a double click means, even when
     // that press scrolled a half-hidden row into view.
     int m_clickedRow = -1;

@@ -1,214 +1,133 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/palette/PaletteWindow.h"
-
-#include "core/settings/AppSettings.h"
-#include "core/history/ClipStore.h"
-#include "core/crypto/Crypto.h"
-#include "core/settings/DefaultsStore.h"
-#include "core/desktop/DesktopEntries.h"
-#include "core/history/ModelContainer.h"
-#include "ui/AppIconCache.h"
+#include "PaletteFixture.h"
+#include "support/WaitFor.h"
 #include "ui/palette/HeldKeys.h"
-#include "ui/palette/PaletteModel.h"
 #include "ui/palette/PaletteRowActions.h"
 #include "ui/palette/PaletteRowDelegate.h"
-#include "ui/palette/Thumbnails.h"
 
-#include <QAccessible>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
-class PaletteWindowTest : public ::testing::Test
+using testing::PaletteTest;
+using testing::waitFor;
+
+QStringList numbered(int count)
 {
-protected:
-    void SetUp() override
-    {
-        Crypto::setShared(Crypto(SecretBytes(32)));
-        m_container = std::move(ModelContainer::open(m_dir.path())).value();
-        m_images.emplace(m_dir.path() + QStringLiteral("/images"), Crypto::shared());
-        m_store = std::make_unique<ClipStore>(m_container->mainContext(), *m_images);
-        m_defaults = std::make_unique<DefaultsStore>(m_dir.path() + QStringLiteral("/config"));
-        m_settings = std::make_unique<AppSettings>(*m_defaults);
-        m_entries = std::make_unique<DesktopEntries>(QStringList {m_dir.path()});
-        m_icons = std::make_unique<AppIconCache>(*m_entries);
-        m_thumbnails = std::make_unique<Thumbnails>(*m_images);
-        m_model = std::make_unique<PaletteModel>(*m_store);
-        m_rows = std::make_unique<PaletteRowDelegate>(*m_icons, *m_thumbnails);
-        m_window = std::make_unique<PaletteWindow>(*m_model, *m_rows, *m_settings);
-        m_pastes = std::make_unique<QSignalSpy>(m_model.get(), &PaletteModel::pasteRequested);
-    }
-    void TearDown() override
-    {
-        m_window.reset();
-        Crypto::setShared(std::nullopt);
-    }
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts.append(QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0')));
+    return texts;
+}
 
-    // Records the texts, newest last, and shows the palette over them.
-    void open(const QStringList &texts, QSize size = {520, 400})
-    {
-        for (const QString &text : texts)
-            m_store->recordContent(ClipContent::text(text), std::nullopt);
-        m_window->resize(size);
-        m_window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        m_window->reset();
-    }
-    QWidget *viewport() const { return m_window->list().viewport(); }
-    QPoint centreOf(int row) const
-    {
-        return m_window->list().visualRect(m_model->index(row)).center();
-    }
-    QString pasted(qsizetype at) const
-    {
-        return m_pastes->at(at).at(0).value<ClipItemPtr>()->text();
-    }
-    // As Qt 6 delivers a double click: a click, then a press, the double
-    // click and a release.
-    static void doubleClick(QWidget *widget, const QPoint &at = {})
-    {
-        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
-        QTest::mousePress(widget, Qt::LeftButton, {}, at);
-        QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
-        QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
-    }
-    static QStringList numbered(int count)
-    {
-        QStringList texts;
-        for (int i = 1; i <= count; ++i)
-            texts.append(QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0')));
-        return texts;
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<ModelContainer> m_container;
-    std::optional<ImageStore> m_images;
-    std::unique_ptr<ClipStore> m_store;
-    std::unique_ptr<DefaultsStore> m_defaults;
-    std::unique_ptr<AppSettings> m_settings;
-    std::unique_ptr<DesktopEntries> m_entries;
-    std::unique_ptr<AppIconCache> m_icons;
-    std::unique_ptr<Thumbnails> m_thumbnails;
-    std::unique_ptr<PaletteModel> m_model;
-    std::unique_ptr<PaletteRowDelegate> m_rows;
-    std::unique_ptr<PaletteWindow> m_window;
-    std::unique_ptr<QSignalSpy> m_pastes;
-};
-
-TEST_F(PaletteWindowTest, DoubleClickPastesTheRowUnderThePointer)
+TEST_F(PaletteTest, DoubleClickPastesTheRowUnderThePointer)
 {
-    m_settings->setPasteOnSingleClick(false);
+    settings.setPasteOnSingleClick(false);
     open(numbered(15), {520, 300});
+    const QListView &list = window().list();
     // The lowest row in full view: centring it on the first press would
     // move another row under the pointer.
     int row = 0;
-    while (viewport()->rect().contains(
-        m_window->list().visualRect(m_model->index(row + 1)).adjusted(0, 0, 0, 2)))
+    while (
+        viewport()->rect().contains(list.visualRect(model().index(row + 1)).adjusted(0, 0, 0, 2)))
         ++row;
     ASSERT_GT(row, 1);
-    const QString expected = m_model->entryAt(row)->text();
-    const QPoint at = centreOf(row);
-    QTest::mouseClick(viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(m_window->list().verticalScrollBar()->value(), 0) << "a row in full view stays put";
-    m_window->reset();
-    doubleClick(viewport(), at);
-    ASSERT_EQ(m_pastes->size(), 1);
-    EXPECT_EQ(pasted(0), expected);
+    const QString expected = model().entryAt(row)->text();
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, centreOf(row));
+    EXPECT_EQ(list.verticalScrollBar()->value(), 0) << "a row in full view stays put";
+    controller.show();
+    doubleClick(viewport(), centreOf(row));
+    EXPECT_EQ(pasted(), QStringList {expected});
 
     // A half-hidden row is brought into view, and is still the one pasted.
-    m_pastes->clear();
-    m_window->reset();
-    const QRect below = m_window->list().visualRect(m_model->index(row + 1));
+    controller.show();
+    const QRect below = list.visualRect(model().index(row + 1));
     ASSERT_GT(below.bottom(), viewport()->rect().bottom());
-    const QPoint edge(below.center().x(), below.top() + 3);
-    const QString half = m_model->entryAt(row + 1)->text();
-    doubleClick(viewport(), edge);
-    EXPECT_TRUE(viewport()->rect().contains(m_window->list().visualRect(m_model->index(row + 1))));
-    ASSERT_EQ(m_pastes->size(), 1);
-    EXPECT_EQ(pasted(0), half);
+    const QString half = model().entryAt(row + 1)->text();
+    doubleClick(viewport(), QPoint(below.center().x(), below.top() + 3));
+    EXPECT_EQ(pasted(), (QStringList {expected, half}));
 }
 
-TEST_F(PaletteWindowTest, SingleClickPastesOnlyIfNothingIntervenes)
+TEST_F(PaletteTest, ASingleClickPastesOnlyIfNothingIntervenes)
 {
-    m_settings->setPasteOnSingleClick(true);
-    open({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
-    QTest::mouseClick(viewport(), Qt::LeftButton, {}, centreOf(1));
-    EXPECT_TRUE(m_window->isClickPending());
-    QTRY_COMPARE(m_pastes->size(), 1);
-    EXPECT_EQ(pasted(0), QStringLiteral("two"));
-
-    struct
+    settings.setPasteOnSingleClick(true);
+    const QStringList two {QStringLiteral("two")};
+    const struct
     {
         const char *name;
         std::function<void()> intervene;
-        int pastes;
-    } const cases[] = {
-        {"hidden", [this] { m_window->hide(); }, 0},
-        {"Return pastes once",
-            [this] { QTest::keyClick(&m_window->searchField(), Qt::Key_Return); }, 1},
-        {"typing changes the rows", [this] { QTest::keyClick(&m_window->searchField(), 'o'); }, 0},
+        QStringList pasted;
+    } cases[] = {
+        {"nothing", [] {}, two},
+        {"hidden", [this] { controller.hide(); }, {}},
+        {"Return pastes once", [this] { press(Qt::Key_Return); }, two},
+        {"typing changes the rows", [this] { QTest::keyClick(&window().searchField(), 'o'); }, {}},
         {"double click pastes once",
             [this] {
                 QTest::mousePress(viewport(), Qt::LeftButton, {}, centreOf(1));
                 QTest::mouseDClick(viewport(), Qt::LeftButton, {}, centreOf(1));
                 QTest::mouseRelease(viewport(), Qt::LeftButton, {}, centreOf(1));
             },
-            1},
+            two},
     };
+    open({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
     for (const auto &c : cases) {
-        m_window->show();
-        m_window->reset();
-        m_pastes->clear();
+        SCOPED_TRACE(c.name);
+        pasteboard.writes.clear();
+        open();
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, centreOf(1));
         c.intervene();
-        EXPECT_FALSE(m_window->isClickPending()) << c.name;
-        // A later click's paste comes after any the first click still had
-        // pending.
-        m_window->show();
-        const QString sentinel = m_model->entryAt(0)->text();
-        QTest::mouseClick(viewport(), Qt::LeftButton, {}, centreOf(0));
-        QTRY_VERIFY(!m_pastes->isEmpty() && pasted(m_pastes->size() - 1) == sentinel);
-        EXPECT_EQ(m_pastes->size() - 1, c.pastes) << c.name;
+        EXPECT_EQ(window().isClickPending(), std::string(c.name) == "nothing");
+        timers.elapse(QApplication::doubleClickInterval());
+        EXPECT_EQ(pasted(), c.pasted);
     }
 }
 
-TEST_F(PaletteWindowTest, HeldKeysActOnceExceptTheArrows)
+TEST_F(PaletteTest, KeysActOncePerPressExceptTheArrows)
 {
+    // On AZERTY the digit row types "&é"…; Ctrl+digit goes by the place.
+    layout.keys = {{10, 18}, {11, 19}};
     open({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
         QStringLiteral("e")});
-    QLineEdit &field = m_window->searchField();
     // As X11 sends a held key with detectable auto-repeat: presses, no
     // releases, none flagged as repeats.
     auto hold = [&](int key, Qt::KeyboardModifiers modifiers, quint32 scanCode, int presses) {
-        for (int i = 0; i < presses; ++i) {
-            QKeyEvent press(QEvent::KeyPress, key, modifiers, scanCode, 0, 0);
-            QApplication::sendEvent(&field, &press);
-        }
-        QKeyEvent release(QEvent::KeyRelease, key, modifiers, scanCode, 0, 0);
-        QApplication::sendEvent(&field, &release);
+        for (int i = 0; i < presses; ++i)
+            press(key, modifiers, scanCode);
+        release(key, modifiers, scanCode);
     };
+    ClipStore &store = history.store();
     hold(Qt::Key_Backspace, Qt::ControlModifier, 22, 3);
-    EXPECT_EQ(m_store->recentItems(10).size(), 4u) << "one delete for one held press";
+    EXPECT_EQ(store.recentItems(10).size(), 4u) << "one delete for one held press";
     hold(Qt::Key_Backspace, Qt::ControlModifier, 22, 1);
-    EXPECT_EQ(m_store->recentItems(10).size(), 3u) << "pressed again, deletes again";
+    EXPECT_EQ(store.recentItems(10).size(), 3u) << "pressed again, deletes again";
     hold(Qt::Key_P, Qt::ControlModifier, 33, 3);
-    EXPECT_TRUE(m_store->recentItems(10).at(0)->isPinned()) << "pinned once, not pinned and undone";
+    EXPECT_TRUE(store.recentItems(10).at(0)->isPinned()) << "pinned once, not pinned and undone";
     hold(Qt::Key_Down, Qt::NoModifier, 116, 2);
-    EXPECT_EQ(m_model->selection(), 2) << "arrows repeat";
+    EXPECT_EQ(model().selection(), 2) << "arrows repeat";
+    hold(Qt::Key_Home, Qt::NoModifier, 110, 1);
+    EXPECT_EQ(model().selection(), 0);
+
+    window().searchField().setText(QStringLiteral("zz"));
     hold(Qt::Key_Escape, Qt::NoModifier, 9, 1);
-    hold(Qt::Key_2, Qt::ControlModifier, 11, 3);
-    EXPECT_EQ(m_pastes->size(), 1) << "Ctrl+digit pastes once";
+    EXPECT_TRUE(window().searchField().text().isEmpty()) << "Escape clears the query first";
+    EXPECT_TRUE(controller.isVisible());
+    hold(Qt::Key_Escape, Qt::NoModifier, 9, 1);
+    EXPECT_FALSE(controller.isVisible());
+
+    // Still held from before the palette opened: a repeat pastes nothing.
+    open();
+    QKeyEvent held(
+        QEvent::KeyPress, Qt::Key_Eacute, Qt::ControlModifier, 11, 0, 0, QStringLiteral("é"), true);
+    QApplication::sendEvent(&window().searchField(), &held);
+    EXPECT_TRUE(pasted().isEmpty());
+    release(Qt::Key_Eacute, Qt::ControlModifier, 11);
+    press(Qt::Key_Eacute, Qt::ControlModifier, 11, QStringLiteral("é"));
+    EXPECT_EQ(pasted(), QStringList {model().entryAt(1)->text()}) << "the second row";
 }
 
 TEST(HeldKeys, TellsFirstPressesFromRepeats)
@@ -226,106 +145,108 @@ TEST(HeldKeys, TellsFirstPressesFromRepeats)
     {
         const char *name;
         std::vector<Key> keys;
+        bool cleared; // the palette went away before the last press
         bool lastIsRepeat;
     } cases[] = {
-        {"first press", {{press, 33, 100}}, false},
-        {"no release between", {{press, 33, 100}, {press, 33, 130}}, true},
+        {"first press", {{press, 33, 100}}, false, false},
+        {"no release between", {{press, 33, 100}, {press, 33, 130}}, false, true},
         {"release and press at one instant",
-            {{press, 33, 100}, {release, 33, 160}, {press, 33, 160}}, true},
-        {"flagged by Qt", {{press, 33, 100, true}}, true},
-        {"pressed again later", {{press, 33, 100}, {release, 33, 160}, {press, 33, 400}}, false},
-        {"another key", {{press, 33, 100}, {press, 22, 130}}, false},
-    };
-    auto send = [](HeldKeys &held, const Key &key) {
-        QKeyEvent event(
-            key.type, Qt::Key_P, Qt::ControlModifier, key.code, 0, 0, QString(), key.autoRepeat);
-        event.setTimestamp(key.time);
-        if (key.type == QEvent::KeyPress)
-            return held.isRepeat(event);
-        held.released(event);
-        return false;
+            {{press, 33, 100}, {release, 33, 160}, {press, 33, 160}}, false, true},
+        {"flagged by Qt", {{press, 33, 100, true}}, false, true},
+        {"pressed again later", {{press, 33, 100}, {release, 33, 160}, {press, 33, 400}}, false,
+            false},
+        {"another key", {{press, 33, 100}, {press, 22, 130}}, false, false},
+        {"let go while the palette was away", {{press, 33, 100}, {press, 33, 500}}, true, false},
     };
     for (const auto &c : cases) {
         HeldKeys held;
         bool repeat = false;
-        for (const Key &key : c.keys)
-            repeat = send(held, key);
+        for (std::size_t i = 0; i < c.keys.size(); ++i) {
+            const Key &key = c.keys[i];
+            if (c.cleared && i + 1 == c.keys.size())
+                held.clear();
+            QKeyEvent event(key.type, Qt::Key_P, Qt::ControlModifier, key.code, 0, 0, QString(),
+                key.autoRepeat);
+            event.setTimestamp(key.time);
+            if (key.type == QEvent::KeyPress)
+                repeat = held.isRepeat(event);
+            else
+                held.released(event);
+        }
         EXPECT_EQ(repeat, c.lastIsRepeat) << c.name;
     }
-    HeldKeys held;
-    send(held, {press, 33, 100});
-    held.clear();
-    EXPECT_FALSE(send(held, {press, 33, 500})) << "a key let go while the palette was away";
 }
 
-TEST_F(PaletteWindowTest, RowButtonsHaveNamesAndTakeTheKeyboard)
+TEST_F(PaletteTest, RowButtonsHaveNamesAndTakeTheKeyboard)
 {
     open({QStringLiteral("plain"), QStringLiteral("second")});
-    PaletteRowActions &actions = m_window->rowActions();
+    PaletteRowActions &actions = window().rowActions();
+    ClipStore &store = history.store();
     EXPECT_FALSE(actions.isVisible());
     QTest::mouseMove(viewport(), centreOf(1));
-    QTRY_VERIFY(actions.isVisible());
+    ASSERT_TRUE(waitFor([&] { return actions.isVisible(); }));
     EXPECT_EQ(actions.row(), 1);
     EXPECT_EQ(actions.pinButton().toolTip(), QStringLiteral("Épingler"));
-    EXPECT_EQ(actions.removeButton().toolTip(), QStringLiteral("Supprimer de l'historique"));
     EXPECT_EQ(actions.removeButton().accessibleName(), QStringLiteral("Supprimer de l'historique"));
     EXPECT_EQ(actions.pinButton().accessibleDescription(), QStringLiteral("plain"));
 
     QTest::mouseClick(&actions.pinButton(), Qt::LeftButton);
-    ASSERT_TRUE(m_store->recentItems(10).at(0)->isPinned());
-    EXPECT_EQ(m_store->recentItems(10).at(0)->text(), QStringLiteral("plain"));
+    ASSERT_TRUE(store.recentItems(10).at(0)->isPinned());
+    EXPECT_EQ(store.recentItems(10).at(0)->text(), QStringLiteral("plain"));
     // The pinned entry moved to the top, away from the pointer.
     QTest::mouseMove(viewport(), centreOf(0));
-    QTRY_COMPARE(actions.row(), 0);
+    ASSERT_TRUE(waitFor([&] { return actions.row() == 0; }));
     EXPECT_EQ(actions.pinButton().toolTip(), QStringLiteral("Désépingler"));
     doubleClick(&actions.removeButton());
-    EXPECT_EQ(m_store->recentItems(10).size(), 1u) << "a double click deletes one entry";
-    EXPECT_TRUE(m_pastes->isEmpty()) << "a button's click is not the row's";
+    EXPECT_EQ(store.recentItems(10).size(), 1u) << "a double click deletes one entry";
+    EXPECT_TRUE(pasted().isEmpty()) << "a button's click is not the row's";
 
     // From the keyboard: Tab reaches the selected row's buttons.
-    m_store->recordContent(ClipContent::text(QStringLiteral("third")), std::nullopt);
-    m_window->reset();
+    history.record(ClipContent::text(QStringLiteral("third")));
+    window().reset();
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(viewport(), &leave);
-    QTest::keyClick(&m_window->searchField(), Qt::Key_Down);
-    QTest::keyClick(&m_window->searchField(), Qt::Key_Tab);
+    QTest::keyClick(&window().searchField(), Qt::Key_Down);
+    QTest::keyClick(&window().searchField(), Qt::Key_Tab);
     ASSERT_TRUE(actions.pinButton().hasFocus());
     EXPECT_EQ(actions.row(), 1);
     QTest::keyClick(&actions.pinButton(), Qt::Key_Tab);
     ASSERT_TRUE(actions.removeButton().hasFocus());
     QTest::keyClick(&actions.removeButton(), Qt::Key_Return);
-    EXPECT_EQ(m_store->recentItems(10).size(), 1u) << "Return on the delete button deletes";
+    EXPECT_EQ(store.recentItems(10).size(), 1u) << "Return on the delete button deletes";
     QTest::keyClick(&actions.removeButton(), Qt::Key_Escape);
-    EXPECT_TRUE(m_window->searchField().hasFocus());
-    QTRY_VERIFY(!actions.isVisible());
+    EXPECT_TRUE(window().searchField().hasFocus());
+    EXPECT_TRUE(waitFor([&] { return !actions.isVisible(); }));
 }
 
-TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
+TEST_F(PaletteTest, RowsAreAsTallAsWhatTheyDraw)
 {
     const QString paragraph = QStringLiteral(
         "Un texte assez long pour passer sur plusieurs lignes dans la palette, et même plus de "
         "deux lignes, avec encore un peu de texte ici pour remplir la troisième ligne et au-delà");
     const QString longWord = QString(120, QLatin1Char('m'));
+    open();
     // Lines taller than the icon, so that the text decides the height.
-    QFont large = m_window->list().font();
+    QFont large = window().list().font();
     large.setPixelSize(24);
-    m_window->list().setFont(large);
+    window().list().setFont(large);
     open({paragraph, QStringLiteral("un\ndeux\ntrois\nquatre\ncinq"), longWord,
         QStringLiteral("court")});
-    const QListView &list = m_window->list();
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        const QRect item = list.visualRect(m_model->index(row));
+    const QListView &list = window().list();
+    auto &rows = static_cast<PaletteRowDelegate &>(*list.itemDelegate());
+    for (int row = 0; row < model().rowCount(); ++row) {
+        const QRect item = list.visualRect(model().index(row));
         QStyleOptionViewItem option;
         option.initFrom(viewport());
         option.font = viewport()->font();
         option.widget = &list;
         option.rect = QRect(QPoint(), item.size());
-        ASSERT_EQ(m_rows->sizeHint(option, m_model->index(row)).height(), item.height());
+        ASSERT_EQ(rows.sizeHint(option, model().index(row)).height(), item.height());
         QImage image(item.width(), item.height() * 3, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         {
             QPainter painter(&image);
-            m_rows->paint(&painter, option, m_model->index(row));
+            rows.paint(&painter, option, model().index(row));
         }
         int lowest = 0;
         for (int y = 0; y < image.height(); ++y) {
@@ -337,8 +258,7 @@ TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
         EXPECT_LT(lowest, item.height()) << "row " << row << " spills";
     }
 
-    const QFont font = list.font();
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(large);
     const struct
     {
         QString text;
@@ -352,33 +272,35 @@ TEST_F(PaletteWindowTest, RowsAreAsTallAsWhatTheyDraw)
         {QStringLiteral("un\ndeux"), 2, false},
     };
     for (const auto &c : cases) {
-        const QStringList lines = PaletteRowDelegate::previewLines(c.text, font, 200, 3);
-        EXPECT_EQ(lines.size(), c.lines) << c.text.toStdString();
-        EXPECT_EQ(lines.join(QString()).contains(QStringLiteral("…")), c.ellipsis)
-            << c.text.toStdString();
+        SCOPED_TRACE(c.text.toStdString());
+        const QStringList lines = PaletteRowDelegate::previewLines(c.text, large, 200, 3);
+        EXPECT_EQ(lines.size(), c.lines);
+        EXPECT_EQ(lines.join(QString()).contains(QStringLiteral("…")), c.ellipsis);
         for (const QString &line : lines)
             EXPECT_LE(metrics.horizontalAdvance(line), 200) << line.toStdString();
     }
 }
 
 // Every hint at the foot is whole at the smallest width the window takes.
-TEST_F(PaletteWindowTest, FooterFitsAtTheMinimumWidth)
+TEST_F(PaletteTest, FooterFitsAtTheMinimumWidth)
 {
-    // In a font where the hints alone are wider than the usual minimum.
+    // In a font where the hints alone are wider than the usual minimum; the
+    // window is made at its first showing.
     const QFont usual = QApplication::font();
     QFont large = usual;
     large.setPointSizeF(usual.pointSizeF() * 1.6);
     QApplication::setFont(large);
-    m_window = std::make_unique<PaletteWindow>(*m_model, *m_rows, *m_settings);
-    QApplication::setFont(usual);
     open({QStringLiteral("one")}, {1, 1});
-    ASSERT_EQ(m_window->width(), m_window->minimumWidth());
-    const QList<QLabel *> labels = m_window->footer().findChildren<QLabel *>();
+    QApplication::setFont(usual);
+    window().resize(1, 1);
+    ASSERT_EQ(window().width(), window().minimumWidth());
+    const QList<QLabel *> labels = window().footer().findChildren<QLabel *>();
     ASSERT_EQ(labels.size(), 8);
     for (const QLabel *label : labels) {
-        const QRect shown(label->mapTo(&m_window->footer(), QPoint()), label->size());
-        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
-        EXPECT_TRUE(m_window->footer().rect().contains(shown)) << label->text().toStdString();
+        SCOPED_TRACE(label->text().toStdString());
+        const QRect shown(label->mapTo(&window().footer(), QPoint()), label->size());
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_TRUE(window().footer().rect().contains(shown));
     }
 }
 

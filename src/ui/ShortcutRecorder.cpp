@@ -199,33 +199,39 @@ void ShortcutRecorder::accept(const GlobalShortcuts::Shortcut &shortcut)
     stopAndLeave();
 }
 
+bool ShortcutRecorder::handleEditingKey(const QKeyEvent &event, int modifiers)
+{
+    if (event.key() == Qt::Key_Backtab) {
+        endRecording();
+        focusPreviousChild();
+        return true;
+    }
+    if (modifiers != 0)
+        return false;
+    switch (event.key()) {
+    case Qt::Key_Tab:
+        endRecording();
+        focusNextChild();
+        return true;
+    case Qt::Key_Escape:
+        stopAndLeave();
+        return true;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        clearShortcut();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ShortcutRecorder::handleKey(const QKeyEvent &event)
 {
     if (event.isAutoRepeat() || isModifierKey(event.key()))
         return;
     const int modifiers = modifierMask(event.modifiers());
-    if (modifiers == 0) {
-        switch (event.key()) {
-        case Qt::Key_Tab:
-            endRecording();
-            focusNextChild();
-            return;
-        case Qt::Key_Escape:
-            stopAndLeave();
-            return;
-        case Qt::Key_Backspace:
-        case Qt::Key_Delete:
-            clearShortcut();
-            return;
-        default:
-            break;
-        }
-    }
-    if (event.key() == Qt::Key_Backtab) {
-        endRecording();
-        focusPreviousChild();
+    if (handleEditingKey(event, modifiers))
         return;
-    }
     const std::optional<GlobalShortcuts::Key> key
         = m_services.layout.keyAt(quint32(event.nativeScanCode()));
     if (!key || key->isModifier()) {
@@ -255,21 +261,26 @@ void ShortcutRecorder::handleKey(const QKeyEvent &event)
         m_services.dialogs.beep();
         return;
     }
-    // Tried for real: the server refuses a combination another program holds.
-    if (!m_services.hotkeys.isAvailable(candidate)) {
-        stopAndLeave();
-        const QPointer<ShortcutRecorder> self(this);
-        const int choice = m_services.dialogs.choose(message("keyboard_shortcut_used_by_system"),
-            message("keyboard_shortcuts_can_be_changed"),
-            {message("ok"), message("force_use_shortcut")});
-        if (!self || !isVisible())
-            return; // closed meanwhile
-        setFocus(Qt::OtherFocusReason);
-        startRecording();
-        if (choice != kForceButton)
-            return;
-    }
+    if (takenElsewhereAndKept(candidate))
+        return;
     accept(candidate);
+}
+
+bool ShortcutRecorder::takenElsewhereAndKept(const GlobalShortcuts::Shortcut &candidate)
+{
+    // Tried for real: the server refuses a combination another program holds.
+    if (m_services.hotkeys.isAvailable(candidate))
+        return false;
+    stopAndLeave();
+    const QPointer<ShortcutRecorder> self(this);
+    const int choice = m_services.dialogs.choose(message("keyboard_shortcut_used_by_system"),
+        message("keyboard_shortcuts_can_be_changed"),
+        {message("ok"), message("force_use_shortcut")});
+    if (!self || !isVisible())
+        return true; // closed meanwhile
+    setFocus(Qt::OtherFocusReason);
+    startRecording();
+    return choice != kForceButton;
 }
 
 bool ShortcutRecorder::event(QEvent *event)

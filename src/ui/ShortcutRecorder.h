@@ -68,6 +68,11 @@ private:
     void refresh();
     void clearShortcut();
     void handleKey(const QKeyEvent &event);
+    // Tab, Escape and Backspace move on, stop or clear instead of recording.
+    bool handleEditingKey(const QKeyEvent &event, int modifiers);
+    // Asks when another program holds the combination; true when the user
+    // keeps the old shortcut (or the field went away meanwhile).
+    bool takenElsewhereAndKept(const GlobalShortcuts::Shortcut &candidate);
     void accept(const GlobalShortcuts::Shortcut &shortcut);
     [[nodiscard]] QString message(const char *key) const;
 

@@ -158,6 +158,48 @@ QSize PaletteRowDelegate::sizeHint(
     return QSize(width, std::max(kIconSize + 1, content) + 2 * (kPaddingY + 1));
 }
 
+void PaletteRowDelegate::paintPreview(QPainter *painter, const ClipItem &item, const QRect &content,
+    const QStyleOptionViewItem &option) const
+{
+    const QColor text = option.palette.color(QPalette::Text);
+    const int top = content.top();
+    switch (item.kind()) {
+    case ClipKind::image: {
+        const auto thumbnail
+            = item.imageFileRef() ? m_thumbnails.thumbnail(*item.imageFileRef()) : std::nullopt;
+        if (thumbnail) {
+            const QSize size
+                = thumbnail->size()
+                      .scaled(content.width(), Thumbnails::kHeight, Qt::KeepAspectRatio)
+                      .boundedTo(thumbnail->size());
+            painter->drawPixmap(QRect(content.topLeft(), size), *thumbnail);
+        } else {
+            symbol("image-x-generic", "photo")
+                .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
+            painter->setPen(text);
+            painter->drawText(content.adjusted(kSymbolGap, 0, 0, 0),
+                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, tr("Image"));
+        }
+        break;
+    }
+    case ClipKind::file: {
+        symbol("text-x-generic", "doc")
+            .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
+        const QRect names = content.adjusted(kSymbolGap, 0, 0, 0);
+        drawLines(painter, names,
+            previewLines(fileNames(item.text()).join(QStringLiteral(", ")), option.font,
+                names.width(), kFileLines),
+            text);
+        break;
+    }
+    case ClipKind::text:
+    case ClipKind::richText:
+        drawLines(painter, content,
+            previewLines(item.text(), option.font, content.width(), kTextLines), text);
+        break;
+    }
+}
+
 void PaletteRowDelegate::paint(
     QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -189,43 +231,7 @@ void PaletteRowDelegate::paint(
         QIcon(QStringLiteral(":/icons/pin.svg"))
             .paint(painter, QRect(left + kIconSize + kSpacing, top + 2, kPinSize, kPinSize));
 
-    const QRect content = contentRect(option.rect, item->isPinned());
-    const QColor text = palette.color(QPalette::Text);
-    switch (item->kind()) {
-    case ClipKind::image: {
-        const auto thumbnail
-            = item->imageFileRef() ? m_thumbnails.thumbnail(*item->imageFileRef()) : std::nullopt;
-        if (thumbnail) {
-            const QSize size
-                = thumbnail->size()
-                      .scaled(content.width(), Thumbnails::kHeight, Qt::KeepAspectRatio)
-                      .boundedTo(thumbnail->size());
-            painter->drawPixmap(QRect(content.topLeft(), size), *thumbnail);
-        } else {
-            symbol("image-x-generic", "photo")
-                .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
-            painter->setPen(text);
-            painter->drawText(content.adjusted(kSymbolGap, 0, 0, 0),
-                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, tr("Image"));
-        }
-        break;
-    }
-    case ClipKind::file: {
-        symbol("text-x-generic", "doc")
-            .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
-        const QRect names = content.adjusted(kSymbolGap, 0, 0, 0);
-        drawLines(painter, names,
-            previewLines(fileNames(item->text()).join(QStringLiteral(", ")), option.font,
-                names.width(), kFileLines),
-            text);
-        break;
-    }
-    case ClipKind::text:
-    case ClipKind::richText:
-        drawLines(painter, content,
-            previewLines(item->text(), option.font, content.width(), kTextLines), text);
-        break;
-    }
+    paintPreview(painter, *item, contentRect(option.rect, item->isPinned()), option);
 
     if (index.row() != m_actionsRow) {
         if (const QVariant quick = index.data(PaletteModel::QuickKeyRole); quick.isValid()) {

@@ -7,6 +7,7 @@
 namespace scrivlet {
 
 class AppIconCache;
+class ClipItem;
 class Thumbnails;
 
 // Draws one history entry: its application's icon, a pin for pinned ones, a
@@ -39,6 +40,10 @@ public:
     static constexpr int kPreviewCharacters = 400;
 
 private:
+    // The text, thumbnail or file names, in the row's content area.
+    void paintPreview(QPainter *painter, const ClipItem &item, const QRect &content,
+        const QStyleOptionViewItem &option) const;
+
     AppIconCache &m_icons;
     Thumbnails &m_thumbnails;
     QColor m_accent;

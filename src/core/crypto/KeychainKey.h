@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/Result.h"
 #include "SecretBytes.h"
+#include "core/Result.h"
 #include "core/services/Keyring.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipItem.h"
 
-#include "core/crypto/Crypto.h"
 #include "ModelContext.h"
+#include "core/crypto/Crypto.h"
 
 #include <QStringDecoder>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/crypto/Crypto.h"
 #include "core/Result.h"
+#include "core/crypto/Crypto.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "ClipItem.h"
-#include "core/Result.h"
 #include "Sqlite.h"
+#include "core/Result.h"
 
 #include <QHash>
 #include <QUuid>

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 using namespace scrivlet::GlobalShortcuts;
+using scrivlet::Language;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,16 +2,16 @@
 #include "AppDelegate.h"
 
 #include "HotkeyManager.h"
-#include "core/settings/AppSettings.h"
-#include "core/history/ClipStore.h"
 #include "core/capture/ClipboardMonitor.h"
 #include "core/crypto/Crypto.h"
-#include "core/settings/DefaultsStore.h"
+#include "core/history/ClipStore.h"
 #include "core/history/HistoryFolder.h"
 #include "core/history/ImageStore.h"
 #include "core/history/ModelContainer.h"
 #include "core/services/KeySender.h"
 #include "core/services/KeyboardLayout.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/DefaultsStore.h"
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
 #include "ui/Paster.h"
@@ -24,7 +24,6 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QThread>
-#include <QTimer>
 #include <QWindow>
 #include <cstdlib>
 #include <utility>
@@ -198,13 +197,15 @@ void AppDelegate::startRecording(SecretBytes key)
         ImageStore(m_services.dataFolder + QStringLiteral("/images"), Crypto::shared()));
     m_store = std::make_unique<ClipStore>(m_container->mainContext(), *m_images);
     // Takes the clipboard's counter now: what is already there is never recorded.
-    m_monitor
-        = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard, m_services.workspace);
+    m_monitor = std::make_unique<ClipboardMonitor>(*m_store, m_services.pasteboard,
+        m_services.workspace, [settings = m_settings.get()](const std::optional<QString> &app) {
+            return settings->captureEnabled() && !(app && settings->excludedApps().contains(*app));
+        });
     // The clipboard outlives the program that copied: what was recorded from
     // it is offered again, with the formats a paste offers.
-    m_monitor->restore = [this](const ClipItemPtr &item) {
+    connect(m_monitor.get(), &ClipboardMonitor::ownerLeft, this, [this](const ClipItemPtr &item) {
         Paster::writeItem(*item, false, *m_images, m_services.pasteboard);
-    };
+    });
     m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
         *m_images, *m_settings, m_services.defaults, m_services.pasteboard, m_services.workspace,
         m_services.keys, m_services.applications, *m_icons, m_services.abilities.x11Windows});
@@ -216,12 +217,7 @@ void AppDelegate::startRecording(SecretBytes key)
             tr("L'entrée est dans le presse-papiers : collez-la avec Ctrl+V."));
     });
     applySettings(); // before the first capture
-    m_monitor->captureDecision = [settings = m_settings.get()](const std::optional<QString> &app) {
-        return settings->captureEnabled() && !(app && settings->excludedApps().contains(*app));
-    };
-    // The notice comes before the change: apply once it has happened.
-    connect(m_settings.get(), &AppSettings::willChange, this,
-        [this] { QTimer::singleShot(0, this, &AppDelegate::applySettings); });
+    connect(m_settings.get(), &AppSettings::changed, this, &AppDelegate::applySettings);
 
     if (!m_services.keys.isTrusted())
         m_tray->notify(tr("Collage automatique indisponible"),
@@ -333,6 +329,12 @@ void AppDelegate::togglePalette()
         m_palette->toggle();
     else
         showPalette();
+}
+
+void AppDelegate::hidePalette()
+{
+    if (m_palette)
+        m_palette->hide();
 }
 
 void AppDelegate::keepClipboard(const std::function<void(bool kept)> &reply)

@@ -69,7 +69,7 @@ struct PlatformServices
     QString dataFolder;
     QString configFolder;
     // The interface language of this run, chosen before any window.
-    GlobalShortcuts::Language language = GlobalShortcuts::Language::french;
+    Language language = Language::french;
     DesktopAbilities abilities = {};
 };
 
@@ -96,22 +96,18 @@ public:
     void showSettings();
     // Shows the palette, or hides it when it is shown.
     void togglePalette();
+    void hidePalette();
     // A program about to quit hands its clipboard over: once the copy is
     // dealt with, says whether it was kept.
     void keepClipboard(const std::function<void(bool kept)> &reply);
     // For a start asked to show the palette: as soon as the history is open.
     void showPaletteWhenReady();
 
+    // None until the key is loaded.
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
-    [[nodiscard]] ImageStore &images() const { return *m_images; }
-    [[nodiscard]] DefaultsStore &defaults() const { return m_services.defaults; }
-    [[nodiscard]] PlatformServices &services() { return m_services; }
+    // Made by launch().
     [[nodiscard]] AppSettings &settings() const { return *m_settings; }
-    [[nodiscard]] TrayIcon *tray() const { return m_tray.get(); }
     [[nodiscard]] ClipboardMonitor *monitor() const { return m_monitor.get(); }
-    [[nodiscard]] PaletteController *palette() const { return m_palette.get(); }
-    [[nodiscard]] HotkeyManager *hotkey() const { return m_hotkey.get(); }
-    [[nodiscard]] SettingsWindow *settingsWindow() const { return m_settingsWindow.get(); }
 
 Q_SIGNALS:
     // The history is open and capture runs (or the key could not be had).

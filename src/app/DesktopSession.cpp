@@ -8,12 +8,12 @@
 #include "platform/wayland/WaylandKeyboardLayout.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandWorkspace.h"
-#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ClipboardManager.h"
 #include "platform/x11/X11ClipboardReader.h"
 #include "platform/x11/X11HotkeyGrabber.h"
 #include "platform/x11/X11KeySender.h"
 #include "platform/x11/X11KeyboardLayout.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>

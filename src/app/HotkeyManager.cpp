@@ -88,8 +88,7 @@ void HotkeyManager::registerCurrent()
     setRefused(true);
     if (saidAlready)
         return;
-    QTextStream(stdout) << "Error registering hotkey "
-                        << shortcut->displayText(GlobalShortcuts::Language::english)
+    QTextStream(stdout) << "Error registering hotkey " << shortcut->displayText(Language::english)
                         << ": refused (another program holds it, or this keyboard has no such key)"
                         << Qt::endl;
 }

@@ -11,16 +11,15 @@ namespace scrivlet {
 
 namespace {
 
-GlobalShortcuts::Language languageOf(const QString &tag)
+Language languageOf(const QString &tag)
 {
-    return tag.startsWith(QLatin1String("fr"), Qt::CaseInsensitive)
-        ? GlobalShortcuts::Language::french
-        : GlobalShortcuts::Language::english;
+    return tag.startsWith(QLatin1String("fr"), Qt::CaseInsensitive) ? Language::french
+                                                                    : Language::english;
 }
 
 } // namespace
 
-GlobalShortcuts::Language interfaceLanguage(const DefaultsStore &defaults, const QLocale &system)
+Language interfaceLanguage(const DefaultsStore &defaults, const QLocale &system)
 {
     const QJsonValue chosen = defaults.value(QStringLiteral("AppleLanguages"));
     if (chosen.isArray() && !chosen.toArray().isEmpty() && chosen.toArray().first().isString())
@@ -29,10 +28,10 @@ GlobalShortcuts::Language interfaceLanguage(const DefaultsStore &defaults, const
     return languageOf(desktop.isEmpty() ? system.name() : desktop.first());
 }
 
-Translations::Translations(GlobalShortcuts::Language language)
+Translations::Translations(Language language)
 {
     const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (language == GlobalShortcuts::Language::english) {
+    if (language == Language::english) {
         m_loaded = m_scrivlet.load(QStringLiteral(":/i18n/scrivlet_en.qm"));
         if (m_loaded)
             QCoreApplication::installTranslator(&m_scrivlet);

@@ -13,7 +13,7 @@ class DefaultsStore;
 
 // The interface language of this run: the one the user chose last time
 // ("AppleLanguages"), else the desktop's: French for fr*, English otherwise.
-[[nodiscard]] GlobalShortcuts::Language interfaceLanguage(
+[[nodiscard]] Language interfaceLanguage(
     const DefaultsStore &defaults, const QLocale &system = QLocale::system());
 
 // Scrivlet's texts are written in French; English comes from the built-in
@@ -22,7 +22,7 @@ class DefaultsStore;
 class Translations
 {
 public:
-    explicit Translations(GlobalShortcuts::Language language);
+    explicit Translations(Language language);
     ~Translations();
     Translations(const Translations &) = delete;
     Translations &operator=(const Translations &) = delete;

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
-#include "app/cli/CommandHandler.h"
-#include "app/cli/CommandLine.h"
 #include "DesktopSession.h"
 #include "ProcessHardening.h"
 #include "SingleInstance.h"
 #include "Translations.h"
-#include "core/settings/DefaultsStore.h"
+#include "app/cli/CommandHandler.h"
+#include "app/cli/CommandLine.h"
+#include "core/Paths.h"
 #include "core/desktop/DesktopEntries.h"
 #include "core/desktop/DisplayServer.h"
-#include "core/Paths.h"
+#include "core/settings/DefaultsStore.h"
 #include "platform/linux/KeyFile.h"
 #include "platform/linux/PortalColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
@@ -36,6 +36,44 @@ ClipboardLimits clipboardLimits(const DefaultsStore &defaults)
     return limits;
 }
 
+// Another Scrivlet runs, or is starting: it shows its palette instead.
+int handOver(QTextStream &out, QTextStream &err)
+{
+    CommandRequest show;
+    show.command = CommandRequest::Command::show;
+    SingleInstance::SendFailure failure;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (SingleInstance::send(show, &failure)) {
+            out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
+            return 0;
+        }
+        QThread::msleep(100);
+    }
+    err << "scrivlet: another Scrivlet holds the lock but does not answer (" << failure.why << ")."
+        << Qt::endl;
+    return 1;
+}
+
+void nameApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Scrivlet"));
+    QApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
+    QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void connectCommands(const CommandHandler &commands, AppDelegate &delegate)
+{
+    QObject::connect(
+        &commands, &CommandHandler::toggleRequested, &delegate, &AppDelegate::togglePalette);
+    QObject::connect(
+        &commands, &CommandHandler::showRequested, &delegate, &AppDelegate::showPalette);
+    QObject::connect(
+        &commands, &CommandHandler::hideRequested, &delegate, &AppDelegate::hidePalette);
+    QObject::connect(
+        &commands, &CommandHandler::settingsRequested, &delegate, &AppDelegate::showSettings);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -46,7 +84,8 @@ int main(int argc, char *argv[])
     const CommandLine::Outcome outcome = CommandLine::run(argc, argv);
     if (outcome.exitStatus)
         return *outcome.exitStatus;
-    const DisplayServerChoice display = chooseDisplayServer(QProcessEnvironment::systemEnvironment());
+    const DisplayServerChoice display
+        = chooseDisplayServer(QProcessEnvironment::systemEnvironment());
     if (display.server == DisplayServer::none) {
         err << "scrivlet: no display here (" << display.reason
             << "); start it inside your desktop session." << Qt::endl;
@@ -56,33 +95,16 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", display.server == DisplayServer::wayland ? "wayland;xcb" : "xcb");
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Scrivlet"));
-    QApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
-    QApplication::setDesktopFileName(QLatin1String(paths::kApplicationId));
-    QApplication::setQuitOnLastWindowClosed(false);
+    nameApplication();
     quitOnTerminationSignals();
     // The one store of preferences; every reader and writer shares it.
     DefaultsStore defaults(paths::configFolder());
-    const GlobalShortcuts::Language language = interfaceLanguage(defaults);
+    const Language language = interfaceLanguage(defaults);
     const Translations translations(language);
 
     SingleInstance instance;
-    if (!instance.claim()) {
-        // Another one runs (or is starting): it shows its palette instead.
-        CommandRequest show;
-        show.command = CommandRequest::Command::show;
-        SingleInstance::SendFailure failure;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (SingleInstance::send(show, &failure)) {
-                out << QCoreApplication::translate("main", "Scrivlet est déjà lancé.") << Qt::endl;
-                return 0;
-            }
-            QThread::msleep(100);
-        }
-        err << "scrivlet: another Scrivlet holds the lock but does not answer (" << failure.why
-            << ")." << Qt::endl;
-        return 1;
-    }
+    if (!instance.claim())
+        return handOver(out, err);
 
     DesktopEntries applications;
     DesktopSession desktop(display, clipboardLimits(defaults), applications, paths::configFolder());
@@ -96,7 +118,10 @@ int main(int argc, char *argv[])
         defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
     if (!delegate.launch())
         return 1;
-    CommandHandler commands(delegate);
+    CommandHandler commands({[&delegate] { return delegate.store(); }, delegate.settings(),
+        desktop.pasteboard(), desktop.workspace(), desktop.keys(), applications, defaults,
+        desktop.abilities().capture});
+    connectCommands(commands, delegate);
     instance.setHandler(
         [&commands](const CommandRequest &request, const SingleInstance::Reply &reply) {
             commands.handle(request, reply);

@@ -68,7 +68,7 @@ bool isModifierKey(int key)
 } // namespace
 
 ShortcutRecorder::ShortcutRecorder(
-    Services services, GlobalShortcuts::Language language, const QString &name, QWidget *parent)
+    Services services, Language language, const QString &name, QWidget *parent)
     : QWidget(parent)
     , m_services(services)
     , m_language(language)

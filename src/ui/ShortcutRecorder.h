@@ -31,8 +31,8 @@ public:
         Dialogs &dialogs;
     };
 
-    ShortcutRecorder(Services services, GlobalShortcuts::Language language, const QString &name,
-        QWidget *parent = nullptr);
+    ShortcutRecorder(
+        Services services, Language language, const QString &name, QWidget *parent = nullptr);
     ~ShortcutRecorder() override;
 
     void setShortcutName(const QString &name);
@@ -77,7 +77,7 @@ private:
     [[nodiscard]] QString message(const char *key) const;
 
     Services m_services;
-    GlobalShortcuts::Language m_language;
+    Language m_language;
     QString m_name;
     QString m_text;
     bool m_recording = false;

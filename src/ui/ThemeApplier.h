@@ -21,7 +21,6 @@ public:
     explicit ThemeApplier(ColorScheme &scheme, QObject *parent = nullptr);
 
     void apply(AppAppearance appearance);
-    [[nodiscard]] bool isDark() const { return m_dark; }
 
     static QPalette lightPalette();
     static QPalette darkPalette();

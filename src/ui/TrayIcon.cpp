@@ -3,8 +3,6 @@
 
 #include "core/settings/AppSettings.h"
 
-#include <QTimer>
-
 namespace scrivlet {
 
 TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
@@ -30,9 +28,7 @@ TrayIcon::TrayIcon(AppSettings &settings, QObject *parent)
     m_quit = m_menu.addAction(tr("Quitter Scrivlet"));
     connect(m_quit, &QAction::triggered, this, &TrayIcon::quitRequested);
 
-    // The notice comes before the value changes: look once it has.
-    connect(&m_settings, &AppSettings::willChange, this,
-        [this] { QTimer::singleShot(0, this, &TrayIcon::refresh); });
+    connect(&m_settings, &AppSettings::changed, this, &TrayIcon::refresh);
     m_tray.setContextMenu(&m_menu);
     // The left button opens the palette; the menu stays on the right one.
     connect(&m_tray, &QSystemTrayIcon::activated, this,

@@ -4,8 +4,8 @@
 #include "app/AppDelegate.h"
 #include "core/capture/ClipboardMonitor.h"
 #include "core/crypto/Crypto.h"
-#include "core/settings/DefaultsStore.h"
 #include "core/desktop/DesktopEntries.h"
+#include "core/settings/DefaultsStore.h"
 #include "fakes/FakeColorScheme.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyboardLayout.h"
@@ -47,14 +47,14 @@ public:
     FakeKeySender m_keys;
     FakePasteboard m_pasteboard;
     FakeWorkspace m_workspace;
+    FakeHotkeyGrabber m_hotkeys;
+    DesktopEntries m_applications {QStringList {}};
+    DefaultsStore m_defaults;
 
 private:
     FakeKeyring m_keyFile;
-    DesktopEntries m_applications {QStringList {}};
-    FakeHotkeyGrabber m_hotkeys;
     FakeKeyboardLayout m_layout;
     FakeColorScheme m_scheme;
-    DefaultsStore m_defaults;
     AppDelegate m_delegate;
 };
 

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandHandler.h"
 
-#include "app/AppDelegate.h"
-#include "core/settings/AppSettings.h"
+#include "HistoryListing.h"
 #include "core/filter/ClipFilter.h"
 #include "core/history/ClipStore.h"
-#include "HistoryListing.h"
-#include "core/settings/PasteKeys.h"
 #include "core/services/KeySender.h"
 #include "core/services/Workspace.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/PasteKeys.h"
 #include "ui/Paster.h"
-#include "ui/palette/PaletteController.h"
 
 #include <QTimer>
 #include <QUuid>
@@ -34,26 +32,25 @@ CommandResponse done(QByteArray output = {})
 
 } // namespace
 
-CommandHandler::CommandHandler(AppDelegate &delegate, QObject *parent)
+CommandHandler::CommandHandler(Services services, QObject *parent)
     : QObject(parent)
-    , m_delegate(delegate)
+    , m_services(std::move(services))
 { }
 
 void CommandHandler::handle(const CommandRequest &request, const Reply &reply)
 {
     switch (request.command) {
     case Command::toggle:
-        m_delegate.togglePalette();
+        Q_EMIT toggleRequested();
         return reply(done());
     case Command::show:
-        m_delegate.showPalette();
+        Q_EMIT showRequested();
         return reply(done());
     case Command::hide:
-        if (PaletteController *palette = m_delegate.palette())
-            palette->hide();
+        Q_EMIT hideRequested();
         return reply(done());
     case Command::settings:
-        m_delegate.showSettings();
+        Q_EMIT settingsRequested();
         return reply(done());
     case Command::capture:
         return reply(capture(request));
@@ -61,7 +58,8 @@ void CommandHandler::handle(const CommandRequest &request, const Reply &reply)
         break;
     }
     // Everything else needs the history open.
-    if (!m_delegate.store())
+    ClipStore *store = m_services.store();
+    if (!store)
         return reply(failure(QStringLiteral("the history is not open yet (Scrivlet is waiting for "
                                             "the keyring)")));
     switch (request.command) {
@@ -78,16 +76,16 @@ void CommandHandler::handle(const CommandRequest &request, const Reply &reply)
         if (!item)
             return reply(failure(item.error()));
         if (request.command == Command::remove)
-            m_delegate.store()->deleteItem(item.value());
+            store->deleteItem(item.value());
         else if (item.value()->isPinned() != (request.command == Command::pin))
-            m_delegate.store()->togglePin(item.value());
+            store->togglePin(item.value());
         return reply(done());
     }
     case Command::clear:
         // The command line asked the user, or was told not to.
         if (!request.yes)
             return reply(failure(QStringLiteral("clear: not confirmed")));
-        m_delegate.store()->clearAll();
+        store->clearAll();
         return reply(done());
     default:
         return reply(failure(QStringLiteral("unknown command")));
@@ -99,7 +97,7 @@ std::vector<ClipItemPtr> CommandHandler::displayed(std::optional<int> limit) con
     // The palette's order, pinned first, over the whole history: a limit
     // cuts the list, it never moves an older pinned entry out of it.
     std::vector<ClipItemPtr> items
-        = m_delegate.store()->recentItems(std::numeric_limits<int>::max());
+        = m_services.store()->recentItems(std::numeric_limits<int>::max());
     if (limit && std::size_t(*limit) < items.size())
         items.resize(std::size_t(*limit));
     return items;
@@ -149,7 +147,7 @@ CommandResponse CommandHandler::listing(const CommandRequest &request) const
 
 CommandResponse CommandHandler::capture(const CommandRequest &request)
 {
-    AppSettings &settings = m_delegate.settings();
+    AppSettings &settings = m_services.settings;
     switch (request.capture) {
     case CommandRequest::Capture::on:
         settings.setCaptureEnabled(true);
@@ -164,7 +162,7 @@ CommandResponse CommandHandler::capture(const CommandRequest &request)
         if (!settings.captureEnabled())
             return done("off\n");
         // The first word stays what scripts read.
-        if (!m_delegate.services().abilities.capture)
+        if (!m_services.capturePossible)
             return done("on, but nothing is recorded: this desktop does not show the clipboard "
                         "to background programs (use an X11 session)\n");
         return done("on\n");
@@ -177,8 +175,9 @@ void CommandHandler::copy(const CommandRequest &request, const Reply &reply)
     const Result<ClipItemPtr> item = find(request.target);
     if (!item)
         return reply(failure(item.error()));
-    PlatformServices &services = m_delegate.services();
-    if (!Paster::writeItem(*item.value(), false, m_delegate.images(), services.pasteboard))
+    const Services &services = m_services;
+    if (!Paster::writeItem(
+            *item.value(), false, services.store()->imageStore(), services.pasteboard))
         return reply(
             failure(QStringLiteral("entry %1 has nothing to put on the clipboard (its image "
                                    "is missing or damaged)")
@@ -195,13 +194,13 @@ void CommandHandler::copy(const CommandRequest &request, const Reply &reply)
             failure(QStringLiteral("the entry is on the clipboard; no window is in front to "
                                    "paste into")));
     QTimer::singleShot(kKeystrokeDelayMs, this, [this, reply, target = *target] {
-        PlatformServices &services = m_delegate.services();
+        const Services &services = m_services;
         const std::optional<WindowRef> active = services.workspace.activeWindow();
         if (!active || active->id != target.id)
             return reply(failure(QStringLiteral("the entry is on the clipboard; the window changed "
                                                 "before it could be pasted")));
         const PasteKey key = pasteKeyFor(
-            target.applicationId, target.windowClass, services.applications, m_delegate.defaults());
+            target.applicationId, target.windowClass, services.applications, services.defaults);
         Paster::simulatePasteKeystroke(services.keys, key);
         reply(done());
     });

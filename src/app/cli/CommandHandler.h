@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/history/ClipItem.h"
 #include "CommandRequest.h"
+#include "core/history/ClipItem.h"
 
 #include <QObject>
 #include <functional>
@@ -10,7 +10,13 @@
 
 namespace scrivlet {
 
-class AppDelegate;
+class AppSettings;
+class ClipStore;
+class DefaultsStore;
+class DesktopEntries;
+class KeySender;
+class Pasteboard;
+class Workspace;
 
 // Carries out the command line's requests in the running Scrivlet, with the
 // same objects the tray and the palette use.
@@ -21,13 +27,33 @@ class CommandHandler : public QObject
 public:
     using Reply = std::function<void(const CommandResponse &)>;
 
-    explicit CommandHandler(AppDelegate &delegate, QObject *parent = nullptr);
+    struct Services
+    {
+        // None while the key is being loaded.
+        std::function<ClipStore *()> store;
+        AppSettings &settings;
+        Pasteboard &pasteboard;
+        Workspace &workspace;
+        KeySender &keys;
+        DesktopEntries &applications;
+        DefaultsStore &defaults;
+        // False where the desktop hides other programs' copies from us.
+        bool capturePossible = true;
+    };
+
+    explicit CommandHandler(Services services, QObject *parent = nullptr);
 
     // Replies once, at once or (paste) after the keystroke.
     void handle(const CommandRequest &request, const Reply &reply);
 
     // Between writing an entry and the paste keystroke, as the palette waits.
     static constexpr int kKeystrokeDelayMs = 120;
+
+Q_SIGNALS:
+    void toggleRequested();
+    void showRequested();
+    void hideRequested();
+    void settingsRequested();
 
 private:
     [[nodiscard]] std::vector<ClipItemPtr> displayed(std::optional<int> limit) const;
@@ -36,7 +62,7 @@ private:
     [[nodiscard]] CommandResponse capture(const CommandRequest &request);
     void copy(const CommandRequest &request, const Reply &reply);
 
-    AppDelegate &m_delegate;
+    Services m_services;
 };
 
 } // namespace scrivlet

@@ -95,6 +95,167 @@ std::optional<int> limitFrom(const QString &text)
     return limit;
 }
 
+// The options of `arguments` after the command's name; the other words go
+// to `positional`, in order.
+std::optional<Error> takeOptions(
+    CommandRequest &request, const QStringList &arguments, QStringList &positional)
+{
+    const QString &name = arguments.first();
+    const bool listing = isListing(request.command);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        if (listing && word == QLatin1String("--json")) {
+            request.json = true;
+        } else if (listing && word == QLatin1String("--null")) {
+            request.nullSeparated = true;
+        } else if (listing && word == QLatin1String("--limit")) {
+            if (++i >= arguments.size() || !limitFrom(arguments.at(i)))
+                return Error {QStringLiteral("%1: --limit takes a number from 0").arg(name)};
+            request.limit = limitFrom(arguments.at(i));
+        } else if (request.command == Command::clear
+            && (word == QLatin1String("--yes") || word == QLatin1String("-y"))) {
+            request.yes = true;
+        } else if (word == QLatin1String("--")) {
+            positional.append(arguments.mid(i + 1));
+            break;
+        } else if (word.startsWith(QLatin1String("--"))) {
+            return Error {QStringLiteral("%1: unknown option %2").arg(name, word)};
+        } else {
+            positional.append(word);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> takePositional(
+    CommandRequest &request, const QString &name, const QStringList &positional)
+{
+    const auto expect = [&](qsizetype count, const char *what) -> std::optional<Error> {
+        if (positional.size() == count)
+            return std::nullopt;
+        return Error {QStringLiteral("%1: expected %2").arg(name, QLatin1String(what))};
+    };
+    if (takesTarget(request.command)) {
+        if (auto problem = expect(1, "one entry: its position (1, 2, …) or id:UUID"))
+            return problem;
+        if (!isTarget(positional.first()))
+            return Error {QStringLiteral("%1: \"%2\" is not a position or id:UUID")
+                              .arg(name, positional.first())};
+        request.target = positional.first();
+        return std::nullopt;
+    }
+    if (request.command == Command::search) {
+        if (auto problem = expect(1, "one query (quote it if it has spaces)"))
+            return problem;
+        request.query = positional.first();
+        return std::nullopt;
+    }
+    if (request.command == Command::capture) {
+        if (auto problem = expect(1, "on, off, toggle or status"))
+            return problem;
+        const std::optional<Capture> capture = captureNamed(positional.first());
+        if (!capture)
+            return Error {QStringLiteral("capture: expected on, off, toggle or status")};
+        request.capture = *capture;
+        return std::nullopt;
+    }
+    return expect(0, "no other argument");
+}
+
+// The fields of a request object; those read are the ones it may have.
+class Fields
+{
+public:
+    explicit Fields(QJsonObject object)
+        : m_object(std::move(object))
+    { }
+
+    QJsonValue value(const char *key)
+    {
+        m_allowed << QLatin1String(key);
+        return m_object.value(QLatin1String(key));
+    }
+    std::optional<QString> text(const char *key)
+    {
+        const QJsonValue found = value(key);
+        return found.isString() ? std::optional<QString>(found.toString()) : std::nullopt;
+    }
+    // Absent is false; anything but a boolean is malformed.
+    std::optional<bool> flag(const char *key)
+    {
+        const QJsonValue found = value(key);
+        if (found.isUndefined())
+            return false;
+        return found.isBool() ? std::optional<bool>(found.toBool()) : std::nullopt;
+    }
+    [[nodiscard]] std::optional<QString> unexpected() const
+    {
+        for (const QString &key : m_object.keys()) {
+            if (!m_allowed.contains(key))
+                return key;
+        }
+        return std::nullopt;
+    }
+
+private:
+    QJsonObject m_object;
+    QStringList m_allowed;
+};
+
+std::optional<Error> takeListingFields(CommandRequest &request, Fields &fields)
+{
+    const QJsonValue limit = fields.value("limit");
+    if (!limit.isUndefined()) {
+        const double number = limit.toDouble(-1);
+        if (!limit.isDouble() || number != std::trunc(number) || number < 0
+            || number > CommandRequest::kMaxLimit)
+            return Error {QStringLiteral("bad limit")};
+        request.limit = int(number);
+    }
+    const auto json = fields.flag("json");
+    const auto nullSeparated = fields.flag("null");
+    if (!json || !nullSeparated)
+        return Error {QStringLiteral("malformed request")};
+    request.json = *json;
+    request.nullSeparated = *nullSeparated;
+    return std::nullopt;
+}
+
+// The fields `request.command` takes, each checked.
+std::optional<Error> takeFields(CommandRequest &request, Fields &fields)
+{
+    if (request.command == Command::search) {
+        const auto query = fields.text("query");
+        if (!query)
+            return Error {QStringLiteral("search: no query")};
+        request.query = *query;
+    }
+    if (takesTarget(request.command)) {
+        const auto target = fields.text("target");
+        if (!target || !isTarget(*target))
+            return Error {QStringLiteral("no such entry")};
+        request.target = *target;
+    }
+    if (request.command == Command::capture) {
+        const auto capture = fields.text("capture");
+        const std::optional<Capture> value = capture ? captureNamed(*capture) : std::nullopt;
+        if (!value)
+            return Error {QStringLiteral("capture: expected on, off, toggle or status")};
+        request.capture = *value;
+    }
+    if (isListing(request.command)) {
+        if (auto problem = takeListingFields(request, fields))
+            return problem;
+    }
+    if (request.command == Command::clear) {
+        const auto yes = fields.flag("yes");
+        if (!yes)
+            return Error {QStringLiteral("malformed request")};
+        request.yes = *yes;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString CommandRequest::name(Command command)
@@ -116,60 +277,10 @@ Result<CommandRequest> CommandRequest::fromArguments(const QStringList &argument
             QStringLiteral("unknown command \"%1\" (see scrivlet --help)").arg(arguments.first())};
     CommandRequest request;
     request.command = *command;
-    const QString name = arguments.first();
     QStringList positional;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &word = arguments.at(i);
-        if (isListing(*command) && word == QLatin1String("--json")) {
-            request.json = true;
-        } else if (isListing(*command) && word == QLatin1String("--null")) {
-            request.nullSeparated = true;
-        } else if (isListing(*command) && word == QLatin1String("--limit")) {
-            if (++i >= arguments.size() || !limitFrom(arguments.at(i)))
-                return Error {QStringLiteral("%1: --limit takes a number from 0").arg(name)};
-            request.limit = limitFrom(arguments.at(i));
-        } else if (*command == Command::clear
-            && (word == QLatin1String("--yes") || word == QLatin1String("-y"))) {
-            request.yes = true;
-        } else if (word == QLatin1String("--")) {
-            positional.append(arguments.mid(i + 1));
-            break;
-        } else if (word.startsWith(QLatin1String("--"))) {
-            return Error {QStringLiteral("%1: unknown option %2").arg(name, word)};
-        } else {
-            positional.append(word);
-        }
-    }
-
-    const auto expect = [&](qsizetype count, const char *what) -> std::optional<Error> {
-        if (positional.size() == count)
-            return std::nullopt;
-        return Error {QStringLiteral("%1: expected %2").arg(name, QLatin1String(what))};
-    };
-    std::optional<Error> problem;
-    if (takesTarget(*command)) {
-        problem = expect(1, "one entry: its position (1, 2, …) or id:UUID");
-        if (!problem && !isTarget(positional.first()))
-            problem = Error {QStringLiteral("%1: \"%2\" is not a position or id:UUID")
-                                 .arg(name, positional.first())};
-        if (!problem)
-            request.target = positional.first();
-    } else if (*command == Command::search) {
-        problem = expect(1, "one query (quote it if it has spaces)");
-        if (!problem)
-            request.query = positional.first();
-    } else if (*command == Command::capture) {
-        problem = expect(1, "on, off, toggle or status");
-        const std::optional<Capture> capture
-            = problem ? std::nullopt : captureNamed(positional.first());
-        if (!problem && !capture)
-            problem = Error {QStringLiteral("capture: expected on, off, toggle or status")};
-        if (capture)
-            request.capture = *capture;
-    } else {
-        problem = expect(0, "no other argument");
-    }
-    if (problem)
+    if (std::optional<Error> problem = takeOptions(request, arguments, positional))
+        return *problem;
+    if (std::optional<Error> problem = takePositional(request, arguments.first(), positional))
         return *problem;
     return request;
 }
@@ -202,75 +313,18 @@ Result<CommandRequest> CommandRequest::fromJson(const QByteArray &line)
     const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
         return Error {QStringLiteral("malformed request")};
-    const QJsonObject object = document.object();
-    const QJsonValue commandValue = object.value(QStringLiteral("command"));
-    const std::optional<Command> command
-        = commandValue.isString() ? commandNamed(commandValue.toString()) : std::nullopt;
+    Fields fields(document.object());
+    const std::optional<QString> commandName = fields.text("command");
+    const std::optional<Command> command = commandName ? commandNamed(*commandName) : std::nullopt;
     if (!command)
         return Error {QStringLiteral("unknown command")};
 
     CommandRequest request;
     request.command = *command;
-    QStringList allowed {QStringLiteral("command")};
-    const auto text = [&](const char *key) -> std::optional<QString> {
-        allowed << QLatin1String(key);
-        const QJsonValue value = object.value(QLatin1String(key));
-        return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
-    };
-    const auto flag = [&](const char *key) -> std::optional<bool> {
-        allowed << QLatin1String(key);
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isUndefined())
-            return false;
-        return value.isBool() ? std::optional<bool>(value.toBool()) : std::nullopt;
-    };
-
-    if (*command == Command::search) {
-        const auto query = text("query");
-        if (!query)
-            return Error {QStringLiteral("search: no query")};
-        request.query = *query;
-    }
-    if (takesTarget(*command)) {
-        const auto target = text("target");
-        if (!target || !isTarget(*target))
-            return Error {QStringLiteral("no such entry")};
-        request.target = *target;
-    }
-    if (*command == Command::capture) {
-        const auto capture = text("capture");
-        const std::optional<Capture> value = capture ? captureNamed(*capture) : std::nullopt;
-        if (!value)
-            return Error {QStringLiteral("capture: expected on, off, toggle or status")};
-        request.capture = *value;
-    }
-    if (isListing(*command)) {
-        allowed << QStringLiteral("limit");
-        const QJsonValue limit = object.value(QStringLiteral("limit"));
-        if (!limit.isUndefined()) {
-            const double number = limit.toDouble(-1);
-            if (!limit.isDouble() || number != std::trunc(number) || number < 0
-                || number > kMaxLimit)
-                return Error {QStringLiteral("bad limit")};
-            request.limit = int(number);
-        }
-        const auto json = flag("json");
-        const auto nullSeparated = flag("null");
-        if (!json || !nullSeparated)
-            return Error {QStringLiteral("malformed request")};
-        request.json = *json;
-        request.nullSeparated = *nullSeparated;
-    }
-    if (*command == Command::clear) {
-        const auto yes = flag("yes");
-        if (!yes)
-            return Error {QStringLiteral("malformed request")};
-        request.yes = *yes;
-    }
-    for (const QString &key : object.keys()) {
-        if (!allowed.contains(key))
-            return Error {QStringLiteral("unexpected field \"%1\"").arg(key.left(40))};
-    }
+    if (std::optional<Error> problem = takeFields(request, fields))
+        return *problem;
+    if (const std::optional<QString> key = fields.unexpected())
+        return Error {QStringLiteral("unexpected field \"%1\"").arg(key->left(40))};
     return request;
 }
 

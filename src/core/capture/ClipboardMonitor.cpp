@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipboardMonitor.h"
 
-#include "core/history/ClipStore.h"
 #include "PasteboardReading.h"
+#include "core/history/ClipStore.h"
 #include "core/services/Pasteboard.h"
 #include "core/services/Workspace.h"
 
@@ -11,12 +11,13 @@
 
 namespace scrivlet {
 
-ClipboardMonitor::ClipboardMonitor(
-    ClipStore &store, Pasteboard &pasteboard, Workspace &workspace, QObject *parent)
+ClipboardMonitor::ClipboardMonitor(ClipStore &store, Pasteboard &pasteboard, Workspace &workspace,
+    CaptureDecision captureDecision, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_pasteboard(pasteboard)
     , m_workspace(workspace)
+    , m_captureDecision(std::move(captureDecision))
     , m_lastChangeCount(pasteboard.changeCount())
 {
     m_timer.setInterval(kPollMilliseconds);
@@ -40,7 +41,8 @@ void ClipboardMonitor::poll()
     const std::optional<QString> sourceApp = m_workspace.frontmostApplicationId();
     // Decided first: a copy that may not be recorded is never read. Whose
     // copy it is still matters, to put back what an owner takes with it.
-    const ReadScope scope = captureDecision(sourceApp) ? ReadScope::contents : ReadScope::ownerOnly;
+    const bool capture = !m_captureDecision || m_captureDecision(sourceApp);
+    const ReadScope scope = capture ? ReadScope::contents : ReadScope::ownerOnly;
     m_pasteboard.read(
         scope, [self = QPointer<ClipboardMonitor>(this), sourceApp](const ClipboardRead &read) {
             if (self)
@@ -68,11 +70,12 @@ void ClipboardMonitor::take(const ClipboardRead &read, const std::optional<QStri
     case ClipboardRead::Owner::vanished: {
         // The copying application left. Put back what it copied, once, if
         // it was recorded and is still in the history.
-        if (canRestore() && restore) {
-            m_restoring = true;
-            restore(m_restorable);
-        }
+        const ClipItemPtr left = canRestore() ? m_restorable : nullptr;
         m_restorable = nullptr;
+        if (left) {
+            m_restoring = true;
+            Q_EMIT ownerLeft(left);
+        }
         return;
     }
     case ClipboardRead::Owner::cleared:

@@ -26,15 +26,11 @@ public:
     using CaptureDecision = std::function<bool(const std::optional<QString> &sourceApp)>;
     static constexpr int kPollMilliseconds = 300;
 
-    ClipboardMonitor(
-        ClipStore &store, Pasteboard &pasteboard, Workspace &workspace, QObject *parent = nullptr);
+    // `captureDecision` is asked afresh at every change, before anything of
+    // the copy is read; none accepts everything.
+    ClipboardMonitor(ClipStore &store, Pasteboard &pasteboard, Workspace &workspace,
+        CaptureDecision captureDecision = {}, QObject *parent = nullptr);
 
-    // Read afresh at every change, before anything of the copy is read;
-    // accepts everything until replaced.
-    CaptureDecision captureDecision = [](const std::optional<QString> &) { return true; };
-    // When the application that copied goes away and takes the clipboard
-    // with it: puts back what was recorded from that copy. Unset: nothing.
-    std::function<void(const ClipItemPtr &)> restore;
     // Whether the current copy of another application is in the history,
     // ready to be put back when its owner goes.
     [[nodiscard]] bool canRestore() const;
@@ -47,12 +43,19 @@ public:
     // One tick: deals with the change, if any, since the last one.
     void poll();
 
+Q_SIGNALS:
+    // The application that copied went away and took the clipboard with it;
+    // `recorded` is what the history kept of that copy, to be put back.
+    // Once per copy; Scrivlet's own offer of it that follows is not recorded.
+    void ownerLeft(const ClipItemPtr &recorded);
+
 private:
     void take(const ClipboardRead &read, const std::optional<QString> &sourceApp);
 
     ClipStore &m_store;
     Pasteboard &m_pasteboard;
     Workspace &m_workspace;
+    CaptureDecision m_captureDecision;
     qint64 m_lastChangeCount;
     // What the current copy of another application became, if it was
     // recorded; none for secrets, exclusions, capture off, unreadable copies.

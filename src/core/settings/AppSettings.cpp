@@ -135,20 +135,20 @@ void AppSettings::reload()
             m_pasteOnSingleClick, m_appearance, m_accentColorID, m_language, m_historyLimitKnown,
             m_retentionDaysKnown})
         return;
-    Q_EMIT willChange();
     take(loaded);
     if (m_appearance != appearance && m_applyAppearance)
         m_applyAppearance(appAppearanceOrSystem(m_appearance));
+    Q_EMIT changed();
 }
 
 template<typename T>
 void AppSettings::assign(T &field, const T &value, const QString &key, const QJsonValue &stored)
 {
-    // The notice first, then the value, then the file: every time, also for
-    // an unchanged value.
-    Q_EMIT willChange();
+    // The value, then the file, then the notice: every time, also for an
+    // unchanged value.
     field = value;
     m_defaults.setValue(key, stored);
+    Q_EMIT changed();
 }
 
 void AppSettings::setHistoryLimit(qint64 value)
@@ -192,12 +192,12 @@ void AppSettings::setAccentColorID(const QString &value)
 
 void AppSettings::setLanguage(const QString &value)
 {
-    assign(m_language, value, kLanguage, value);
     // Read at the next start to choose the interface language.
     if (value == QLatin1String("system"))
         m_defaults.remove(kAppleLanguages);
     else
         m_defaults.setValue(kAppleLanguages, QJsonArray {value});
+    assign(m_language, value, kLanguage, value);
 }
 
 } // namespace scrivlet

@@ -14,7 +14,7 @@ namespace scrivlet {
 class DefaultsStore;
 
 // The user's eight preferences, loaded once, written back on every
-// assignment and announced before each change.
+// assignment and announced once each change is made.
 class AppSettings : public QObject
 {
     Q_OBJECT
@@ -54,9 +54,9 @@ public:
     void reload();
 
 Q_SIGNALS:
-    // Once per assignment, also of an unchanged value, before the value
-    // changes: read the new one after the assignment has returned.
-    void willChange();
+    // After every assignment, also of an unchanged value, once the value is
+    // stored; after a reload that moved a value.
+    void changed();
 
 private:
     struct Loaded;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Key.h"
+#include "core/Language.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,8 +20,6 @@ inline constexpr int control = 0x1000;
 inline constexpr int function = 0x20000;
 inline constexpr int known = command | shift | option | control | function;
 } // namespace Modifier
-
-enum class Language { french, english };
 
 // A key and the modifiers held with it, stored as
 // {"carbonKeyCode":9,"carbonModifiers":768}.

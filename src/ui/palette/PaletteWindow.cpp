@@ -73,8 +73,7 @@ PaletteWindow::PaletteWindow(Services services, QWidget *parent)
         this);
     layout->addWidget(m_footer);
     followModel();
-    connect(&m_settings, &AppSettings::willChange, this,
-        [this] { QTimer::singleShot(0, this, &PaletteWindow::applyAccent); });
+    connect(&m_settings, &AppSettings::changed, this, &PaletteWindow::applyAccent);
     applyAccent();
 }
 

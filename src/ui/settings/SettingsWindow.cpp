@@ -4,12 +4,12 @@
 #include "SettingsLayout.h"
 #include "ToggleSwitch.h"
 #include "WheelGuard.h"
-#include "core/settings/AppSettings.h"
 #include "core/desktop/DesktopEntries.h"
 #include "core/desktop/LaunchAtLogin.h"
-#include "core/settings/Appearance.h"
 #include "core/services/HotkeyGrabber.h"
 #include "core/services/KeySender.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/Appearance.h"
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
 #include "ui/ShortcutRecorder.h"
@@ -121,7 +121,7 @@ void openPasteHelp()
 
 } // namespace
 
-SettingsWindow::SettingsWindow(Services services, GlobalShortcuts::Language language,
+SettingsWindow::SettingsWindow(Services services, Language language,
     std::function<void()> onClearHistory, QString autostartPath, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_services(services)
@@ -169,9 +169,7 @@ SettingsWindow::SettingsWindow(Services services, GlobalShortcuts::Language lang
     layout->addWidget(new Divider);
     layout->addWidget(footer);
 
-    // The notice comes before the value changes: look once it has.
-    connect(&m_services.settings, &AppSettings::willChange, this,
-        [this] { QTimer::singleShot(0, this, &SettingsWindow::refresh); });
+    connect(&m_services.settings, &AppSettings::changed, this, &SettingsWindow::refresh);
     refresh();
 }
 

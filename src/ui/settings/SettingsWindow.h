@@ -48,9 +48,8 @@ public:
         bool knowsFrontmostApplication = true;
     };
 
-    SettingsWindow(Services services, GlobalShortcuts::Language language,
-        std::function<void()> onClearHistory, QString autostartPath = {},
-        QWidget *parent = nullptr);
+    SettingsWindow(Services services, Language language, std::function<void()> onClearHistory,
+        QString autostartPath = {}, QWidget *parent = nullptr);
     ~SettingsWindow() override;
 
     // Shows the window in front, or brings it there.
@@ -96,7 +95,7 @@ private:
     void removeExcluded(const QString &id);
 
     Services m_services;
-    GlobalShortcuts::Language m_language;
+    Language m_language;
     std::function<void()> m_onClearHistory;
     QString m_autostartPath;
 

@@ -56,10 +56,10 @@ protected:
     ClipboardMonitor &monitor()
     {
         if (!m_monitor) {
-            m_monitor.emplace(m_history.store(), m_pasteboard, m_workspace);
-            m_monitor->captureDecision = [this](const std::optional<QString> &app) {
-                return m_captureEnabled && !(app && m_excluded.contains(*app));
-            };
+            m_monitor.emplace(m_history.store(), m_pasteboard, m_workspace,
+                [this](const std::optional<QString> &app) {
+                    return m_captureEnabled && !(app && m_excluded.contains(*app));
+                });
         }
         return *m_monitor;
     }
@@ -251,10 +251,10 @@ TEST_F(CaptureTest, ACopyWhoseOwnerQuitsIsPutBackAClipboardEmptiedOnPurposeIsNot
 {
     monitor().start();
     std::vector<QString> restored;
-    monitor().restore = [&](const ClipItemPtr &item) {
+    QObject::connect(&monitor(), &ClipboardMonitor::ownerLeft, [&](const ClipItemPtr &item) {
         restored.push_back(item->text());
         m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
-    };
+    });
 
     Probe &quitting = copyFromHostile({QStringLiteral("gardé")});
     ASSERT_TRUE(historyReaches(1));

@@ -22,7 +22,7 @@
 namespace scrivlet {
 namespace {
 
-using GlobalShortcuts::Language;
+using scrivlet::Language;
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
 using testing::waitFor;

@@ -2,8 +2,8 @@
 // The preferences file as the running program meets it: damaged, hand-edited,
 // shared by every writer.
 #include "app/AppDelegate.h"
-#include "core/settings/AppSettings.h"
 #include "core/history/ClipStore.h"
+#include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
 #include "support/Launch.h"
 #include "ui/TrayIcon.h"
@@ -92,7 +92,7 @@ TEST_F(AppDelegateSettingsTest, AnUnreadableFileIsSaidOnceAndSettingsTakeFromThe
     {
         Launch launch(m_root.path(), m_keyring, m_dialogs);
         ASSERT_TRUE(launch.start());
-        aside = launch.delegate().defaults().setAsidePath();
+        aside = launch.m_defaults.setAsidePath();
         ASSERT_FALSE(aside.isEmpty());
         QFile kept(aside);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -104,7 +104,7 @@ TEST_F(AppDelegateSettingsTest, AnUnreadableFileIsSaidOnceAndSettingsTakeFromThe
     Launch again(m_root.path(), m_keyring, m_dialogs);
     ASSERT_TRUE(again.start());
     EXPECT_FALSE(again.delegate().settings().captureEnabled());
-    EXPECT_TRUE(again.delegate().defaults().setAsidePath().isEmpty());
+    EXPECT_TRUE(again.m_defaults.setAsidePath().isEmpty());
     EXPECT_EQ(entries(again), 5u);
     EXPECT_EQ(QDir(config()).entryList({QStringLiteral("defaults.json.*")}, QDir::Files),
         QStringList {QFileInfo(aside).fileName()});
@@ -130,7 +130,7 @@ TEST_F(AppDelegateSettingsTest, TheTraySaysOnceWhereAnUnreadableFileWasKept)
     const bool started = launch.start();
     qInstallMessageHandler(previous);
     ASSERT_TRUE(started);
-    const QString aside = launch.delegate().defaults().setAsidePath();
+    const QString aside = launch.m_defaults.setAsidePath();
     ASSERT_FALSE(aside.isEmpty());
     EXPECT_TRUE(QFile::exists(aside));
     EXPECT_EQ(stored().value(QLatin1String(DefaultsStore::kReplacedKey)).toString(), aside);
@@ -169,7 +169,7 @@ TEST_F(AppDelegateSettingsTest, AnEditorsHalfSavedFileChangesNothing)
     ASSERT_NO_FATAL_FAILURE(recordFive());
     Launch launch(m_root.path(), m_keyring, m_dialogs);
     ASSERT_TRUE(launch.start());
-    DefaultsStore &defaults = launch.delegate().defaults();
+    DefaultsStore &defaults = launch.m_defaults;
     QFile::remove(defaultsFile());
     defaults.reload();
     writeDefaults("{\"historyLimit\": ");

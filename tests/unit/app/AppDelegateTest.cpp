@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/AppDelegate.h"
 
-#include "core/settings/AppSettings.h"
-#include "core/history/ClipStore.h"
 #include "core/capture/ClipboardMonitor.h"
 #include "core/crypto/Crypto.h"
 #include "core/desktop/DesktopEntries.h"
+#include "core/history/ClipStore.h"
 #include "core/history/ImageStore.h"
 #include "core/history/ModelContainer.h"
+#include "core/settings/AppSettings.h"
 #include "support/Launch.h"
 #include "support/TestKeys.h"
 #include "unit/core/TestSql.h"
@@ -81,7 +81,6 @@ TEST_F(AppDelegateTest, RecordsAndPrunesToTheLimitsAtLaunchAndAfterEveryChange)
     EXPECT_EQ(second.delegate().store()->recentItems(100).size(), 4u) << "pruned at launch";
 
     second.delegate().settings().setHistoryLimit(3);
-    QCoreApplication::processEvents(); // the pruning is deferred to the next turn
     EXPECT_EQ(second.delegate().store()->recentItems(100).size(), 3u) << "pruned after the change";
 }
 
@@ -190,7 +189,7 @@ TEST_F(AppDelegateTest, TheShortcutWorksAtOnceAndRecordingFollowsTheKeyringUnloc
     ASSERT_TRUE(ready.wait(10000));
     EXPECT_FALSE(ready.last().at(0).toBool());
 
-    auto &hotkeys = dynamic_cast<FakeHotkeyGrabber &>(launch.delegate().services().hotkeys);
+    auto &hotkeys = launch.m_hotkeys;
     ASSERT_EQ(hotkeys.grabbed.size(), 1u) << "the shortcut is registered without the key";
     Q_EMIT hotkeys.released(hotkeys.grabbed.front());
     EXPECT_EQ(notices.count(kLockedNotice), 2) << "the palette's key says why it cannot open";
@@ -239,7 +238,8 @@ TEST_F(AppDelegateTest, ImagesOfAHistorySetAsideHalfwayAreKept)
     {
         Launch first(m_root.path(), m_keyring, m_dialogs);
         ASSERT_TRUE(first.start());
-        auto written = first.delegate().images().write("old image");
+        auto written
+            = ImageStore(data + QStringLiteral("/images"), Crypto::shared()).write("old image");
         ASSERT_TRUE(written.ok());
         image = data + QStringLiteral("/images/") + written.value();
     }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandHandler.h"
 
-#include "core/settings/AppSettings.h"
 #include "core/history/ClipStore.h"
+#include "core/settings/AppSettings.h"
 #include "support/Launch.h"
 #include "support/WaitFor.h"
 
@@ -33,7 +33,7 @@ protected:
             = CommandRequest::fromArguments(QString::fromUtf8(typed).split(QLatin1Char(' ')));
         EXPECT_TRUE(request) << typed;
         std::optional<CommandResponse> answer;
-        handler.handle(request.value(), [&](const CommandResponse &r) { answer = r; });
+        handler().handle(request.value(), [&](const CommandResponse &r) { answer = r; });
         waitFor([&] { return answer.has_value(); }, 3000);
         return answer.value_or(CommandResponse {false, {}, QStringLiteral("no answer")});
     }
@@ -47,7 +47,17 @@ protected:
     FakeKeyring keyring;
     FakeDialogs dialogs;
     Launch launch {root.path(), keyring, dialogs};
-    CommandHandler handler {launch.delegate()};
+    bool capturePossible = true;
+    std::unique_ptr<CommandHandler> m_handler;
+    CommandHandler &handler()
+    {
+        if (!m_handler)
+            m_handler = std::make_unique<CommandHandler>(
+                CommandHandler::Services {[this] { return launch.delegate().store(); },
+                    launch.delegate().settings(), launch.m_pasteboard, launch.m_workspace,
+                    launch.m_keys, launch.m_applications, launch.m_defaults, capturePossible});
+        return *m_handler;
+    }
 };
 
 TEST_F(CommandHandlerTest, ListingsKeepTheirPositions)
@@ -110,7 +120,8 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
     EXPECT_TRUE(launch.delegate().settings().captureEnabled());
     // A desktop that hides the clipboard (GNOME on Wayland): the first word
     // stays what scripts read, the rest says why nothing comes.
-    launch.delegate().services().abilities.capture = false;
+    capturePossible = false;
+    m_handler.reset();
     EXPECT_TRUE(run("capture status").output.startsWith("on, but nothing is recorded"));
     run("capture off");
     EXPECT_EQ(run("capture status").output, "off\n");
@@ -119,7 +130,7 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
     CommandRequest unconfirmed;
     unconfirmed.command = CommandRequest::Command::clear;
     std::optional<CommandResponse> answer;
-    handler.handle(unconfirmed, [&](const CommandResponse &r) { answer = r; });
+    handler().handle(unconfirmed, [&](const CommandResponse &r) { answer = r; });
     ASSERT_TRUE(answer);
     EXPECT_FALSE(answer->ok) << "a request without yes clears nothing";
     EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 4u);

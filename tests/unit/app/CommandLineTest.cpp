@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's requests as typed and as received on the socket, and
 // the listing they print.
-#include "core/history/ClipItem.h"
 #include "app/cli/CommandRequest.h"
-#include "core/crypto/Crypto.h"
 #include "app/cli/HistoryListing.h"
+#include "core/crypto/Crypto.h"
+#include "core/history/ClipItem.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -15,7 +15,7 @@
 namespace scrivlet {
 namespace {
 
-using GlobalShortcuts::Language;
+using scrivlet::Language;
 
 TEST(Translations, TheLanguageChosenLastTimeElseTheDesktops)
 {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings/AppSettings.h"
 
-#include "core/settings/DefaultsStore.h"
 #include "core/settings/Appearance.h"
+#include "core/settings/DefaultsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,20 +75,23 @@ TEST_F(AppSettingsTest, StoredValuesAreUsedOnlyWithTheirType)
     EXPECT_EQ(after.value(QStringLiteral("retentionDays")).toInteger(), 0);
 }
 
-TEST_F(AppSettingsTest, EveryAssignmentIsAnnouncedOnceBeforeItIsStored)
+TEST_F(AppSettingsTest, EveryAssignmentIsAnnouncedOnceItIsMade)
 {
     DefaultsStore defaults(m_dir.path());
     std::vector<AppAppearance> applied;
     AppSettings settings(defaults, [&](AppAppearance a) { applied.push_back(a); });
-    std::vector<qint64> seenDuringNotice;
-    QObject::connect(&settings, &AppSettings::willChange,
-        [&] { seenDuringNotice.push_back(settings.historyLimit()); });
+    std::vector<std::pair<qint64, double>> seenDuringNotice;
+    QObject::connect(&settings, &AppSettings::changed, [&] {
+        seenDuringNotice.emplace_back(
+            settings.historyLimit(), defaults.value(QStringLiteral("historyLimit")).toDouble());
+    });
 
     settings.setHistoryLimit(500);
     settings.setHistoryLimit(500);
-    EXPECT_EQ(seenDuringNotice, (std::vector<qint64> {200, 500})) << "the notice comes first";
+    EXPECT_EQ(seenDuringNotice, (std::vector<std::pair<qint64, double>> {{500, 500}, {500, 500}}))
+        << "the new value, already stored";
 
-    QSignalSpy spy(&settings, &AppSettings::willChange);
+    QSignalSpy spy(&settings, &AppSettings::changed);
     settings.setRetentionDays(7);
     settings.setCaptureEnabled(false);
     settings.setExcludedApps({QStringLiteral("org.keepassxc.KeePassXC")});

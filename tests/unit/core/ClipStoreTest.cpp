@@ -2,22 +2,16 @@
 #include "core/history/ClipStore.h"
 
 #include "TestSql.h"
-#include "core/crypto/Crypto.h"
-#include "core/history/ModelContainer.h"
-#include "fakes/FakeClock.h"
-#include "support/TestKeys.h"
+#include "support/TestHistory.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
-
-using testing::FakeClock;
 
 ClipContent text(const char *value)
 {
@@ -27,76 +21,38 @@ ClipContent text(const char *value)
 class ClipStoreTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Crypto::setShared(Crypto(testing::testKey(0x11)));
-        reopen();
-    }
-    void TearDown() override
-    {
-        m_store.reset();
-        m_container.reset();
-        Crypto::setShared(std::nullopt);
-    }
-
-    void reopen()
-    {
-        m_store.reset();
-        m_container.reset();
-        auto opened = ModelContainer::open(m_dir.path());
-        ASSERT_TRUE(opened.ok()) << opened.error().toStdString();
-        m_container = std::move(opened).value();
-        m_store = std::make_unique<ClipStore>(
-            m_container->mainContext(), ImageStore(imagesFolder(), Crypto::shared()), m_clock);
-    }
-
-    QString imagesFolder() const { return m_dir.path() + QStringLiteral("/images"); }
+    ClipStore &store() { return m_history.store(); }
     QStringList imageFiles() const
     {
-        return QDir(imagesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        return QDir(m_history.imagesFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
-
     // The texts of the history in display order.
     std::vector<QString> texts(int limit = 1000)
     {
         std::vector<QString> out;
-        for (const auto &item : m_store->recentItems(limit))
+        for (const auto &item : store().recentItems(limit))
             out.push_back(item->text());
         return out;
     }
-
-    ClipItemPtr first() { return m_store->recentItems(1000).at(0); }
+    ClipItemPtr first() { return store().recentItems(1000).at(0); }
     ClipItemPtr entry(const char *value)
     {
-        for (const auto &item : m_store->recentItems(1000)) {
+        for (const auto &item : store().recentItems(1000)) {
             if (item->text() == QString::fromUtf8(value))
                 return item;
         }
         return nullptr;
     }
-
-    QString databaseFile() const { return m_dir.path() + QStringLiteral("/history.sqlite"); }
-    // As another program would leave the history: the same records, their ids
-    // in another case.
-    void rewriteIds(const char *expression)
+    // As another program would leave the history, with the store closed.
+    void runSql(const char *sql)
     {
-        m_store.reset();
-        m_container.reset();
-        testing::runSql(
-            databaseFile(), (QByteArray("UPDATE ClipItem SET id = ") + expression).constData());
-        reopen();
+        m_history.close();
+        testing::runSql(m_history.databaseFile(), sql);
+        m_history.reopen();
     }
+    void record(const ClipContent &content) { m_history.record(content); }
 
-    void record(const ClipContent &content)
-    {
-        m_clock.time += 1;
-        m_store->recordContent(content, QStringLiteral("org.example.Editor"));
-    }
-
-    QTemporaryDir m_dir;
-    FakeClock m_clock;
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ClipStore> m_store;
+    testing::TestHistory m_history;
 };
 
 using Texts = std::vector<QString>;
@@ -126,7 +82,7 @@ TEST_F(ClipStoreTest, RecordingKeepsOneCopyOfEachContentNewestFirst)
             {"three", "C"}},
     };
     for (const auto &c : cases) {
-        m_store->clearAll();
+        store().clearAll();
         for (const ClipContent &copy : c.copies)
             record(copy);
         EXPECT_EQ(texts(), c.expected) << c.name;
@@ -141,7 +97,7 @@ TEST_F(ClipStoreTest, ACopyOfTheFirstEntryChangesNothingWhileAnEarlierCopyIsRepl
     const qint64 seq = original->seq();
     record(text("A"));
     EXPECT_EQ(first()->id(), id);
-    EXPECT_EQ(m_store->nextSeq(), seq + 1) << "no sequence number is spent";
+    EXPECT_EQ(store().nextSeq(), seq + 1) << "no sequence number is spent";
 
     record(text("B"));
     record(text("A"));
@@ -154,11 +110,11 @@ TEST_F(ClipStoreTest, ACopyOfTheFirstEntryChangesNothingWhileAnEarlierCopyIsRepl
 TEST_F(ClipStoreTest, APinnedFirstEntryHidesTheRepeatFromTheFirstEntryCheck)
 {
     record(text("P"));
-    m_store->togglePin(first());
+    store().togglePin(first());
     record(text("A"));
-    const QUuid firstCopy = m_store->recentItems(2).at(1)->id();
+    const QUuid firstCopy = store().recentItems(2).at(1)->id();
     record(text("A"));
-    const ClipItemPtr second = m_store->recentItems(2).at(1);
+    const ClipItemPtr second = store().recentItems(2).at(1);
     EXPECT_NE(second->id(), firstCopy) << "replaced by a new record each time";
     EXPECT_EQ(texts(), (Texts {"P", "A"}));
 
@@ -170,9 +126,9 @@ TEST_F(ClipStoreTest, APinnedFirstEntryHidesTheRepeatFromTheFirstEntryCheck)
 
     // A pinned entry that is not first is replaced by a new, unpinned one.
     record(text("Q"));
-    m_store->togglePin(m_store->recentItems(3).at(1)); // Q: pinned later, so now first
+    store().togglePin(store().recentItems(3).at(1)); // Q: pinned later, so now first
     record(text("P"));
-    const auto items = m_store->recentItems(10);
+    const auto items = store().recentItems(10);
     EXPECT_EQ(texts(), (Texts {"Q", "P", "A"}));
     EXPECT_FALSE(items.at(1)->isPinned());
     EXPECT_FALSE(items.at(1)->pinnedAt().has_value());
@@ -184,7 +140,7 @@ TEST_F(ClipStoreTest, ADuplicateOutsideTheNewest500IsNotFound)
         record(ClipContent::text(QStringLiteral("entry %1").arg(i)));
     record(text("entry 0"));
     int copies = 0;
-    for (const auto &item : m_store->recentItems(1000))
+    for (const auto &item : store().recentItems(1000))
         copies += item->text() == QLatin1String("entry 0");
     EXPECT_EQ(copies, 2);
 }
@@ -197,7 +153,7 @@ TEST_F(ClipStoreTest, RecordsAreSealedWithTheirSizesAndSource)
     EXPECT_EQ(rich->byteSize(), 5) << "UTF-8 bytes of the plain text";
     EXPECT_EQ(rich->richData().value_or(QByteArray()), QByteArray("{\\rtf1 \\'e9t\\'e9}"));
     EXPECT_EQ(rich->sourceAppBundleID(), QStringLiteral("org.example.Editor"));
-    EXPECT_DOUBLE_EQ(rich->createdAt(), m_clock.time);
+    EXPECT_DOUBLE_EQ(rich->createdAt(), m_history.clock.time);
     EXPECT_FALSE(rich->isPinned());
 
     record(ClipContent::image(QByteArray()));
@@ -205,7 +161,7 @@ TEST_F(ClipStoreTest, RecordsAreSealedWithTheirSizesAndSource)
     EXPECT_EQ(empty->kind(), ClipKind::image);
     EXPECT_EQ(empty->byteSize(), 0);
     EXPECT_EQ(empty->textCipher().size(), 28);
-    EXPECT_EQ(m_store->imageStore().read(*empty->imageFileRef()), QByteArray());
+    EXPECT_EQ(store().imageStore().read(*empty->imageFileRef()), QByteArray());
 }
 
 TEST_F(ClipStoreTest, TheContentHashIsKeyed)
@@ -229,10 +185,10 @@ TEST_F(ClipStoreTest, TheContentHashIsKeyed)
 TEST_F(ClipStoreTest, NothingIsRecordedWithoutAKey)
 {
     Crypto::setShared(std::nullopt);
-    reopen();
+    m_history.reopen();
     record(text("secret"));
     record(ClipContent::image("png"));
-    EXPECT_TRUE(m_store->recentItems(10).empty());
+    EXPECT_TRUE(store().recentItems(10).empty());
     EXPECT_TRUE(imageFiles().isEmpty());
 }
 
@@ -241,7 +197,7 @@ TEST_F(ClipStoreTest, ImagesReplacedDeletedAndClearedTakeTheirFilesWithThem)
     record(ClipContent::image("image one"));
     const QString firstFile = *first()->imageFileRef();
     EXPECT_EQ(imageFiles(), QStringList {firstFile});
-    QFile sealed(imagesFolder() + QLatin1Char('/') + firstFile);
+    QFile sealed(m_history.imagesFolder() + QLatin1Char('/') + firstFile);
     ASSERT_TRUE(sealed.open(QIODevice::ReadOnly));
     EXPECT_EQ(sealed.readAll().size(), 9 + 28);
 
@@ -250,31 +206,31 @@ TEST_F(ClipStoreTest, ImagesReplacedDeletedAndClearedTakeTheirFilesWithThem)
     const QString secondFile = *first()->imageFileRef();
     EXPECT_NE(secondFile, firstFile);
     EXPECT_EQ(imageFiles(), QStringList {secondFile});
-    EXPECT_EQ(m_store->imageStore().read(secondFile), QByteArray("image one"));
+    EXPECT_EQ(store().imageStore().read(secondFile), QByteArray("image one"));
 
-    m_store->deleteItem(m_store->recentItems(2).at(1)); // the text: no file involved
+    store().deleteItem(store().recentItems(2).at(1)); // the text: no file involved
     EXPECT_EQ(imageFiles(), QStringList {secondFile});
-    m_store->deleteItem(first());
+    store().deleteItem(first());
     EXPECT_TRUE(imageFiles().isEmpty());
 
     record(ClipContent::image("image two"));
-    m_store->togglePin(first());
-    m_store->clearAll();
-    EXPECT_TRUE(m_store->recentItems(10).empty());
+    store().togglePin(first());
+    store().clearAll();
+    EXPECT_TRUE(store().recentItems(10).empty());
     EXPECT_TRUE(imageFiles().isEmpty());
 }
 
 TEST_F(ClipStoreTest, SequenceNumbersContinueAcrossRestartsAndClearing)
 {
-    EXPECT_EQ(m_store->nextSeq(), 1);
+    EXPECT_EQ(store().nextSeq(), 1);
     record(text("one"));
     EXPECT_EQ(first()->seq(), 1);
     for (int i = 2; i <= 41; ++i)
         record(ClipContent::text(QString::number(i)));
-    reopen();
+    m_history.reopen();
     record(text("next"));
     EXPECT_EQ(first()->seq(), 42);
-    m_store->clearAll();
+    store().clearAll();
     record(text("after clearing"));
     EXPECT_EQ(first()->seq(), 43);
 }
@@ -283,34 +239,27 @@ TEST_F(ClipStoreTest, DisplayOrderPutsTheMostRecentlyPinnedFirst)
 {
     for (const char *value : {"A", "B", "C", "D"})
         record(text(value));
-    auto byText = [&](const char *value) {
-        for (const auto &item : m_store->recentItems(10)) {
-            if (item->text() == QLatin1String(value))
-                return item;
-        }
-        return ClipItemPtr();
-    };
-    m_store->togglePin(byText("B"));
-    m_clock.time += 1;
-    m_store->togglePin(byText("A"));
+    store().togglePin(entry("B"));
+    m_history.clock.time += 1;
+    store().togglePin(entry("A"));
     EXPECT_EQ(texts(), (Texts {"A", "B", "D", "C"}));
-    m_store->togglePin(byText("A"));
+    store().togglePin(entry("A"));
     EXPECT_EQ(texts(), (Texts {"B", "D", "C", "A"}));
-    EXPECT_FALSE(byText("A")->pinnedAt().has_value());
+    EXPECT_FALSE(entry("A")->pinnedAt().has_value());
 
     // Equal pin times keep the newest first.
-    m_store->togglePin(byText("C"));
-    m_store->togglePin(byText("D"));
+    store().togglePin(entry("C"));
+    store().togglePin(entry("D"));
     EXPECT_EQ(texts(), (Texts {"D", "C", "B", "A"}));
 }
 
 TEST_F(ClipStoreTest, OnlyTheNewestRecordsTakePartInTheList)
 {
     record(text("old pinned"));
-    m_store->togglePin(first());
+    store().togglePin(first());
     for (int i = 0; i < 300; ++i)
         record(ClipContent::text(QStringLiteral("n%1").arg(i)));
-    const auto listed = m_store->recentItems(200);
+    const auto listed = store().recentItems(200);
     EXPECT_EQ(listed.size(), 200u);
     EXPECT_EQ(listed.front()->text(), QStringLiteral("n299"));
     EXPECT_FALSE(listed.front()->isPinned());
@@ -320,52 +269,48 @@ TEST_F(ClipStoreTest, PruningByCountAndAgeSparesPinnedEntries)
 {
     for (int i = 0; i < 15; ++i)
         record(ClipContent::text(QStringLiteral("e%1").arg(i)));
-    for (const char *value : {"e0", "e5", "e14"}) {
-        for (const auto &item : m_store->recentItems(100)) {
-            if (item->text() == QLatin1String(value))
-                m_store->togglePin(item);
-        }
-    }
-    m_store->maxItems = 10;
-    m_store->enforceLimits();
-    const auto items = m_store->recentItems(100);
+    for (const char *value : {"e0", "e5", "e14"})
+        store().togglePin(entry(value));
+    store().maxItems = 10;
+    store().enforceLimits();
+    const auto items = store().recentItems(100);
     ASSERT_EQ(items.size(), 13u);
     EXPECT_EQ(items.back()->text(), QStringLiteral("e3")) << "e1 and e2 are the oldest unpinned";
 
     // maxItems 0 removes every unpinned entry, even the one just recorded.
-    m_store->maxItems = 0;
+    store().maxItems = 0;
     record(text("fresh"));
     EXPECT_EQ(texts(), (Texts {"e14", "e5", "e0"}));
 }
 
 TEST_F(ClipStoreTest, PruningByAgeCutsStrictlyAtWholeDays)
 {
-    const double now = m_clock.time;
-    m_clock.time = now - 365 * 86400.0;
-    m_store->recordContent(text("pinned, a year old"), std::nullopt);
-    m_store->togglePin(first());
+    const double now = m_history.clock.time;
+    m_history.clock.time = now - 365 * 86400.0;
+    store().recordContent(text("pinned, a year old"), std::nullopt);
+    store().togglePin(first());
     for (const auto &[value, age] :
         {std::pair {"older", 86401.0}, {"younger", 86399.0}, {"exactly a day", 86400.0}}) {
-        m_clock.time = now - age;
-        m_store->recordContent(text(value), std::nullopt);
+        m_history.clock.time = now - age;
+        store().recordContent(text(value), std::nullopt);
     }
-    m_clock.time = now;
-    m_store->retentionDays = 1;
-    m_store->enforceLimits();
+    m_history.clock.time = now;
+    store().retentionDays = 1;
+    store().enforceLimits();
     EXPECT_EQ(texts(), (Texts {"pinned, a year old", "exactly a day", "younger"}));
 }
 
 TEST_F(ClipStoreTest, UnpinnedOldEntriesGoAtTheNextPruning)
 {
-    m_store->recordContent(text("kept while pinned"), std::nullopt);
-    m_store->togglePin(first());
-    m_clock.time += 365 * 86400.0;
-    m_store->retentionDays = 30;
-    m_store->enforceLimits();
+    store().recordContent(text("kept while pinned"), std::nullopt);
+    store().togglePin(first());
+    m_history.clock.time += 365 * 86400.0;
+    store().retentionDays = 30;
+    store().enforceLimits();
     ASSERT_EQ(texts(), (Texts {"kept while pinned"}));
-    m_store->togglePin(first());
+    store().togglePin(first());
     EXPECT_EQ(texts().size(), 1u) << "unpinning alone does not prune";
-    m_store->enforceLimits();
+    store().enforceLimits();
     EXPECT_TRUE(texts().empty());
 }
 
@@ -373,11 +318,11 @@ TEST_F(ClipStoreTest, AnImageFileOutlivesItsRecordUntilTheRemovalIsSaved)
 {
     record(ClipContent::image("picture"));
     const QString name = *first()->imageFileRef();
-    const QString file = m_dir.path() + QStringLiteral("/history.sqlite");
+    const QString file = m_history.databaseFile();
     testing::runSql(file,
         "CREATE TRIGGER refuse BEFORE DELETE ON ClipItem BEGIN SELECT RAISE(ABORT, 'disk full'); "
         "END");
-    m_store->deleteItem(first());
+    store().deleteItem(first());
     EXPECT_EQ(imageFiles(), QStringList {name}) << "the record is still stored, so is its file";
 
     testing::runSql(file, "DROP TRIGGER refuse");
@@ -394,9 +339,9 @@ TEST_F(ClipStoreTest, RecordsStoredWithIdsInAnyCaseAreChangedAndRemoved)
         std::function<bool()> act;
         Texts expected;
     } cases[] = {
-        {"pin", [&] { return m_store->togglePin(entry("B")); }, {"B", "C", "A"}},
-        {"delete", [&] { return m_store->deleteItem(entry("B")); }, {"C", "A"}},
-        {"clear", [&] { return m_store->clearAll(); }, {}},
+        {"pin", [&] { return store().togglePin(entry("B")); }, {"B", "C", "A"}},
+        {"delete", [&] { return store().deleteItem(entry("B")); }, {"C", "A"}},
+        {"clear", [&] { return store().clearAll(); }, {}},
         {"copy of an earlier entry",
             [&] {
                 record(text("A"));
@@ -405,23 +350,20 @@ TEST_F(ClipStoreTest, RecordsStoredWithIdsInAnyCaseAreChangedAndRemoved)
             {"A", "C", "B"}},
         {"pruning",
             [&] {
-                m_store->maxItems = 1;
-                m_store->enforceLimits();
+                store().maxItems = 1;
+                store().enforceLimits();
                 return true;
             },
             {"C"}},
     };
     for (const char *ids : {"lower(id)", "substr(id, 1, 4) || lower(substr(id, 5))"}) {
         for (const auto &c : cases) {
-            m_store.reset();
-            m_container.reset();
-            testing::runSql(databaseFile(), "DELETE FROM ClipItem");
-            reopen();
+            runSql("DELETE FROM ClipItem");
             for (const char *value : {"A", "B", "C"})
                 record(text(value));
-            rewriteIds(ids);
+            runSql((QByteArray("UPDATE ClipItem SET id = ") + ids).constData());
             EXPECT_TRUE(c.act()) << c.name;
-            reopen();
+            m_history.reopen();
             EXPECT_EQ(texts(), c.expected) << c.name << " with ids " << ids;
         }
     }
@@ -434,23 +376,23 @@ TEST_F(ClipStoreTest, AChangeToARecordNoLongerStoredFailsAndHoldsUpNothingElse)
         const char *name;
         std::function<bool(const ClipItemPtr &)> act;
     } cases[] = {
-        {"pin", [&](const ClipItemPtr &item) { return m_store->togglePin(item); }},
-        {"delete", [&](const ClipItemPtr &item) { return m_store->deleteItem(item); }},
+        {"pin", [&](const ClipItemPtr &item) { return store().togglePin(item); }},
+        {"delete", [&](const ClipItemPtr &item) { return store().deleteItem(item); }},
     };
     for (const auto &c : cases) {
-        m_store->clearAll();
+        store().clearAll();
         record(text("gone"));
         record(text("kept"));
         const ClipItemPtr gone = entry("gone");
         // Removed behind the store's back, by another program.
-        testing::runSql(
-            databaseFile(), "DELETE FROM ClipItem WHERE seq = (SELECT min(seq) FROM ClipItem)");
+        testing::runSql(m_history.databaseFile(),
+            "DELETE FROM ClipItem WHERE seq = (SELECT min(seq) FROM ClipItem)");
         EXPECT_FALSE(c.act(gone)) << c.name;
-        EXPECT_FALSE(m_store->contains(gone)) << c.name;
+        EXPECT_FALSE(store().contains(gone)) << c.name;
 
         record(text("next"));
-        EXPECT_TRUE(m_store->togglePin(entry("kept"))) << c.name;
-        reopen();
+        EXPECT_TRUE(store().togglePin(entry("kept"))) << c.name;
+        m_history.reopen();
         EXPECT_EQ(texts(), (Texts {"kept", "next"})) << c.name;
     }
 }

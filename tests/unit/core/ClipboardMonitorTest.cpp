@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/capture/ClipboardMonitor.h"
 
-#include "core/history/ClipStore.h"
-#include "core/crypto/Crypto.h"
-#include "core/history/ModelContainer.h"
-#include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
+#include "support/TestHistory.h"
 
 #include <QSet>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -16,232 +12,206 @@ namespace {
 
 using testing::FakePasteboard;
 using testing::FakeWorkspace;
+using History = std::vector<std::pair<QString, QString>>;
 
 class ClipboardMonitorTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    // Made at first use: what is on the clipboard then is never recorded.
+    ClipboardMonitor &monitor()
     {
-        SecretBytes key(32);
-        Crypto::setShared(Crypto(key));
-        m_container = std::move(ModelContainer::open(m_dir.path())).value();
-        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
-            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()), m_clock);
+        if (!m_monitor) {
+            m_monitor = std::make_unique<ClipboardMonitor>(
+                store(), m_pasteboard, m_workspace, [this](const std::optional<QString> &app) {
+                    return m_capture && !(app && m_excluded.contains(*app));
+                });
+            QObject::connect(
+                m_monitor.get(), &ClipboardMonitor::ownerLeft, [this](const ClipItemPtr &item) {
+                    m_restored.push_back(item->text());
+                    m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
+                });
+        }
+        return *m_monitor;
     }
-    void TearDown() override { Crypto::setShared(std::nullopt); }
-
-    // (text, source) of each entry, newest first.
-    std::vector<std::pair<QString, QString>> history()
+    ClipStore &store() { return m_history.store(); }
+    void copy(const QString &text)
     {
-        std::vector<std::pair<QString, QString>> out;
-        for (const auto &item : m_store->recentItems(100))
+        ClipboardMonitor &watching = monitor();
+        m_pasteboard.copyText(text);
+        watching.poll();
+    }
+    void copy(MimeSnapshot snapshot)
+    {
+        ClipboardMonitor &watching = monitor();
+        m_pasteboard.copy(std::move(snapshot));
+        watching.poll();
+    }
+    // Scrivlet writes an entry back, as a paste does, and sees its own write.
+    void paste(const char *text)
+    {
+        ClipboardMonitor &watching = monitor();
+        m_pasteboard.write({{mime::kText, text}});
+        watching.poll();
+    }
+    ClipItemPtr find(const QString &text)
+    {
+        for (const auto &item : store().recentItems(10)) {
+            if (item->text() == text)
+                return item;
+        }
+        return nullptr;
+    }
+    // (text, source) of each entry, newest first.
+    History history()
+    {
+        History out;
+        for (const auto &item : store().recentItems(100))
             out.emplace_back(item->text(), item->sourceAppBundleID().value_or(QStringLiteral("-")));
         return out;
     }
 
-    QTemporaryDir m_dir;
-    testing::FakeClock m_clock;
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ClipStore> m_store;
+    testing::TestHistory m_history;
     FakePasteboard m_pasteboard;
     FakeWorkspace m_workspace;
+    bool m_capture = true;
+    QSet<QString> m_excluded {QStringLiteral("org.keepassxc.KeePassXC")};
+    std::vector<QString> m_restored;
+    std::unique_ptr<ClipboardMonitor> m_monitor;
 };
-
-using History = std::vector<std::pair<QString, QString>>;
 
 TEST_F(ClipboardMonitorTest, RecordsEachChangeOnceWithItsSourceButNeverWhatWasThereBefore)
 {
     m_pasteboard.copyText(QStringLiteral("before start"));
-    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
-    monitor.start();
-    monitor.poll();
+    monitor().start();
+    monitor().poll();
     EXPECT_TRUE(history().empty());
     EXPECT_EQ(m_pasteboard.reads, 0) << "an unchanged counter costs no read";
 
     m_workspace.frontmost = QStringLiteral("org.gnome.TextEditor");
     m_pasteboard.copyText(QStringLiteral("first"));
-    m_pasteboard.copyText(QStringLiteral("second")); // within one tick
-    monitor.poll();
-    monitor.poll();
+    copy(QStringLiteral("second")); // within one tick
+    monitor().poll();
     m_workspace.frontmost.reset();
-    m_pasteboard.copyText(QStringLiteral("no window in front"));
-    monitor.poll();
+    copy(QStringLiteral("no window in front"));
     EXPECT_EQ(
         history(), (History {{"no window in front", "-"}, {"second", "org.gnome.TextEditor"}}));
     EXPECT_EQ(m_pasteboard.reads, 2);
 }
 
-TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumed)
+TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumedAndTheirContentsNeverRead)
 {
-    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
-    bool captureEnabled = true;
-    const QSet<QString> excluded {QStringLiteral("org.keepassxc.KeePassXC")};
-    monitor.captureDecision = [&](const std::optional<QString> &app) {
-        return captureEnabled && !(app && excluded.contains(*app));
-    };
-
-    captureEnabled = false;
-    m_pasteboard.copyText(QStringLiteral("while off"));
-    monitor.poll();
-    captureEnabled = true;
-    monitor.poll();
+    m_capture = false;
+    copy(QStringLiteral("while off"));
+    m_capture = true;
+    monitor().poll();
     EXPECT_TRUE(history().empty()) << "switching capture on again does not record the old copy";
 
     m_workspace.frontmost = QStringLiteral("org.keepassxc.KeePassXC");
-    m_pasteboard.copyText(QStringLiteral("hunter2"));
-    monitor.poll();
+    copy(QStringLiteral("hunter2"));
     m_workspace.frontmost = QStringLiteral("firefox");
-    m_pasteboard.copyText(QStringLiteral("hunter2"));
-    monitor.poll();
-
+    copy(QStringLiteral("hunter2"));
     MimeSnapshot concealed;
     concealed.set(QStringLiteral("org.nspasteboard.ConcealedType"), QByteArray());
     concealed.set(mime::kText, "secret");
-    m_pasteboard.copy(concealed);
-    monitor.poll();
-    monitor.poll();
+    copy(concealed);
+    monitor().poll();
 
     EXPECT_EQ(history(), (History {{"hunter2", "firefox"}}));
     EXPECT_EQ(m_pasteboard.reads, 4);
-    EXPECT_EQ(m_pasteboard.contentReads, 2) << "a refused copy is read";
+    EXPECT_EQ(m_pasteboard.contentReads, 2) << "a refused copy is not read";
 }
 
 TEST_F(ClipboardMonitorTest, PastingAPinnedEntryBackKeepsItsPin)
 {
-    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
-    auto copy = [&](const char *text) {
-        m_pasteboard.copyText(QString::fromLatin1(text));
-        monitor.poll();
-    };
-    auto paste = [&](const char *text) {
-        m_pasteboard.write({{mime::kText, text}});
-        monitor.poll();
-    };
-    auto find = [&](const char *text) {
-        for (const auto &item : m_store->recentItems(10)) {
-            if (item->text() == QLatin1String(text))
-                return item;
-        }
-        return ClipItemPtr();
-    };
     for (const char *text : {"pinned first", "pinned later", "older", "newest"})
-        copy(text);
-    m_store->togglePin(find("pinned first"));
-    m_clock.time += 1;
-    m_store->togglePin(find("pinned later")); // now first in display order
+        copy(QString::fromLatin1(text));
+    store().togglePin(find(QStringLiteral("pinned first")));
+    m_history.clock.time += 1;
+    store().togglePin(find(QStringLiteral("pinned later"))); // now first in display order
 
-    // Scrivlet writes entries back (the paste flow) and sees its own write.
     paste("pinned first");
-    EXPECT_TRUE(find("pinned first")->isPinned()) << "a pasted pinned entry keeps its pin";
+    EXPECT_TRUE(find(QStringLiteral("pinned first"))->isPinned());
     paste("older");
-    EXPECT_EQ(m_store->recentItems(10).at(2)->text(), QStringLiteral("older"))
+    EXPECT_EQ(store().recentItems(10).at(2)->text(), QStringLiteral("older"))
         << "an unpinned one moves up";
-
     // Another application copying the same text replaces it, as any copy does.
-    copy("pinned first");
-    EXPECT_FALSE(find("pinned first")->isPinned());
+    copy(QStringLiteral("pinned first"));
+    EXPECT_FALSE(find(QStringLiteral("pinned first"))->isPinned());
 }
 
-TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackIfItWasRecorded)
+TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackOnceIfItWasRecorded)
 {
-    struct Case
+    MimeSnapshot secret;
+    secret.set(mime::kText, "hunter2");
+    secret.set(mime::kPasswordManagerHint, "secret");
+    MimeSnapshot unreadable;
+    unreadable.offer(mime::kText); // the owner never delivers it
+    const struct
     {
         const char *what;
-        std::function<void(ClipboardMonitor &)> copy;
+        std::function<void()> copy;
         const char *restored; // none: the clipboard stays empty
-    };
-    const auto copyText = [this](const char *text) {
-        return [this, text](ClipboardMonitor &monitor) {
-            m_pasteboard.copyText(QString::fromUtf8(text));
-            monitor.poll();
-        };
-    };
-    const Case cases[] = {
-        {"a recorded copy", copyText("gardé"), "gardé"},
-        {"a secret",
-            [this](ClipboardMonitor &monitor) {
-                MimeSnapshot secret;
-                secret.set(mime::kText, "hunter2");
-                secret.set(mime::kPasswordManagerHint, "secret");
-                m_pasteboard.copy(std::move(secret));
-                monitor.poll();
-            },
-            nullptr},
+    } cases[] = {
+        {"a recorded copy", [&] { copy(QStringLiteral("gardé")); }, "gardé"},
+        {"a secret", [&] { copy(secret); }, nullptr},
         {"capture off",
-            [this](ClipboardMonitor &monitor) {
-                monitor.captureDecision = [](const std::optional<QString> &) { return false; };
-                m_pasteboard.copyText(QStringLiteral("pas gardé"));
-                monitor.poll();
+            [&] {
+                m_capture = false;
+                copy(QStringLiteral("pas gardé"));
             },
             nullptr},
         {"a later copy that could not be read",
-            [this, copyText](ClipboardMonitor &monitor) {
-                copyText("avant")(monitor);
-                MimeSnapshot unreadable;
-                unreadable.offer(mime::kText); // the owner never delivers it
-                m_pasteboard.copy(std::move(unreadable));
-                monitor.poll();
+            [&] {
+                copy(QStringLiteral("avant"));
+                copy(unreadable);
             },
             nullptr},
         {"a later copy refused",
-            [this, copyText](ClipboardMonitor &monitor) {
-                copyText("avant")(monitor);
-                monitor.captureDecision = [](const std::optional<QString> &) { return false; };
-                copyText("exclu")(monitor);
+            [&] {
+                copy(QStringLiteral("avant"));
+                m_capture = false;
+                copy(QStringLiteral("exclu"));
             },
             nullptr},
         {"deleted meanwhile",
-            [this](ClipboardMonitor &monitor) {
-                m_pasteboard.copyText(QStringLiteral("effacé"));
-                monitor.poll();
-                m_store->deleteItem(m_store->recentItems(1).front());
+            [&] {
+                copy(QStringLiteral("effacé"));
+                store().deleteItem(find(QStringLiteral("effacé")));
+            },
+            nullptr},
+        {"emptied on purpose",
+            [&] {
+                copy(QStringLiteral("mot de passe affiché"));
+                m_pasteboard.clear();
+                monitor().poll();
             },
             nullptr},
     };
-    for (const Case &test : cases) {
+    for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
-        ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
-        std::vector<QString> restored;
-        monitor.restore = [&](const ClipItemPtr &item) {
-            restored.push_back(item->text());
-            m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
-        };
-        test.copy(monitor);
+        m_monitor.reset();
+        m_restored.clear();
+        m_capture = true;
+        test.copy();
         std::optional<bool> kept;
-        monitor.keepCurrentCopy([&](bool answer) { kept = answer; });
+        monitor().keepCurrentCopy([&](bool answer) { kept = answer; });
         EXPECT_EQ(kept, test.restored != nullptr) << "what a quitting program is told";
         const History before = history();
         m_pasteboard.ownerLeaves();
-        monitor.poll();
-        monitor.poll(); // Scrivlet's own re-offer, seen as a change
+        monitor().poll();
+        monitor().poll(); // Scrivlet's own re-offer, seen as a change
         if (test.restored) {
-            EXPECT_EQ(restored, std::vector<QString> {QString::fromUtf8(test.restored)});
+            EXPECT_EQ(m_restored, std::vector<QString> {QString::fromUtf8(test.restored)});
             EXPECT_EQ(m_pasteboard.contents.string(mime::kText), QString::fromUtf8(test.restored));
         } else {
-            EXPECT_TRUE(restored.empty());
+            EXPECT_TRUE(m_restored.empty());
         }
         EXPECT_EQ(history(), before) << "the re-offer is no new record";
         // Only once: the next owner to leave has nothing of ours to restore.
         m_pasteboard.ownerLeaves();
-        monitor.poll();
-        EXPECT_LE(restored.size(), 1u);
+        monitor().poll();
+        EXPECT_LE(m_restored.size(), 1u);
     }
-}
-
-TEST_F(ClipboardMonitorTest, AClipboardEmptiedOnPurposeStaysEmpty)
-{
-    ClipboardMonitor monitor(*m_store, m_pasteboard, m_workspace);
-    int restored = 0;
-    monitor.restore = [&](const ClipItemPtr &) { ++restored; };
-    m_pasteboard.copyText(QStringLiteral("mot de passe affiché"));
-    monitor.poll();
-    m_pasteboard.clear();
-    monitor.poll();
-    EXPECT_EQ(restored, 0);
-    // Nor later, when whatever comes next leaves.
-    m_pasteboard.ownerLeaves();
-    monitor.poll();
-    EXPECT_EQ(restored, 0);
 }
 
 } // namespace

@@ -32,7 +32,7 @@
 namespace scrivlet {
 namespace {
 
-using GlobalShortcuts::Language;
+using scrivlet::Language;
 
 void writeFile(const QString &path, const QByteArray &content)
 {
@@ -79,7 +79,7 @@ protected:
                 Language::french, [this] { ++clears; },
                 dir.filePath(QStringLiteral("autostart/s.desktop")));
             m_window->show();
-            writes = std::make_unique<QSignalSpy>(&*settings, &AppSettings::willChange);
+            writes = std::make_unique<QSignalSpy>(&*settings, &AppSettings::changed);
         }
         return *m_window;
     }

@@ -21,9 +21,9 @@
 namespace scrivlet {
 namespace {
 
-using GlobalShortcuts::Language;
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
+using scrivlet::Language;
 namespace Modifier = GlobalShortcuts::Modifier;
 
 // Evdev scan codes (X keycodes) of the keys the tests press, and their codes.

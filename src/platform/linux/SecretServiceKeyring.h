@@ -3,32 +3,14 @@
 
 #include "core/services/Keyring.h"
 
-#include <QObject>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
-
-class QDBusServiceWatcher;
 
 namespace scrivlet {
 
-// Hears the Secret Service announce that its collections or items changed,
-// or that it started, on the session bus of the thread that made it.
-class SecretServiceWatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit SecretServiceWatcher(std::function<void()> changed);
-    ~SecretServiceWatcher() override;
-
-private Q_SLOTS:
-    void onChange();
-
-private:
-    std::function<void()> m_changed;
-    std::unique_ptr<QDBusServiceWatcher> m_owner;
-};
+class SecretServiceWatcher;
 
 // The content key as one item in the desktop's Secret Service (gnome-keyring,
 // KWallet, KeePassXC...), talked to through libsecret. Every call blocks until

@@ -47,7 +47,7 @@ protected:
     CaptureTest()
     {
         // An installed application whose windows are of class WriterClass.
-        writeFile(m_history.folder() + QStringLiteral("/applications/org.example.Writer.desktop"),
+        writeFile(m_history.folder() + "/applications/org.example.Writer.desktop",
             "[Desktop Entry]\nType=Application\nName=Writer\nExec=writer\n"
             "StartupWMClass=WriterClass\n");
     }
@@ -79,8 +79,8 @@ protected:
     void copyFrom(const QString &windowClass, const QStringList &formats)
     {
         change([&] {
-            auto &owner = m_owners.emplace_back(
-                CLIP_OWNER, QStringList {QStringLiteral("--class"), windowClass} + formats);
+            auto &owner
+                = m_owners.emplace_back(CLIP_OWNER, QStringList {"--class", windowClass} + formats);
             EXPECT_TRUE(owner.says("ready")) << owner.errors();
         });
     }
@@ -115,7 +115,7 @@ protected:
     }
 
     testing::TestHistory m_history;
-    DesktopEntries m_entries {{m_history.folder() + QStringLiteral("/applications")}};
+    DesktopEntries m_entries {{m_history.folder() + "/applications"}};
     X11Workspace m_workspace {testing::x11Connection(), m_entries};
     // The reader Scrivlet uses: off the main thread, over its own connection.
     X11ClipboardReader m_reader;
@@ -128,7 +128,7 @@ protected:
 
 TEST_F(CaptureTest, EveryKindIsRecordedWithItsSourceApplication)
 {
-    copyFrom(QStringLiteral("Earlier"), {QStringLiteral("text/plain=there before the start")});
+    copyFrom("Earlier", {"text/plain=there before the start"});
     monitor().start();
     caughtUp();
     EXPECT_TRUE(history().empty()) << "what was there before the start is never recorded";
@@ -144,21 +144,16 @@ TEST_F(CaptureTest, EveryKindIsRecordedWithItsSourceApplication)
         QString text, app;
         QByteArray data; // the RTF or the image
     } copies[] = {
-        {QStringLiteral("WriterClass"),
-            {QStringLiteral("text/rtf={\\rtf1 bold}"), QStringLiteral("text/plain=bold")},
-            ClipKind::richText, QStringLiteral("bold"), QStringLiteral("org.example.Writer"),
-            "{\\rtf1 bold}"},
+        {"WriterClass", {"text/rtf={\\rtf1 bold}", "text/plain=bold"}, ClipKind::richText, "bold",
+            "org.example.Writer", "{\\rtf1 bold}"},
         // No desktop entry: the class.
-        {QStringLiteral("Painter"),
-            {QStringLiteral("image/png=@")
-                    + writeFile(m_history.folder() + QStringLiteral("/copied.png"), pngBytes),
-                QStringLiteral("text/plain=caption")},
-            ClipKind::image, QString(), QStringLiteral("Painter"), pngBytes},
-        {QStringLiteral("Files"),
-            {QStringLiteral("text/uri-list=file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"),
-                QStringLiteral("text/plain=a.txt")},
-            ClipKind::file, QStringLiteral("/tmp/a.txt\n/tmp/b c.txt"), QStringLiteral("Files"),
-            {}},
+        {"Painter",
+            {"image/png=@" + writeFile(m_history.folder() + "/copied.png", pngBytes),
+                "text/plain=caption"},
+            ClipKind::image, QString(), "Painter", pngBytes},
+        {"Files",
+            {"text/uri-list=file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n", "text/plain=a.txt"},
+            ClipKind::file, "/tmp/a.txt\n/tmp/b c.txt", "Files", {}},
     };
     std::size_t recorded = 0;
     for (const auto &copy : copies) {
@@ -177,14 +172,13 @@ TEST_F(CaptureTest, EveryKindIsRecordedWithItsSourceApplication)
     copyWithXclip("copied by xclip");
     ASSERT_TRUE(historyReaches(4));
     EXPECT_EQ(history().front()->kind(), ClipKind::text);
-    EXPECT_EQ(history().front()->text(), QStringLiteral("copied by xclip"));
+    EXPECT_EQ(history().front()->text(), "copied by xclip");
 }
 
 TEST_F(CaptureTest, SecretsOffSwitchAndExclusionsKeepCopiesOut)
 {
     monitor().start();
-    copyFrom(QStringLiteral("PasswordManager"),
-        {QStringLiteral("x-kde-passwordManagerHint=secret"), QStringLiteral("text/plain=hunter2")});
+    copyFrom("PasswordManager", {"x-kde-passwordManagerHint=secret", "text/plain=hunter2"});
     caughtUp();
     EXPECT_TRUE(history().empty()) << "a secret-hinted copy";
 
@@ -195,13 +189,13 @@ TEST_F(CaptureTest, SecretsOffSwitchAndExclusionsKeepCopiesOut)
     caughtUp();
     EXPECT_TRUE(history().empty()) << "capture off consumes the change";
 
-    m_excluded.insert(QStringLiteral("Excluded"));
-    copyFrom(QStringLiteral("Excluded"), {QStringLiteral("text/plain=same text")});
+    m_excluded.insert("Excluded");
+    copyFrom("Excluded", {"text/plain=same text"});
     caughtUp();
     EXPECT_TRUE(history().empty()) << "an excluded application";
-    copyFrom(QStringLiteral("Allowed"), {QStringLiteral("text/plain=same text")});
+    copyFrom("Allowed", {"text/plain=same text"});
     ASSERT_TRUE(historyReaches(1));
-    EXPECT_EQ(history().front()->sourceAppBundleID(), QStringLiteral("Allowed"));
+    EXPECT_EQ(history().front()->sourceAppBundleID(), "Allowed");
 }
 
 TEST_F(CaptureTest, TwoCopiesInsideOneTickGiveOneRecord)
@@ -211,7 +205,7 @@ TEST_F(CaptureTest, TwoCopiesInsideOneTickGiveOneRecord)
     copyWithXclip("second of two");
     caughtUp();
     ASSERT_EQ(history().size(), 1u);
-    EXPECT_EQ(history().front()->text(), QStringLiteral("second of two"));
+    EXPECT_EQ(history().front()->text(), "second of two");
 }
 
 TEST_F(CaptureTest, NoPlaintextReachesTheDisk)
@@ -223,13 +217,11 @@ TEST_F(CaptureTest, NoPlaintextReachesTheDisk)
     ASSERT_TRUE(historyReaches(1));
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::white);
-    image.setText(QStringLiteral("Comment"), QString::fromLatin1(unique));
+    image.setText("Comment", QString::fromLatin1(unique));
     QTemporaryDir elsewhere;
     const QByteArray pngBytes = png(image);
     ASSERT_TRUE(pngBytes.contains(unique));
-    copyFrom(QStringLiteral("Painter"),
-        {QStringLiteral("image/png=@")
-            + writeFile(elsewhere.path() + QStringLiteral("/unique.png"), pngBytes)});
+    copyFrom("Painter", {"image/png=@" + writeFile(elsewhere.path() + "/unique.png", pngBytes)});
     ASSERT_TRUE(historyReaches(2));
 
     QDirIterator files(
@@ -256,15 +248,14 @@ TEST_F(CaptureTest, ACopyWhoseOwnerQuitsIsPutBackAClipboardEmptiedOnPurposeIsNot
         m_pasteboard.write({{mime::kText, item->text().toUtf8()}});
     });
 
-    Probe &quitting = copyFromHostile({QStringLiteral("gardé")});
+    Probe &quitting = copyFromHostile({"gardé"});
     ASSERT_TRUE(historyReaches(1));
     quitting.stop();
     ASSERT_TRUE(waitFor([&] { return !restored.empty(); }));
-    EXPECT_EQ(restored, std::vector<QString> {QStringLiteral("gardé")});
+    EXPECT_EQ(restored, std::vector<QString> {"gardé"});
     ASSERT_TRUE(waitFor([&] { return QGuiApplication::clipboard()->ownsClipboard(); }));
 
-    Probe &clearing = copyFromHostile(
-        {QStringLiteral("effacé exprès"), QStringLiteral("--clear-after"), QStringLiteral("800")});
+    Probe &clearing = copyFromHostile({"effacé exprès", "--clear-after", "800"});
     ASSERT_TRUE(historyReaches(2));
     change([&] { EXPECT_TRUE(clearing.says("cleared")); });
     caughtUp();
@@ -272,9 +263,9 @@ TEST_F(CaptureTest, ACopyWhoseOwnerQuitsIsPutBackAClipboardEmptiedOnPurposeIsNot
     EXPECT_FALSE(QGuiApplication::clipboard()->ownsClipboard());
 
     // After a copy that could not be read, nothing older comes back.
-    copyFromHostile({QStringLiteral("avant")});
+    copyFromHostile({"avant"});
     ASSERT_TRUE(historyReaches(3));
-    Probe &unreadable = copyFromHostile({QStringLiteral("x"), QStringLiteral("--mute")});
+    Probe &unreadable = copyFromHostile({"x", "--mute"});
     caughtUp();
     change([&] { unreadable.stop(); });
     caughtUp();
@@ -289,18 +280,18 @@ TEST_F(CaptureTest, OurOwnPasteIsKnownAsOursWhateverTheTiming)
         monitor().poll();
         return historyReaches(size);
     };
-    copyFrom(QStringLiteral("Writer"), {QStringLiteral("text/plain=épinglé")});
+    copyFrom("Writer", {"text/plain=épinglé"});
     ASSERT_TRUE(copied(1));
     m_history.store().togglePin(history().front());
     // Pinned after it, so first: a copy equal to the first entry changes nothing.
-    copyFrom(QStringLiteral("Writer"), {QStringLiteral("text/plain=premier")});
+    copyFrom("Writer", {"text/plain=premier"});
     ASSERT_TRUE(copied(2));
     m_history.store().togglePin(history().at(1));
-    ASSERT_EQ(history().front()->text(), QStringLiteral("premier"));
+    ASSERT_EQ(history().front()->text(), "premier");
 
     // A copy whose RTF never comes holds the reader for its deadline; the
     // next copy waits behind it, and by the time it is read we have pasted.
-    copyFromHostile({QStringLiteral("lent"), QStringLiteral("--mute-type"), mime::kRtf});
+    copyFromHostile({"lent", "--mute-type", mime::kRtf});
     monitor().poll();
     copyWithXclip("rapide");
     monitor().poll();
@@ -309,7 +300,7 @@ TEST_F(CaptureTest, OurOwnPasteIsKnownAsOursWhateverTheTiming)
     caughtUp();
     ASSERT_FALSE(history().empty());
     for (const ClipItemPtr &item : history()) {
-        EXPECT_TRUE(item->isPinned() || item->text() != QStringLiteral("épinglé"))
+        EXPECT_TRUE(item->isPinned() || item->text() != "épinglé")
             << "our paste was taken for another application's copy";
     }
 }
@@ -318,7 +309,7 @@ TEST_F(CaptureTest, ACopyThatMayNotBeRecordedIsNeverRead)
 {
     monitor().start();
     m_captureEnabled = false;
-    Probe &owner = copyFromHostile({QStringLiteral("à ne pas lire"), QStringLiteral("--tell")});
+    Probe &owner = copyFromHostile({"à ne pas lire", "--tell"});
     caughtUp();
     owner.stop();
     EXPECT_FALSE(owner.lines().join(' ').contains("asked")) << "its owner was asked";

@@ -4,28 +4,19 @@
 // and the next well-behaved owner is read as usual.
 #include "X11Clients.h"
 #include "platform/x11/X11ClipboardReader.h"
+#include "support/ResidentMemory.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QTimer>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
 using testing::Probe;
-
-long residentKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    long kilobytes = 0;
-    while (status >> word && word != "VmRSS:") { }
-    status >> kilobytes;
-    return kilobytes;
-}
+using testing::residentKilobytes;
 
 struct Owner : Probe
 {
@@ -121,7 +112,7 @@ TEST(ClipboardReaderX11, MisbehavingOwnersCostADeadlineNeverTheInterface)
 #ifndef SCRIVLET_SANITIZED // AddressSanitizer holds freed memory back
         EXPECT_LT(residentKilobytes() - before, 64 * 1024) << "memory beyond the cap";
 #endif
-        Owner next({QStringLiteral("suivant")});
+        Owner next({"suivant"});
         EXPECT_EQ(readClipboard(reader).content(), "text:suivant") << "the next copy";
     }
 }
@@ -158,7 +149,7 @@ TEST(ClipboardReaderX11, OnlyWhatTheCopyNeedsIsAskedForAndAFormatThatFailsIsAbse
     X11ClipboardReader reader(limits);
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
-        Owner owner(test.arguments + QStringList {QStringLiteral("--tell")});
+        Owner owner(test.arguments + QStringList {"--tell"});
         EXPECT_EQ(readClipboard(reader).content(), test.expected);
         EXPECT_EQ(owner.asked(), QByteArrayList {"TARGETS"} + test.asked);
     }
@@ -169,11 +160,11 @@ TEST(ClipboardReaderX11, TellsAnOwnerGoneFromAClipboardEmptiedOnPurpose)
     X11ClipboardReader reader;
     const auto ownerNow = [&] { return readClipboard(reader, ReadScope::ownerOnly).read->owner; };
     {
-        Owner owner({QStringLiteral("x"), QStringLiteral("--clear-after"), QStringLiteral("0")});
+        Owner owner({"x", "--clear-after", "0"});
         ASSERT_TRUE(owner.says("cleared"));
         EXPECT_EQ(ownerNow(), ClipboardRead::Owner::cleared);
     }
-    Owner owner({QStringLiteral("x")});
+    Owner owner({"x"});
     EXPECT_EQ(ownerNow(), ClipboardRead::Owner::present);
     owner.stop();
     ASSERT_TRUE(testing::waitFor([&] { return ownerNow() != ClipboardRead::Owner::present; }));
@@ -185,10 +176,10 @@ TEST(ClipboardReaderX11, TellsAnOwnerGoneFromAClipboardEmptiedOnPurpose)
 TEST(ClipboardReaderX11, OurOwnCopyIsKnownAsOurs)
 {
     X11ClipboardReader reader;
-    Owner other({QStringLiteral("theirs")});
+    Owner other({"theirs"});
     EXPECT_FALSE(readClipboard(reader).read->ownWrite);
     auto *data = new QMimeData;
-    data->setText(QStringLiteral("ours"));
+    data->setText("ours");
     QGuiApplication::clipboard()->setMimeData(data);
     const Outcome outcome = readClipboard(reader);
     EXPECT_TRUE(outcome.read->ownWrite);

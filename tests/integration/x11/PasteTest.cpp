@@ -24,7 +24,7 @@ using testing::readTarget;
 QStringList offeredTargets()
 {
     QStringList targets;
-    for (const QByteArray &line : readTarget(QStringLiteral("TARGETS")).value_or("").split('\n')) {
+    for (const QByteArray &line : readTarget("TARGETS").value_or("").split('\n')) {
         if (!line.trimmed().isEmpty())
             targets.append(QString::fromUtf8(line.trimmed()));
     }
@@ -47,7 +47,7 @@ QByteArray smallPng()
 {
     QImage image(9, 6, QImage::Format_ARGB32);
     image.fill(QColor(10, 200, 30, 128));
-    image.setText(QStringLiteral("Comment"), QStringLiteral("as captured"));
+    image.setText("Comment", "as captured");
     return encoded(image, "png", 100);
 }
 
@@ -123,48 +123,42 @@ struct WriteCase
     QStringList absent;
 };
 
-const QStringList kTextTargets {QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"),
-    QStringLiteral("TEXT"), QStringLiteral("COMPOUND_TEXT"), QStringLiteral("text/*")};
+const QStringList kTextTargets {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/*"};
 
-const QString kUnicode = QStringLiteral("Grüße, ½ € — 日本");
+const QString kUnicode = "Grüße, ½ € — 日本";
 
 std::vector<WriteCase> writeCases()
 {
     const QByteArray rtf = "{\\rtf1\\ansi {\\b bold} and plain}";
-    const QString files = QStringLiteral("/tmp/a b.txt\n/tmp/\u00e9t\u00e9/r\u00e9sum\u00e9.pdf");
+    const QString files = "/tmp/a b.txt\n/tmp/\u00e9t\u00e9/r\u00e9sum\u00e9.pdf";
     const QByteArray uris
         = "file:///tmp/a%20b.txt\r\nfile:///tmp/%C3%A9t%C3%A9/r%C3%A9sum%C3%A9.pdf\r\n";
     const QByteArray gnome
         = "copy\nfile:///tmp/a%20b.txt\nfile:///tmp/%C3%A9t%C3%A9/r%C3%A9sum%C3%A9.pdf";
     return {
         {"Text", ClipKind::text, false, kUnicode, std::nullopt, nullptr,
-            {{QStringLiteral("UTF8_STRING"), kUnicode.toUtf8()},
-                {QStringLiteral("text/plain"), kUnicode.toUtf8()}},
-            {}, {QStringLiteral("text/rtf"), QStringLiteral("image/*")}},
-        {"RichText", ClipKind::richText, false, QStringLiteral("bold and plain"), rtf, nullptr,
-            {{QStringLiteral("text/rtf"), rtf},
-                {QStringLiteral("UTF8_STRING"), QByteArray("bold and plain")}},
-            {}, {QStringLiteral("image/*")}},
-        {"RichTextPlainly", ClipKind::richText, true, QStringLiteral("bold and plain"), rtf,
-            nullptr, {{QStringLiteral("UTF8_STRING"), QByteArray("bold and plain")}}, {},
-            {QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
-                QStringLiteral("image/*")}},
-        {"SmallPng", ClipKind::image, false, QString(), std::nullopt, smallPng, {},
-            QStringLiteral("image/png"), kTextTargets},
+            {{"UTF8_STRING", kUnicode.toUtf8()}, {"text/plain", kUnicode.toUtf8()}}, {},
+            {"text/rtf", "image/*"}},
+        {"RichText", ClipKind::richText, false, "bold and plain", rtf, nullptr,
+            {{"text/rtf", rtf}, {"UTF8_STRING", QByteArray("bold and plain")}}, {}, {"image/*"}},
+        {"RichTextPlainly", ClipKind::richText, true, "bold and plain", rtf, nullptr,
+            {{"UTF8_STRING", QByteArray("bold and plain")}}, {},
+            {"text/rtf", "application/rtf", "image/*"}},
+        {"SmallPng", ClipKind::image, false, QString(), std::nullopt, smallPng, {}, "image/png",
+            kTextTargets},
         {"LargePngInIncrements", ClipKind::image, false, QString(), std::nullopt, largePng, {},
-            QStringLiteral("image/png"), kTextTargets},
-        {"Tiff", ClipKind::image, false, QString(), std::nullopt, tiff, {},
-            QStringLiteral("image/tiff"), kTextTargets + QStringList {QStringLiteral("image/png")}},
+            "image/png", kTextTargets},
+        {"Tiff", ClipKind::image, false, QString(), std::nullopt, tiff, {}, "image/tiff",
+            kTextTargets + QStringList {"image/png"}},
         // No formatting to drop: pasted plain, an image is still the image.
-        {"ImagePlainly", ClipKind::image, true, QString(), std::nullopt, smallPng, {},
-            QStringLiteral("image/png"), kTextTargets},
+        {"ImagePlainly", ClipKind::image, true, QString(), std::nullopt, smallPng, {}, "image/png",
+            kTextTargets},
         {"FileList", ClipKind::file, false, files, std::nullopt, nullptr,
-            {{QStringLiteral("text/uri-list"), uris},
-                {QStringLiteral("x-special/gnome-copied-files"), gnome}},
-            {}, {QStringLiteral("image/*"), QStringLiteral("text/rtf")}},
+            {{"text/uri-list", uris}, {"x-special/gnome-copied-files", gnome}}, {},
+            {"image/*", "text/rtf"}},
         {"FileListPlainly", ClipKind::file, true, files, std::nullopt, nullptr,
-            {{QStringLiteral("UTF8_STRING"), files.toUtf8()}}, {},
-            {QStringLiteral("text/uri-list"), QStringLiteral("x-special/gnome-copied-files")}},
+            {{"UTF8_STRING", files.toUtf8()}}, {},
+            {"text/uri-list", "x-special/gnome-copied-files"}},
     };
 }
 
@@ -221,11 +215,10 @@ TEST_F(PasteFixture, AnEntryWithNothingToOfferLeavesTheUsersClipboard)
     } cases[] = {
         {"missing image file",
             entry(ClipKind::image, QString(), std::nullopt,
-                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
-                    + QStringLiteral(".png"))},
+                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".png")},
         {"bytes that are no image", imageEntry("certainly not an image")},
-        {"image entry without a file", entry(ClipKind::image, QStringLiteral("caption"))},
-        {"file entry without paths", entry(ClipKind::file, QStringLiteral("\n\n"))},
+        {"image entry without a file", entry(ClipKind::image, "caption")},
+        {"file entry without paths", entry(ClipKind::file, "\n\n")},
     };
     int copy = 0;
     for (const auto &c : cases) {
@@ -233,29 +226,29 @@ TEST_F(PasteFixture, AnEntryWithNothingToOfferLeavesTheUsersClipboard)
         const QByteArray users = "the user's own copy " + QByteArray::number(++copy);
         ASSERT_TRUE(testing::copyWithXclip(users));
         EXPECT_FALSE(write(c.item));
-        EXPECT_EQ(readTarget(QStringLiteral("UTF8_STRING")), std::optional(users));
+        EXPECT_EQ(readTarget("UTF8_STRING"), std::optional(users));
     }
     // Takes the clipboard back, which also lets the last xclip go.
-    ASSERT_TRUE(write(entry(ClipKind::text, QStringLiteral("ours"))));
-    EXPECT_EQ(readTarget(QStringLiteral("UTF8_STRING")), std::optional(QByteArray("ours")));
+    ASSERT_TRUE(write(entry(ClipKind::text, "ours")));
+    EXPECT_EQ(readTarget("UTF8_STRING"), std::optional(QByteArray("ours")));
 }
 
 TEST_F(PasteFixture, TheClipboardStaysServedAndEachWriteReplacesTheLast)
 {
     const QByteArray rtf = "{\\rtf1 kept}";
-    ASSERT_TRUE(write(entry(ClipKind::richText, QStringLiteral("kept"), rtf)));
+    ASSERT_TRUE(write(entry(ClipKind::richText, "kept", rtf)));
     for (const char *reader : {"first reader", "later reader"}) {
         SCOPED_TRACE(reader);
-        EXPECT_EQ(readTarget(QStringLiteral("text/rtf")), std::optional(rtf));
-        EXPECT_EQ(readTarget(QStringLiteral("UTF8_STRING")), std::optional(QByteArray("kept")));
+        EXPECT_EQ(readTarget("text/rtf"), std::optional(rtf));
+        EXPECT_EQ(readTarget("UTF8_STRING"), std::optional(QByteArray("kept")));
     }
 
-    ASSERT_TRUE(write(entry(ClipKind::text, QStringLiteral("next"))));
-    EXPECT_FALSE(offeredTargets().contains(QStringLiteral("text/rtf")))
+    ASSERT_TRUE(write(entry(ClipKind::text, "next")));
+    EXPECT_FALSE(offeredTargets().contains("text/rtf"))
         << "the previous entry's formatting is gone";
     // Qt answers a target it does not offer with nothing rather than a refusal.
-    EXPECT_EQ(readTarget(QStringLiteral("text/rtf")).value_or(QByteArray()), QByteArray());
-    EXPECT_EQ(readTarget(QStringLiteral("UTF8_STRING")), std::optional(QByteArray("next")));
+    EXPECT_EQ(readTarget("text/rtf").value_or(QByteArray()), QByteArray());
+    EXPECT_EQ(readTarget("UTF8_STRING"), std::optional(QByteArray("next")));
 }
 
 // Ctrl+V posted to the client in front: another application's line edit.
@@ -287,13 +280,13 @@ const QByteArray kCtrlV = "key V ctrl";
 
 TEST_F(KeystrokeTest, CtrlVReachesTheClientInFrontWhichPastesTheEntry)
 {
-    ASSERT_TRUE(pastes(QStringLiteral("pasted by Scrivlet ") + kUnicode)) << seen();
+    ASSERT_TRUE(pastes("pasted by Scrivlet " + kUnicode)) << seen();
     EXPECT_EQ(m_recorder.count(kCtrlV), 1);
 }
 
 TEST_F(KeystrokeTest, NoKeystrokeIsPostedInAWaylandSession)
 {
-    ASSERT_TRUE(write(entry(ClipKind::text, QStringLiteral("never pasted"))));
+    ASSERT_TRUE(write(entry(ClipKind::text, "never pasted")));
     for (const auto &[variable, value] :
         {std::pair {"WAYLAND_DISPLAY", "wayland-0"}, std::pair {"XDG_SESSION_TYPE", "wayland"}}) {
         SCOPED_TRACE(variable);
@@ -307,7 +300,7 @@ TEST_F(KeystrokeTest, NoKeystrokeIsPostedInAWaylandSession)
     }
     // Back in X11 the same call posts. Keys arrive in order: anything posted
     // above would show before this paste, as a second Ctrl+V.
-    ASSERT_TRUE(pastes(QStringLiteral("pasted after"))) << seen();
+    ASSERT_TRUE(pastes("pasted after")) << seen();
     EXPECT_EQ(m_recorder.count(kCtrlV), 1) << seen();
     EXPECT_EQ(m_recorder.count("pasted never pasted"), 0);
 }

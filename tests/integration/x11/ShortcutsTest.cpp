@@ -34,8 +34,7 @@ const Shortcut kControlAltK = Shortcut::make(40, Modifier::control | Modifier::o
 
 void xdotool(const QStringList &arguments)
 {
-    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
-        << arguments.join(' ').toStdString();
+    ASSERT_EQ(QProcess::execute("xdotool", arguments), 0) << arguments.join(' ').toStdString();
 }
 
 // Another X client trying to hold a shortcut, for as long as it lives.
@@ -71,10 +70,7 @@ struct Session
         = new ShortcutRecorder({shortcuts, grabber, layout, dialogs}, Language::english, kPalette);
 
     bool ready() { return QTest::qWaitForWindowActive(&window); }
-    void press(const char *keys)
-    {
-        xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QLatin1String(keys)});
-    }
+    void press(const char *keys) { xdotool({"key", "--clearmodifiers", QLatin1String(keys)}); }
     bool fires(const char *keys)
     {
         const int before = triggered;
@@ -95,8 +91,8 @@ struct Session
     void clickRecorder()
     {
         const QPoint centre = recorder->mapToGlobal(recorder->rect().center());
-        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
-            QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")});
+        xdotool(
+            {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
         ASSERT_TRUE(waitFor([&] { return recorder->isRecording(); }));
     }
 };
@@ -164,7 +160,7 @@ TEST(ShortcutsX11, TheShortcutWorksWhileOurMenuIsOpen)
     Session session(dir.path());
     ASSERT_TRUE(session.ready());
     QMenu menu;
-    menu.addAction(QStringLiteral("Ouvrir"));
+    menu.addAction("Ouvrir");
     menu.popup(session.window.geometry().center());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
     // The menu grabs the keyboard: the key reaches us as a plain key event.
@@ -184,9 +180,8 @@ TEST(ShortcutsX11, KeysAreFoundByPositionInTheCurrentLayout)
     EXPECT_EQ(layout.keyAt(255), std::nullopt);
 
     // The display is shared: the US layout comes back however the test ends.
-    const auto restore = qScopeGuard(
-        [] { QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); });
-    ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("de")}), 0);
+    const auto restore = qScopeGuard([] { QProcess::execute("setxkbmap", {"us"}); });
+    ASSERT_EQ(QProcess::execute("setxkbmap", {"de"}), 0);
     EXPECT_EQ(layout.character(y), "z") << "the German layout types z there";
     EXPECT_EQ(layout.keycodeFor(y), keycode) << "the position does not move";
     EXPECT_EQ(Shortcut::make(16, Modifier::command)

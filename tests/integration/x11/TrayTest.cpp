@@ -105,10 +105,8 @@ protected:
     void startTrayer()
     {
         m_trayer.emplace("trayer",
-            QStringList {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
-                QStringLiteral("true")});
+            QStringList {"--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                "32", "--SetDockType", "true"});
         ASSERT_TRUE(waitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
             << "trayer never took the tray: " << m_trayer->errors();
     }

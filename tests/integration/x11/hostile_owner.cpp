@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Test tool: owns the CLIPBOARD with a text and misbehaves as asked, over
 // raw XCB (a toolkit would behave). Says "owning" once it owns it.
-//   hostile_owner TEXT [--mute] [--slow MS] [--incr BYTES] [--die-mid] [--targets N]
+//   hostile_owner TEXT [--mute] [--slow MS] [--incr BYTES [--die-mid]] [--targets N]
 //                 [--secret] [--save-after MS] [--offer TYPE=VALUE]... [--mute-type TYPE]...
 //                 [--refuse-type TYPE]... [--clear-after MS] [--tell]
-// --incr serves BYTES in parts (--die-mid: quits after the first); --targets
-// offers N useless ones. --save-after quits after MS the way toolkits do,
-// asking the clipboard manager to keep the clipboard, and says "saved" or
-// "refused". --offer serves one more target; --mute-type offers one and never
-// answers it; --refuse-type refuses the text under that name. --clear-after
-// empties the clipboard on purpose after MS and stays. --tell says "asked
-// TARGET" for each request.
+// --save-after quits the toolkits' way, asking the clipboard manager to keep
+// the copy, and says "saved" or "refused"; --mute-type offers a type it never
+// answers; --clear-after empties the clipboard on purpose and says "cleared";
+// --tell says "asked TARGET" for each request.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

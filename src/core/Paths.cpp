@@ -13,7 +13,7 @@ namespace {
 
 QString xdgHome(const char *variable, const char *fallback)
 {
-    const QString value = qEnvironmentVariable(variable);
+    QString value = qEnvironmentVariable(variable);
     // The XDG rules ignore relative paths.
     if (!value.isEmpty() && QDir::isAbsolutePath(value))
         return value;

@@ -15,7 +15,7 @@ namespace {
 std::optional<DesktopEntries::Entry> parse(const QString &path, const QString &id)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.size() > 1024 * 1024)
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.size() > 1024LL * 1024)
         return std::nullopt;
     DesktopEntries::Entry entry;
     entry.id = id;

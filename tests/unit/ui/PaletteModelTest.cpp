@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/palette/PaletteModel.h"
 
-#include "core/history/ClipStore.h"
-#include "core/crypto/Crypto.h"
-#include "core/history/ModelContainer.h"
-#include "fakes/FakeClock.h"
+#include "support/TestHistory.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -16,21 +12,10 @@ namespace {
 class PaletteModelTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Crypto::setShared(Crypto(SecretBytes(32)));
-        m_container = std::move(ModelContainer::open(m_dir.path())).value();
-        m_store = std::make_unique<ClipStore>(m_container->mainContext(),
-            ImageStore(m_dir.path() + QStringLiteral("/images"), Crypto::shared()), m_clock);
-    }
-    void TearDown() override { Crypto::setShared(std::nullopt); }
-
     void record(std::initializer_list<const char *> texts)
     {
-        for (const char *text : texts) {
-            m_clock.time += 1;
-            m_store->recordContent(ClipContent::text(QString::fromUtf8(text)), std::nullopt);
-        }
+        for (const char *text : texts)
+            history.record(ClipContent::text(QString::fromUtf8(text)));
     }
     QStringList rows(const PaletteModel &model) const
     {
@@ -40,15 +25,13 @@ protected:
         return out;
     }
 
-    QTemporaryDir m_dir;
-    testing::FakeClock m_clock;
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ClipStore> m_store;
+    testing::TestHistory history;
+    ClipStore &store = history.store();
 };
 
 TEST_F(PaletteModelTest, FiltersAndKeepsTheSelectionInsideTheList)
 {
-    PaletteModel model(*m_store);
+    PaletteModel model(store);
     model.reload();
     EXPECT_EQ(model.emptyText(), QStringLiteral("Aucun élément"));
     record({"Café noir", "thé", "cafe au lait", "eau", "CAFÉ crème"});
@@ -75,8 +58,8 @@ TEST_F(PaletteModelTest, FiltersAndKeepsTheSelectionInsideTheList)
 TEST_F(PaletteModelTest, QuickKeysAndPastingNameRowsOfTheFilteredList)
 {
     for (int i = 0; i < 12; ++i)
-        m_store->recordContent(ClipContent::text(QStringLiteral("entry %1").arg(i)), std::nullopt);
-    PaletteModel model(*m_store);
+        history.record(ClipContent::text(QStringLiteral("entry %1").arg(i)));
+    PaletteModel model(store);
     model.reload();
     EXPECT_EQ(model.data(model.index(0), PaletteModel::QuickKeyRole).toInt(), 1);
     EXPECT_EQ(model.data(model.index(8), PaletteModel::QuickKeyRole).toInt(), 9);
@@ -96,7 +79,7 @@ TEST_F(PaletteModelTest, QuickKeysAndPastingNameRowsOfTheFilteredList)
 TEST_F(PaletteModelTest, PinningAndDeletingReloadAndSelectTheFirstRow)
 {
     record({"a", "b", "c"});
-    PaletteModel model(*m_store);
+    PaletteModel model(store);
     model.reload();
     model.setSelection(2);
     model.togglePinAt(model.selection()); // "a"
@@ -109,10 +92,10 @@ TEST_F(PaletteModelTest, PinningAndDeletingReloadAndSelectTheFirstRow)
 TEST_F(PaletteModelTest, RowsWhoseEntryVanishedAreNeverActedOn)
 {
     record({"kept", "pruned away"});
-    PaletteModel model(*m_store);
+    PaletteModel model(store);
     model.reload();
     const ClipItemPtr gone = model.entryAt(0);
-    m_store->deleteItem(gone); // as pruning or clearing would, while the palette is open
+    store.deleteItem(gone); // as pruning or clearing would, while the palette is open
     QSignalSpy pasted(&model, &PaletteModel::pasteRequested);
 
     model.pasteAt(0, false);
@@ -121,10 +104,10 @@ TEST_F(PaletteModelTest, RowsWhoseEntryVanishedAreNeverActedOn)
 
     record({"another"});
     model.reload();
-    m_store->clearAll();
+    store.clearAll();
     model.togglePinAt(0);
     model.deleteAt(0);
-    EXPECT_TRUE(m_store->recentItems(10).empty()) << "no pin or delete reached a vanished entry";
+    EXPECT_TRUE(store.recentItems(10).empty()) << "no pin or delete reached a vanished entry";
     EXPECT_EQ(model.rowCount(), 0);
 }
 

@@ -2,15 +2,12 @@
 #include "ui/Paster.h"
 
 #include "core/history/ClipItem.h"
-#include "core/crypto/Crypto.h"
-#include "core/history/ImageStore.h"
 #include "fakes/FakePasteboard.h"
+#include "support/TestHistory.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -33,13 +30,6 @@ QByteArray pngBytes()
 class PasterTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Crypto::setShared(Crypto(SecretBytes(32)));
-        m_images.emplace(m_dir.path(), Crypto::shared());
-    }
-    void TearDown() override { Crypto::setShared(std::nullopt); }
-
     ClipItemPtr entry(ClipKind kind, const QString &text,
         std::optional<QByteArray> rtf = std::nullopt, std::optional<QString> image = std::nullopt)
     {
@@ -64,15 +54,15 @@ protected:
         return types;
     }
 
-    QTemporaryDir m_dir;
-    std::optional<ImageStore> m_images;
+    testing::TestHistory m_history;
+    std::optional<ImageStore> m_images = m_history.images();
 };
 
 TEST_F(PasterTest, EachKindOffersItsRepresentationsOrPlainText)
 {
     const QString image = m_images->write(pngBytes()).value();
     {
-        QFile clear(m_dir.path() + QStringLiteral("/CLEAR.png"));
+        QFile clear(m_history.imagesFolder() + QStringLiteral("/CLEAR.png"));
         clear.open(QIODevice::WriteOnly);
         clear.write(pngBytes()); // an image stored before images were sealed
     }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/settings/SettingsWindow.h"
 
+#include "core/desktop/DesktopEntries.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
-#include "core/desktop/DesktopEntries.h"
 #include "fakes/FakeDialogs.h"
 #include "fakes/FakeKeyboardLayout.h"
 #include "fakes/FakePasteboard.h"
@@ -258,22 +258,32 @@ TEST_F(SettingsWindowTest, PermissionAndClearing)
 
 // What the desktop allows shows in the window: a key bound by the desktop
 // (instructions, recorder off), one the desktop chose (shown), exclusions that
-// cannot apply (said).
+// cannot apply (said), a shortcut that could not be taken (said).
 TEST_F(SettingsWindowTest, SaysWhatTheDesktopDecides)
 {
+    const QString instructions = QStringLiteral("« scrivlet toggle »");
+    const QString noExclusions = QStringLiteral("la liste ne peut pas s'appliquer");
+    const QString inactive = QStringLiteral("n'est pas actif");
     grabsShortcut = false;
     knowsFrontmostApplication = false;
     EXPECT_FALSE(window().recorder().isEnabled());
-    EXPECT_TRUE(visibleTexts().contains(QStringLiteral("« scrivlet toggle »")));
-    EXPECT_TRUE(visibleTexts().contains(QStringLiteral("la liste ne peut pas s'appliquer")));
+    EXPECT_TRUE(visibleTexts().contains(instructions));
+    EXPECT_TRUE(visibleTexts().contains(noExclusions));
     EXPECT_FALSE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé")));
+    EXPECT_FALSE(visibleTexts().contains(inactive)) << "active unless told otherwise";
+
+    window().setShortcutActive(false);
+    EXPECT_TRUE(visibleTexts().contains(inactive));
+    window().setShortcutActive(true);
+    EXPECT_FALSE(visibleTexts().contains(inactive));
 }
 
-TEST_F(SettingsWindowTest, ShowsTheKeyTheDesktopBound)
+TEST_F(SettingsWindowTest, AGrabbedShortcutIsRecordedHereAndTheKeyTheDesktopBoundShown)
 {
     EXPECT_TRUE(window().recorder().isEnabled());
-    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé")));
     EXPECT_FALSE(visibleTexts().contains(QStringLiteral("« scrivlet toggle »")));
+    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("la liste ne peut pas s'appliquer")));
+    EXPECT_FALSE(visibleTexts().contains(QStringLiteral("Le bureau l'a associé")));
     grabber.trigger = QStringLiteral("Ctrl+Alt+K");
     Q_EMIT grabber.triggerChanged();
     settle();
@@ -392,17 +402,6 @@ TEST_F(SettingsWindowTest, TheWheelOverAControlWithoutFocusScrollsTheWindow)
     }
     EXPECT_EQ(state(), before);
     EXPECT_EQ(writes->count(), 0);
-}
-
-TEST_F(SettingsWindowTest, SaysWhenTheShortcutIsNotActive)
-{
-    const QString inactive = QStringLiteral("n'est pas actif");
-    SettingsWindow &w = window();
-    EXPECT_FALSE(visibleTexts().contains(inactive)) << "active unless told otherwise";
-    w.setShortcutActive(false);
-    EXPECT_TRUE(visibleTexts().contains(inactive));
-    w.setShortcutActive(true);
-    EXPECT_FALSE(visibleTexts().contains(inactive));
 }
 
 // Switching light and dark with the window open left the notes and the

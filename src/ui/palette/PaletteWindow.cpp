@@ -276,6 +276,8 @@ bool PaletteWindow::handleActionKey(QKeyEvent *event)
     return false;
 }
 
+// One switch over every key the palette binds: read together they show
+// which keys act once per press and which repeat.
 bool PaletteWindow::handleKeyPress(QKeyEvent *event, bool repeat)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();

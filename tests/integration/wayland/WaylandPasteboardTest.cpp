@@ -1,83 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Wayland clipboard against a real headless sway (inside
-// tests/fixtures/sway-session), with wl-copy, wl-paste and the probe as the
-// other applications: what it reads, what it refuses, what it serves.
+// The Wayland clipboard against a real headless sway, with wl-copy, wl-paste
+// and the probe as the other applications: what it reads, what it refuses,
+// what it serves.
 #include "platform/wayland/WaylandPasteboard.h"
 
-#include "support/WaitFor.h"
+#include "SwaySession.h"
 
-#include <QCoreApplication>
-#include <QProcess>
+#include <QFileInfo>
 #include <QRandomGenerator>
-#include <QThread>
-#include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include <optional>
 
 using namespace scrivlet;
+using namespace scrivlet::testing;
 
 namespace {
 
-constexpr int kWaitMs = 10000;
-
-class WaylandPasteboardTest : public ::testing::Test
+class WaylandPasteboardTest : public SwaySession
 {
 protected:
-    void SetUp() override
-    {
-        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            GTEST_SKIP() << "no Wayland session (run inside tests/fixtures/sway-session)";
-    }
-
-    void TearDown() override
-    {
-        for (QProcess *process : m_processes) {
-            process->kill();
-            process->waitForFinished(2000);
-            delete process;
-        }
-    }
-
-    // Starts a program that stays (wl-copy serves its copy from a child).
-    QProcess &start(
-        const QString &program, const QStringList &arguments, const QByteArray &input = {})
-    {
-        auto *process = new QProcess;
-        m_processes.push_back(process);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(kWaitMs)) << program.toStdString();
-        if (!input.isNull()) {
-            process->write(input);
-            process->closeWriteChannel();
-        }
-        return *process;
-    }
-
-    static QByteArray run(const QString &program, const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(program, arguments);
-        process.waitForFinished(kWaitMs);
-        return process.readAllStandardOutput();
-    }
-
     // Waits for the next change, then reads it.
     static ClipboardRead nextRead(WaylandPasteboard &pasteboard, qint64 &seen)
     {
-        const bool changed
-            = scrivlet::testing::waitFor([&] { return pasteboard.changeCount() != seen; }, kWaitMs);
-        EXPECT_TRUE(changed) << "the clipboard never changed";
+        EXPECT_TRUE(eventually([&] { return pasteboard.changeCount() != seen; }))
+            << "the clipboard never changed";
         seen = pasteboard.changeCount();
-        return read(pasteboard);
-    }
-
-    static ClipboardRead read(WaylandPasteboard &pasteboard)
-    {
         ClipboardRead result;
         bool done = false;
         pasteboard.read(ReadScope::contents, [&](ClipboardRead read) {
             result = std::move(read);
             done = true;
         });
-        EXPECT_TRUE(scrivlet::testing::waitFor([&] { return done; }, kWaitMs));
+        EXPECT_TRUE(eventually([&] { return done; }));
         return result;
     }
 
@@ -93,87 +47,68 @@ protected:
         return "other kind";
     }
 
-    std::vector<QProcess *> m_processes;
+    static QByteArray wlPaste(const QString &type)
+    {
+        return run(QStringLiteral("wl-paste"), {QStringLiteral("--type"), type});
+    }
 };
 
-TEST_F(WaylandPasteboardTest, ReadsWhatOtherApplicationsCopy)
+QByteArray randomBytes(qsizetype size)
 {
-    WaylandPasteboard pasteboard;
-    ASSERT_TRUE(pasteboard.isCaptureAvailable());
-    EXPECT_EQ(pasteboard.protocolName(), QStringLiteral("zwlr_data_control_manager_v1"));
-    qint64 seen = pasteboard.changeCount();
-
-    const QString text = QStringLiteral("crème brûlée ✓");
-    start(QStringLiteral("wl-copy"), {text});
-    ClipboardRead read = nextRead(pasteboard, seen);
-    EXPECT_EQ(bytesOf(read), text.toUtf8());
-    EXPECT_FALSE(read.ownWrite);
-    EXPECT_EQ(read.owner, ClipboardRead::Owner::present);
-
-    QByteArray image(300 * 1024, '\0');
-    for (char &byte : image)
+    QByteArray bytes(size, '\0');
+    for (char &byte : bytes)
         byte = char(QRandomGenerator::global()->generate());
-    start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), mime::kPng}, image);
-    read = nextRead(pasteboard, seen);
-    EXPECT_TRUE(bytesOf(read) == image) << "the image came changed";
-
-    // The owner goes: the clipboard is left empty, with no one to ask.
-    const auto owners = [] {
-        return run(QStringLiteral("pgrep"), {QStringLiteral("-x"), QStringLiteral("wl-copy")});
-    };
-    ASSERT_FALSE(owners().isEmpty());
-    run(QStringLiteral("pkill"), {QStringLiteral("-x"), QStringLiteral("wl-copy")});
-    read = nextRead(pasteboard, seen);
-    EXPECT_EQ(read.owner, ClipboardRead::Owner::vanished);
+    return bytes;
 }
 
-TEST_F(WaylandPasteboardTest, GivesUpOnOwnersThatStallOrSendTooMuch)
+// Each copy in turn, so that a failure is seen to cost that copy only.
+TEST_F(WaylandPasteboardTest, ReadsOtherApplicationsCopiesWithinItsLimits)
 {
     ClipboardLimits limits;
     limits.deadlineMs = 300;
     limits.maxOtherBytes = 4096;
     WaylandPasteboard pasteboard(limits);
+    ASSERT_TRUE(pasteboard.isCaptureAvailable());
+    EXPECT_EQ(pasteboard.protocolName(), QStringLiteral("zwlr_data_control_manager_v1"));
     qint64 seen = pasteboard.changeCount();
 
-    QProcess &mute = start(QStringLiteral(PROBE),
-        {QStringLiteral("--timeout"), QStringLiteral("30000"), QStringLiteral("--mute"),
-            QStringLiteral("--serve"), QStringLiteral("jamais")});
-    EXPECT_FALSE(nextRead(pasteboard, seen).content) << "a mute owner's copy was read";
-    EXPECT_TRUE(mute.readAllStandardOutput().contains("send "));
-
-    start(QStringLiteral("wl-copy"), {QString(8192, QLatin1Char('x'))});
-    EXPECT_FALSE(nextRead(pasteboard, seen).content) << "a copy over the cap was read";
-
-    // Each failure cost that copy only.
-    start(QStringLiteral("wl-copy"), {QStringLiteral("ensuite")});
-    EXPECT_EQ(bytesOf(nextRead(pasteboard, seen)), "ensuite");
-}
-
-TEST_F(WaylandPasteboardTest, AFormatThatNeverComesCostsThatFormatOnly)
-{
-    ClipboardLimits limits;
-    limits.deadlineMs = 300;
-    WaylandPasteboard pasteboard(limits);
-    qint64 seen = pasteboard.changeCount();
+    const QString text = QStringLiteral("crème brûlée ✓");
+    const QByteArray image = randomBytes(300 * 1024);
+    const auto wlCopy = QStringLiteral("wl-copy");
     const struct
     {
         const char *what;
+        QString program; // the probe when empty: what it was asked for is checked
         QStringList arguments;
-        QByteArray expected;
+        QByteArray input;
+        QByteArray expected; // "" when nothing may be read
         QList<QByteArray> asked;
     } cases[] = {
-        {"PNG beside a TIFF that never comes",
-            {"--offer", "image/png=PNG", "--mute-type", "image/tiff"}, "PNG", {"image/png"}},
-        {"text beside an RTF that never comes", {"--mute-type", "text/rtf"}, "texte",
-            {"text/rtf", "text/plain;charset=utf-8"}},
+        {"UTF-8 text", wlCopy, {text}, {}, text.toUtf8(), {}},
+        {"an image, byte for byte", wlCopy, {"--type", mime::kPng}, image, image, {}},
+        {"a mute owner", {}, {"--mute", "--serve", "jamais"}, {}, "",
+            {"text/plain;charset=utf-8", "text/plain"}},
+        {"a copy over the cap", wlCopy, {QString(8192, QLatin1Char('x'))}, {}, "", {}},
+        {"PNG beside a TIFF that never comes", {},
+            {"--serve", "texte", "--offer", "image/png=PNG", "--mute-type", "image/tiff"}, {},
+            "PNG", {"image/png"}},
+        {"text beside an RTF that never comes", {}, {"--serve", "texte", "--mute-type", "text/rtf"},
+            {}, "texte", {"text/rtf", "text/plain;charset=utf-8"}},
+        {"a secret, whose text is never asked for", {},
+            {"--serve", "hunter2", "--offer", "x-kde-passwordManagerHint=secret"}, {}, "",
+            {"x-kde-passwordManagerHint"}},
+        {"text after all those", wlCopy, {QStringLiteral("ensuite")}, {}, "ensuite", {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        QProcess &owner = start(QStringLiteral(PROBE),
-            QStringList {QStringLiteral("--timeout"), QStringLiteral("30000"),
-                QStringLiteral("--serve"), QStringLiteral("texte")}
-                + c.arguments);
-        EXPECT_EQ(bytesOf(nextRead(pasteboard, seen)), c.expected);
+        QProcess &owner = c.program.isEmpty() ? startProbe(c.arguments)
+                                              : start(c.program, c.arguments, c.input);
+        const ClipboardRead read = nextRead(pasteboard, seen);
+        EXPECT_TRUE(bytesOf(read) == c.expected) << bytesOf(read).left(80).toStdString();
+        EXPECT_FALSE(read.ownWrite);
+        EXPECT_EQ(read.owner, ClipboardRead::Owner::present);
+        if (!c.program.isEmpty())
+            continue;
         owner.kill();
         owner.waitForFinished();
         QList<QByteArray> asked;
@@ -182,23 +117,9 @@ TEST_F(WaylandPasteboardTest, AFormatThatNeverComesCostsThatFormatOnly)
                 asked << line.mid(5);
         }
         EXPECT_EQ(asked, c.asked);
-        nextRead(pasteboard, seen); // its leaving
+        // Its leaving: the clipboard is left empty, with no one to ask.
+        EXPECT_EQ(nextRead(pasteboard, seen).owner, ClipboardRead::Owner::vanished);
     }
-}
-
-TEST_F(WaylandPasteboardTest, NeverAsksASecretForItsText)
-{
-    WaylandPasteboard pasteboard;
-    qint64 seen = pasteboard.changeCount();
-    QProcess &owner = start(QStringLiteral(PROBE),
-        {QStringLiteral("--timeout"), QStringLiteral("30000"), QStringLiteral("--serve"),
-            QStringLiteral("hunter2"), QStringLiteral("--offer"),
-            QStringLiteral("x-kde-passwordManagerHint=secret")});
-    EXPECT_FALSE(nextRead(pasteboard, seen).content);
-    QCoreApplication::processEvents();
-    const QByteArray asked = owner.readAllStandardOutput();
-    EXPECT_TRUE(asked.contains("send x-kde-passwordManagerHint")) << asked.toStdString();
-    EXPECT_FALSE(asked.contains("send text/")) << asked.toStdString();
 }
 
 TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
@@ -223,28 +144,27 @@ TEST_F(WaylandPasteboardTest, ServesWhatWeWriteAndKnowsItAsOurs)
         image[i] = char(i * 7 + i / 4096);
     pasteboard.write({{mime::kPng, image}});
     EXPECT_TRUE(nextRead(pasteboard, seen).ownWrite);
-    QProcess paste;
-    paste.start(QStringLiteral("wl-paste"), {QStringLiteral("--type"), mime::kPng});
-    ASSERT_TRUE(
-        scrivlet::testing::waitFor([&] { return paste.state() == QProcess::NotRunning; }, kWaitMs));
-    EXPECT_TRUE(paste.readAllStandardOutput() == image) << "the image came back changed";
+    EXPECT_TRUE(wlPaste(mime::kPng) == image) << "the image came back changed";
 
-    // A reader that stops reading holds up no one else.
+    // A reader that stops reading, once it has begun to receive (far less
+    // than the image fits in the pipes), holds up no one else.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString begun = folder.filePath(QStringLiteral("begun"));
     start(QStringLiteral("sh"),
-        {QStringLiteral("-c"), QStringLiteral("wl-paste --type image/png | sleep 30")});
-    QThread::msleep(300);
-    EXPECT_EQ(run(QStringLiteral("wl-paste"), {QStringLiteral("--type"), mime::kPng}).size(),
-        image.size());
+        {QStringLiteral("-c"),
+            QStringLiteral("wl-paste --type image/png | { head -c 1 >'%1'; sleep 30; }")
+                .arg(begun)});
+    ASSERT_TRUE(eventually([&] { return QFileInfo(begun).size() == 1; }))
+        << "the stalled reader never began";
+    EXPECT_EQ(wlPaste(mime::kPng).size(), image.size());
 
     // A reader that leaves early costs nothing: the next one gets it all.
-    QProcess early;
-    early.start(QStringLiteral("sh"),
+    QProcess &early = start(QStringLiteral("sh"),
         {QStringLiteral("-c"),
             QStringLiteral("wl-paste --type image/png | head -c 10 >/dev/null")});
-    ASSERT_TRUE(
-        scrivlet::testing::waitFor([&] { return early.state() == QProcess::NotRunning; }, kWaitMs));
-    EXPECT_EQ(run(QStringLiteral("wl-paste"), {QStringLiteral("--type"), mime::kPng}).size(),
-        image.size());
+    ASSERT_TRUE(eventually([&] { return early.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(wlPaste(mime::kPng).size(), image.size());
 
     // Someone else copies: ours no more.
     start(QStringLiteral("wl-copy"), {QStringLiteral("à eux")});
@@ -258,26 +178,16 @@ TEST_F(WaylandPasteboardTest, AnswersInTheOrderAsked)
     ClipboardLimits limits;
     limits.deadlineMs = 500;
     WaylandPasteboard pasteboard(limits);
-    start(QStringLiteral(PROBE),
-        {QStringLiteral("--timeout"), QStringLiteral("30000"), QStringLiteral("--mute"),
-            QStringLiteral("--serve"), QStringLiteral("lent")});
-    qint64 seen = pasteboard.changeCount();
-    ASSERT_TRUE(
-        scrivlet::testing::waitFor([&] { return pasteboard.changeCount() != seen; }, kWaitMs));
+    const qint64 seen = pasteboard.changeCount();
+    startProbe({QStringLiteral("--mute"), QStringLiteral("--serve"), QStringLiteral("lent")});
+    ASSERT_TRUE(eventually([&] { return pasteboard.changeCount() != seen; }));
     QList<int> order;
     pasteboard.read(ReadScope::contents, [&](const ClipboardRead &) { order << 1; });
     pasteboard.write({{mime::kText, QByteArray("vite")}});
     pasteboard.read(
         ReadScope::contents, [&](const ClipboardRead &read) { order << (read.ownWrite ? 2 : -2); });
-    ASSERT_TRUE(scrivlet::testing::waitFor([&] { return order.size() == 2; }, kWaitMs));
+    ASSERT_TRUE(eventually([&] { return order.size() == 2; }));
     EXPECT_EQ(order, (QList<int> {1, 2}));
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

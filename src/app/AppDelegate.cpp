@@ -206,9 +206,10 @@ void AppDelegate::startRecording(SecretBytes key)
     connect(m_monitor.get(), &ClipboardMonitor::ownerLeft, this, [this](const ClipItemPtr &item) {
         Paster::writeItem(*item, false, *m_images, m_services.pasteboard);
     });
-    m_palette = std::make_unique<PaletteController>(PaletteController::Services {*m_store,
-        *m_images, *m_settings, m_services.defaults, m_services.pasteboard, m_services.workspace,
-        m_services.keys, m_services.applications, *m_icons, m_services.abilities.x11Windows});
+    m_palette = std::make_unique<PaletteController>(
+        PaletteController::Services {*m_store, *m_images, *m_settings, m_services.defaults,
+            m_services.pasteboard, m_services.workspace, m_services.keys, m_services.applications,
+            *m_icons, m_services.abilities.x11Windows, &m_services.keyboardLayout});
     connect(m_palette.get(), &PaletteController::pasteKeystrokeUnavailable, this, [this] {
         // Said once a run: every later paste would say the same.
         if (std::exchange(m_saidNoKeystroke, true))

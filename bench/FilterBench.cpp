@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // filterClips over sealed 200-character texts: every call opens every entry.
-#include "core/filter/ClipFilter.h"
 #include "core/crypto/Crypto.h"
+#include "core/filter/ClipFilter.h"
 
 #include <benchmark/benchmark.h>
 

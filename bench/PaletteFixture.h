@@ -3,15 +3,15 @@
 // into: shared by the benchmarks that open it.
 #pragma once
 
-#include "core/settings/AppSettings.h"
-#include "core/history/ClipStore.h"
 #include "core/crypto/Crypto.h"
-#include "core/settings/DefaultsStore.h"
 #include "core/desktop/DesktopEntries.h"
+#include "core/history/ClipStore.h"
 #include "core/history/ModelContainer.h"
 #include "core/services/KeySender.h"
 #include "core/services/Pasteboard.h"
 #include "core/services/Workspace.h"
+#include "core/settings/AppSettings.h"
+#include "core/settings/DefaultsStore.h"
 #include "ui/AppIconCache.h"
 #include "ui/palette/PaletteController.h"
 

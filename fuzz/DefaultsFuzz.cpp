@@ -3,9 +3,9 @@
 // loading it and reading every preference must give values of their types,
 // writing the preferences back must keep every other key, and an unreadable
 // file must be kept aside unchanged.
+#include "core/desktop/DesktopEntries.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
-#include "core/desktop/DesktopEntries.h"
 #include "core/settings/PasteKeys.h"
 #include "core/shortcuts/GlobalShortcuts.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/settings/PasteKeys.h"
 #include "core/services/Pasteboard.h"
+#include "core/settings/PasteKeys.h"
 
 #include <optional>
 

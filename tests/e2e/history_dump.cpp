@@ -4,11 +4,11 @@
 //   kind<TAB>pinned<TAB>source<TAB>byteSize<TAB>text (line feeds as \n)
 // The key comes from the session's keyring; nothing is created or changed,
 // except with `--seed N`, which records N texts (Scrivlet not running).
-#include "core/history/ClipStore.h"
+#include "core/Paths.h"
 #include "core/crypto/Crypto.h"
 #include "core/crypto/KeychainKey.h"
+#include "core/history/ClipStore.h"
 #include "core/history/ModelContainer.h"
-#include "core/Paths.h"
 #include "platform/linux/SecretServiceKeyring.h"
 
 #include <QCoreApplication>

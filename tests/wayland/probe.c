@@ -17,6 +17,12 @@
 // Exits 0 when it did what was asked, 1 on a timeout or a refusal, 2 when the
 // compositor lacks the protocol.
 #define _GNU_SOURCE
+#include "ext-data-control-v1-client.h"
+#include "virtual-keyboard-unstable-v1-client.h"
+#include "wlr-data-control-unstable-v1-client.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client.h"
+#include "xdg-shell-client.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -30,12 +36,6 @@
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
-
-#include "ext-data-control-v1-client.h"
-#include "virtual-keyboard-unstable-v1-client.h"
-#include "wlr-data-control-unstable-v1-client.h"
-#include "wlr-foreign-toplevel-management-unstable-v1-client.h"
-#include "xdg-shell-client.h"
 
 #define MAX_TYPES 64
 #define MAX_EXTRA 8
@@ -106,11 +106,11 @@ static bool dispatch_until(const bool *flag)
     return true;
 }
 
-static void on_global(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
-                      uint32_t version)
+static void on_global(void *data, struct wl_registry *registry, uint32_t name,
+    const char *interface, uint32_t version)
 {
     (void)data;
-#define BIND(var, iface, max) \
+#define BIND(var, iface, max)                                                                      \
     var = wl_registry_bind(registry, name, &iface, version < (max) ? version : (max))
     if (!strcmp(interface, wl_seat_interface.name) && !seat)
         BIND(seat, wl_seat_interface, 7);
@@ -142,7 +142,8 @@ static const struct wl_registry_listener registry_listener = {on_global, on_glob
 // ---- data control: the ext and wlr protocols have the same shape, so one
 // set of handlers serves both behind void pointers.
 
-struct offer {
+struct offer
+{
     void *proxy;
     char *types[MAX_TYPES];
     int count;
@@ -207,14 +208,14 @@ static void selection_event(void *proxy, bool primary)
     selection_seen = true;
 }
 
-static void wlr_device_data_offer(void *d, struct zwlr_data_control_device_v1 *dev,
-                                  struct zwlr_data_control_offer_v1 *o)
+static void wlr_device_data_offer(
+    void *d, struct zwlr_data_control_device_v1 *dev, struct zwlr_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     new_offer(o);
 }
-static void wlr_device_selection(void *d, struct zwlr_data_control_device_v1 *dev,
-                                 struct zwlr_data_control_offer_v1 *o)
+static void wlr_device_selection(
+    void *d, struct zwlr_data_control_device_v1 *dev, struct zwlr_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     selection_event(o, false);
@@ -224,23 +225,23 @@ static void wlr_device_finished(void *d, struct zwlr_data_control_device_v1 *dev
     (void)d, (void)dev;
     die(1, "the data control device was finished");
 }
-static void wlr_device_primary(void *d, struct zwlr_data_control_device_v1 *dev,
-                               struct zwlr_data_control_offer_v1 *o)
+static void wlr_device_primary(
+    void *d, struct zwlr_data_control_device_v1 *dev, struct zwlr_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     selection_event(o, true);
 }
-static const struct zwlr_data_control_device_v1_listener wlr_device_listener = {
-    wlr_device_data_offer, wlr_device_selection, wlr_device_finished, wlr_device_primary};
+static const struct zwlr_data_control_device_v1_listener wlr_device_listener
+    = {wlr_device_data_offer, wlr_device_selection, wlr_device_finished, wlr_device_primary};
 
-static void ext_device_data_offer(void *d, struct ext_data_control_device_v1 *dev,
-                                  struct ext_data_control_offer_v1 *o)
+static void ext_device_data_offer(
+    void *d, struct ext_data_control_device_v1 *dev, struct ext_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     new_offer(o);
 }
-static void ext_device_selection(void *d, struct ext_data_control_device_v1 *dev,
-                                 struct ext_data_control_offer_v1 *o)
+static void ext_device_selection(
+    void *d, struct ext_data_control_device_v1 *dev, struct ext_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     selection_event(o, false);
@@ -250,14 +251,14 @@ static void ext_device_finished(void *d, struct ext_data_control_device_v1 *dev)
     (void)d, (void)dev;
     die(1, "the data control device was finished");
 }
-static void ext_device_primary(void *d, struct ext_data_control_device_v1 *dev,
-                               struct ext_data_control_offer_v1 *o)
+static void ext_device_primary(
+    void *d, struct ext_data_control_device_v1 *dev, struct ext_data_control_offer_v1 *o)
 {
     (void)d, (void)dev;
     selection_event(o, true);
 }
-static const struct ext_data_control_device_v1_listener ext_device_listener = {
-    ext_device_data_offer, ext_device_selection, ext_device_finished, ext_device_primary};
+static const struct ext_data_control_device_v1_listener ext_device_listener
+    = {ext_device_data_offer, ext_device_selection, ext_device_finished, ext_device_primary};
 
 static void *device;
 
@@ -345,7 +346,8 @@ static int read_mode(const char *mime)
 
 // ---- the clipboard owner
 
-struct served {
+struct served
+{
     const char *mime;
     const char *value;
 };
@@ -385,7 +387,8 @@ static void source_send(const char *mime, int fd)
     close(fd);
 }
 
-static void wlr_source_send(void *d, struct zwlr_data_control_source_v1 *s, const char *mime, int fd)
+static void wlr_source_send(
+    void *d, struct zwlr_data_control_source_v1 *s, const char *mime, int fd)
 {
     (void)d, (void)s;
     source_send(mime, fd);
@@ -395,8 +398,8 @@ static void wlr_source_cancelled(void *d, struct zwlr_data_control_source_v1 *s)
     (void)d, (void)s;
     cancelled = true;
 }
-static const struct zwlr_data_control_source_v1_listener wlr_source_listener = {
-    wlr_source_send, wlr_source_cancelled};
+static const struct zwlr_data_control_source_v1_listener wlr_source_listener
+    = {wlr_source_send, wlr_source_cancelled};
 static void ext_source_send(void *d, struct ext_data_control_source_v1 *s, const char *mime, int fd)
 {
     (void)d, (void)s;
@@ -407,23 +410,23 @@ static void ext_source_cancelled(void *d, struct ext_data_control_source_v1 *s)
     (void)d, (void)s;
     cancelled = true;
 }
-static const struct ext_data_control_source_v1_listener ext_source_listener = {
-    ext_source_send, ext_source_cancelled};
+static const struct ext_data_control_source_v1_listener ext_source_listener
+    = {ext_source_send, ext_source_cancelled};
 
 static int serve_mode(void)
 {
     open_device();
     roundtrip(); // the device's first events
     if (use_wlr) {
-        struct zwlr_data_control_source_v1 *source =
-            zwlr_data_control_manager_v1_create_data_source(wlr_manager);
+        struct zwlr_data_control_source_v1 *source
+            = zwlr_data_control_manager_v1_create_data_source(wlr_manager);
         zwlr_data_control_source_v1_add_listener(source, &wlr_source_listener, NULL);
         for (int i = 0; i < served_count; i++)
             zwlr_data_control_source_v1_offer(source, served[i].mime);
         zwlr_data_control_device_v1_set_selection(device, source);
     } else {
-        struct ext_data_control_source_v1 *source =
-            ext_data_control_manager_v1_create_data_source(ext_manager);
+        struct ext_data_control_source_v1 *source
+            = ext_data_control_manager_v1_create_data_source(ext_manager);
         ext_data_control_source_v1_add_listener(source, &ext_source_listener, NULL);
         for (int i = 0; i < served_count; i++)
             ext_data_control_source_v1_offer(source, served[i].mime);
@@ -440,7 +443,8 @@ static int serve_mode(void)
 
 // ---- foreign toplevels
 
-struct toplevel {
+struct toplevel
+{
     char *app_id, *title;
     bool activated;
 };
@@ -471,16 +475,16 @@ static void tl_state(void *data, struct zwlr_foreign_toplevel_handle_v1 *h, stru
     struct toplevel *t = data;
     t->activated = false;
     uint32_t *state;
-    wl_array_for_each (state, states)
-        if (*state == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED)
-            t->activated = true;
+    wl_array_for_each(state, states) if (*state == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED)
+        t->activated
+        = true;
 }
 static void tl_done(void *data, struct zwlr_foreign_toplevel_handle_v1 *h)
 {
     (void)h;
     struct toplevel *t = data;
     printf("toplevel %s %s %s\n", t->app_id ? t->app_id : "-",
-           t->activated ? "activated" : "inactive", t->title ? t->title : "");
+        t->activated ? "activated" : "inactive", t->title ? t->title : "");
     toplevels_pending--;
 }
 static void tl_closed(void *data, struct zwlr_foreign_toplevel_handle_v1 *h)
@@ -488,33 +492,34 @@ static void tl_closed(void *data, struct zwlr_foreign_toplevel_handle_v1 *h)
     (void)data, (void)h;
 }
 static void tl_parent(void *data, struct zwlr_foreign_toplevel_handle_v1 *h,
-                      struct zwlr_foreign_toplevel_handle_v1 *parent)
+    struct zwlr_foreign_toplevel_handle_v1 *parent)
 {
     (void)data, (void)h, (void)parent;
 }
-static const struct zwlr_foreign_toplevel_handle_v1_listener toplevel_listener = {
-    tl_title, tl_app_id, tl_output, tl_output, tl_state, tl_done, tl_closed, tl_parent};
+static const struct zwlr_foreign_toplevel_handle_v1_listener toplevel_listener
+    = {tl_title, tl_app_id, tl_output, tl_output, tl_state, tl_done, tl_closed, tl_parent};
 
 static void tm_toplevel(void *data, struct zwlr_foreign_toplevel_manager_v1 *m,
-                        struct zwlr_foreign_toplevel_handle_v1 *handle)
+    struct zwlr_foreign_toplevel_handle_v1 *handle)
 {
     (void)data, (void)m;
     toplevels_pending++;
-    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &toplevel_listener,
-                                                 calloc(1, sizeof(struct toplevel)));
+    zwlr_foreign_toplevel_handle_v1_add_listener(
+        handle, &toplevel_listener, calloc(1, sizeof(struct toplevel)));
 }
 static void tm_finished(void *data, struct zwlr_foreign_toplevel_manager_v1 *m)
 {
     (void)data, (void)m;
 }
-static const struct zwlr_foreign_toplevel_manager_v1_listener toplevel_manager_listener = {
-    tm_toplevel, tm_finished};
+static const struct zwlr_foreign_toplevel_manager_v1_listener toplevel_manager_listener
+    = {tm_toplevel, tm_finished};
 
 static int toplevels_mode(void)
 {
     if (!toplevel_manager)
         die(2, "no foreign toplevel manager offered");
-    zwlr_foreign_toplevel_manager_v1_add_listener(toplevel_manager, &toplevel_manager_listener, NULL);
+    zwlr_foreign_toplevel_manager_v1_add_listener(
+        toplevel_manager, &toplevel_manager_listener, NULL);
     roundtrip();
     // Each toplevel's details end with its done event.
     while (toplevels_pending > 0 && now_ms() < deadline_ms)
@@ -534,8 +539,8 @@ static void kb_keymap(void *d, struct wl_keyboard *k, uint32_t format, int fd, u
     (void)d, (void)k, (void)format, (void)size;
     close(fd);
 }
-static void kb_enter(void *d, struct wl_keyboard *k, uint32_t serial, struct wl_surface *s,
-                     struct wl_array *keys)
+static void kb_enter(
+    void *d, struct wl_keyboard *k, uint32_t serial, struct wl_surface *s, struct wl_array *keys)
 {
     (void)d, (void)k, (void)serial, (void)s, (void)keys;
     printf("focus\n");
@@ -546,8 +551,8 @@ static void kb_leave(void *d, struct wl_keyboard *k, uint32_t serial, struct wl_
     (void)d, (void)k, (void)serial, (void)s;
 }
 static uint32_t mods_depressed;
-static void kb_key(void *d, struct wl_keyboard *k, uint32_t serial, uint32_t time, uint32_t key,
-                   uint32_t state)
+static void kb_key(
+    void *d, struct wl_keyboard *k, uint32_t serial, uint32_t time, uint32_t key, uint32_t state)
 {
     (void)d, (void)k, (void)serial, (void)time;
     if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
@@ -556,7 +561,7 @@ static void kb_key(void *d, struct wl_keyboard *k, uint32_t serial, uint32_t tim
     }
 }
 static void kb_modifiers(void *d, struct wl_keyboard *k, uint32_t serial, uint32_t depressed,
-                         uint32_t latched, uint32_t locked, uint32_t group)
+    uint32_t latched, uint32_t locked, uint32_t group)
 {
     (void)d, (void)k, (void)serial, (void)latched, (void)locked, (void)group;
     mods_depressed = depressed;
@@ -565,8 +570,8 @@ static void kb_repeat(void *d, struct wl_keyboard *k, int32_t rate, int32_t dela
 {
     (void)d, (void)k, (void)rate, (void)delay;
 }
-static const struct wl_keyboard_listener keyboard_listener = {kb_keymap, kb_enter, kb_leave,
-                                                              kb_key, kb_modifiers, kb_repeat};
+static const struct wl_keyboard_listener keyboard_listener
+    = {kb_keymap, kb_enter, kb_leave, kb_key, kb_modifiers, kb_repeat};
 
 // Without input devices the seat has no keyboard until a virtual one comes.
 static void seat_capabilities(void *d, struct wl_seat *s, uint32_t caps)
@@ -601,8 +606,8 @@ static void attach_buffer(int width, int height)
         pixels[i] = 0xff3050a0;
     munmap(pixels, (size_t)size);
     struct wl_shm_pool *pool = wl_shm_create_pool(shm, fd, size);
-    struct wl_buffer *buffer =
-        wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
+    struct wl_buffer *buffer
+        = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
     close(fd);
     wl_surface_attach(surface, buffer, 0, 0);
@@ -629,8 +634,8 @@ static void top_close(void *d, struct xdg_toplevel *t)
     (void)d, (void)t;
     exit(0);
 }
-static const struct xdg_toplevel_listener toplevel_window_listener = {
-    .configure = top_configure, .close = top_close};
+static const struct xdg_toplevel_listener toplevel_window_listener
+    = {.configure = top_configure, .close = top_close};
 
 static int window_mode(const char *app_id)
 {
@@ -676,8 +681,8 @@ static int key_mode(int key, bool control_held)
         die(1, "no shared memory");
     uint32_t control = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL);
 
-    struct zwp_virtual_keyboard_v1 *vk =
-        zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboard_manager, seat);
+    struct zwp_virtual_keyboard_v1 *vk
+        = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboard_manager, seat);
     zwp_virtual_keyboard_v1_keymap(vk, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, size);
     roundtrip();
     // The focused client binds its wl_keyboard once the seat gains one: give
@@ -728,11 +733,10 @@ int main(int argc, char **argv)
         else if (!strcmp(a, "--mute"))
             mute = true;
         else if (!strcmp(a, "--mute-type") && has_value && muted_count < MAX_EXTRA
-                 && served_count < MAX_EXTRA + 2) {
+            && served_count < MAX_EXTRA + 2) {
             muted[muted_count++] = argv[++i];
-            served[served_count++] = (struct served){muted[muted_count - 1], ""};
-        }
-        else if (!strcmp(a, "--key") && has_value)
+            served[served_count++] = (struct served) {muted[muted_count - 1], ""};
+        } else if (!strcmp(a, "--key") && has_value)
             mode = "key", key = atoi(argv[++i]);
         else if (!strcmp(a, "--primary"))
             want_primary = true;
@@ -747,7 +751,7 @@ int main(int argc, char **argv)
             if (!eq)
                 die(2, "--offer takes MIME=VALUE");
             *eq = '\0';
-            served[served_count++] = (struct served){pair, eq + 1};
+            served[served_count++] = (struct served) {pair, eq + 1};
         } else if (!strcmp(a, "--toplevels") || !strcmp(a, "--ctrl-v"))
             mode = a + 2;
         else
@@ -765,8 +769,8 @@ int main(int argc, char **argv)
     if (!strcmp(mode, "read"))
         return read_mode(mime);
     if (!strcmp(mode, "serve")) {
-        served[0] = (struct served){"text/plain;charset=utf-8", arg};
-        served[1] = (struct served){"text/plain", arg};
+        served[0] = (struct served) {"text/plain;charset=utf-8", arg};
+        served[1] = (struct served) {"text/plain", arg};
         return serve_mode();
     }
     if (!strcmp(mode, "toplevels"))

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipStore.h"
 
+#include "ModelContext.h"
 #include "core/crypto/Crypto.h"
 #include "core/crypto/Digest.h"
-#include "ModelContext.h"
 
 #include <QUuid>
 #include <algorithm>

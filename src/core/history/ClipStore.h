@@ -3,8 +3,8 @@
 
 #include "ClipContent.h"
 #include "ClipItem.h"
-#include "core/Clock.h"
 #include "ImageStore.h"
+#include "core/Clock.h"
 #include "core/crypto/SecretBytes.h"
 
 #include <QSet>

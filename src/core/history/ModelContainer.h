@@ -2,8 +2,8 @@
 #pragma once
 
 #include "ModelContext.h"
-#include "core/Result.h"
 #include "Sqlite.h"
+#include "core/Result.h"
 
 #include <QByteArray>
 #include <QString>

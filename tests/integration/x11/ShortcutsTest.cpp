@@ -22,9 +22,9 @@
 namespace scrivlet {
 namespace {
 
-using scrivlet::Language;
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
+using scrivlet::Language;
 using testing::waitFor;
 namespace Modifier = GlobalShortcuts::Modifier;
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/ThemeApplier.h"
-
 #include "fakes/FakeColorScheme.h"
+#include "ui/ThemeApplier.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/linux/GLibHandles.h"
+
+#include <QByteArray>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
-#include <gio/gio.h>
-#include <memory>
 
 namespace scrivlet::testing {
 
@@ -15,7 +15,7 @@ namespace scrivlet::testing {
 // own D-Bus daemon and, on demand, gnome-keyring on that bus. The bus
 // activates nothing, so neither the user's keyring nor a password prompter
 // can turn up: an unlock prompt fails at once. Everything started is stopped
-// on destruction.
+// on destruction. Each step returns false with error() set.
 class KeyringSession
 {
 public:
@@ -35,10 +35,10 @@ public:
     [[nodiscard]] bool lockDefaultCollection();
     // With the login password, as a desktop's login does: no prompt.
     [[nodiscard]] bool unlockDefaultCollection();
-    // An item beside any of the same attributes, as another program may leave.
-    [[nodiscard]] bool addItem(
-        const QString &service, const QString &account, const QByteArray &secret);
     [[nodiscard]] bool removeDefaultAlias();
+    // An item under Scrivlet's service and account, as a user or another
+    // program (secret-tool) may leave beside Scrivlet's own.
+    [[nodiscard]] bool addItem(const QByteArray &secret);
     // Leaves the bus name owned by a process that never answers.
     [[nodiscard]] bool suspendKeyring();
 
@@ -47,33 +47,23 @@ public:
     [[nodiscard]] const QString &error() const { return m_error; }
 
 private:
-    struct ConnectionClose
-    {
-        void operator()(GDBusConnection *connection) const;
-    };
-    struct VariantUnref
-    {
-        void operator()(GVariant *variant) const { g_variant_unref(variant); }
-    };
-    using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
+    static void closeConnection(GDBusConnection *connection);
 
     bool fail(const QString &message);
-    bool waitUntilUnlocked();
-    [[nodiscard]] QString defaultCollectionPath(QString *problem);
+    [[nodiscard]] QByteArray defaultCollectionPath();
     // A session of our connection that carries secrets in the clear.
-    [[nodiscard]] QString plainSession(QString *problem);
-    [[nodiscard]] GVariant *secretFor(const QString &session, const QByteArray &secret) const;
-    [[nodiscard]] VariantPtr callService(const char *path, const char *interface,
-        const char *method, GVariant *parameters, const char *replyType, QString *problem);
+    [[nodiscard]] QByteArray plainSession();
+    [[nodiscard]] bool isUnlocked();
+    [[nodiscard]] bool waitUntilUnlocked();
+    [[nodiscard]] VariantPtr call(const char *path, const char *interface, const char *method,
+        GVariant *parameters, const char *replyType);
     void stopKeyring();
-    void stopBus();
 
     QTemporaryDir m_root;
     QString m_busAddress;
     QProcess m_bus;
     QProcess m_keyring;
-    bool m_suspended = false;
-    std::unique_ptr<GDBusConnection, ConnectionClose> m_connection;
+    UniqueHandle<GDBusConnection, closeConnection> m_connection;
     QString m_error;
 };
 

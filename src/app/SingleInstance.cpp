@@ -114,10 +114,10 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::runtimeFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && isPrivateFolder(runtime))
         return runtime;
-    const QString fallback = QStringLiteral("/tmp/scrivlet-%1").arg(::getuid());
+    QString fallback = QStringLiteral("/tmp/scrivlet-%1").arg(::getuid());
     ::mkdir(QFile::encodeName(fallback).constData(), 0700);
     return fallback;
 }

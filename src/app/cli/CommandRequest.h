@@ -33,7 +33,7 @@ struct CommandRequest
     enum class Capture { on, off, toggle, status };
 
     // Largest request line accepted, newline included.
-    static constexpr qsizetype kMaxLine = 64 * 1024;
+    static constexpr qsizetype kMaxLine = qsizetype(64) * 1024;
     static constexpr int kMaxLimit = 1'000'000;
 
     Command command = Command::toggle;

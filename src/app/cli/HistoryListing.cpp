@@ -16,7 +16,7 @@ QString preview(const ClipItem &item)
         return QStringLiteral("<image, %1 bytes>").arg(item.byteSize());
     QString text = item.text();
     // Only the start is shown: no need to fold a whole novel.
-    text.truncate(kPreviewLength * 8);
+    text.truncate(qsizetype(kPreviewLength) * 8);
     QString line;
     line.reserve(std::min<qsizetype>(text.size(), kPreviewLength + 1));
     bool space = false;

@@ -15,10 +15,10 @@ class MimeSnapshot : public PasteboardSnapshot
 {
 public:
     void offer(const QString &type) { m_offered.insert(type); }
-    void set(const QString &type, QByteArray bytes)
+    void set(const QString &type, const QByteArray &bytes)
     {
         m_offered.insert(type);
-        m_data.insert(type, std::move(bytes));
+        m_data.insert(type, bytes);
     }
 
     [[nodiscard]] bool hasType(const QString &type) const override

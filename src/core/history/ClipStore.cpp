@@ -119,7 +119,7 @@ ClipItemPtr ClipStore::recordContent(
         return existing(duplicate->id);
 
     // Built first: a content that cannot be sealed or written changes nothing.
-    const ClipItemPtr item = makeItem(content, *hash, sourceApp);
+    ClipItemPtr item = makeItem(content, *hash, sourceApp);
     if (!item)
         return nullptr;
     if (duplicate != recent.end()) {

@@ -50,7 +50,7 @@ QString stringOr(const QJsonValue &value, const QString &fallback)
 QStringList stringsOrEmpty(const QJsonValue &value)
 {
     QStringList strings;
-    for (const QJsonValue &element : value.toArray()) {
+    for (const auto &element : value.toArray()) {
         // One element of another type discards the whole list.
         if (!element.isString())
             return {};

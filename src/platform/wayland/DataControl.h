@@ -48,9 +48,7 @@ public:
         virtual void sendRequested(wl_proxy *source, const QByteArray &type, UniqueFd fd) = 0;
         // Another copy replaced the source, which is destroyed right after.
         virtual void cancelled(wl_proxy *source) = 0;
-
-    protected:
-        ~Events() = default;
+        virtual ~Events() = default;
     };
 
     DataControl() = default;

@@ -240,7 +240,7 @@ QByteArray PasteboardWorker::receive(const DataOffer &offer, const QByteArray &t
     // Ours closed, the pipe ends when the owner closes its own.
     writeEnd.reset();
     QByteArray bytes;
-    bytes.reserve(64 * 1024);
+    bytes.reserve(qsizetype(64) * 1024);
     QDeadlineTimer deadline(m_limits.deadlineMs);
     char chunk[64 * 1024];
     for (;;) {

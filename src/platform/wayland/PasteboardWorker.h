@@ -25,7 +25,7 @@ public:
     using Representations = Pasteboard::Representations;
 
     PasteboardWorker(QObject &context, ClipboardLimits limits);
-    ~PasteboardWorker();
+    ~PasteboardWorker() override;
     PasteboardWorker(const PasteboardWorker &) = delete;
     PasteboardWorker &operator=(const PasteboardWorker &) = delete;
 

@@ -79,14 +79,13 @@ void X11ClipboardManager::processEvents()
         // Old clients name no property: the target stands in for it.
         const xcb_atom_t property
             = request.property != XCB_ATOM_NONE ? request.property : request.target;
-        if (request.selection != m_manager) {
-            answer(request, XCB_ATOM_NONE);
-        } else if (request.target == m_targets) {
+        const bool ours = request.selection == m_manager;
+        if (ours && request.target == m_targets) {
             const xcb_atom_t offered[] {m_targets, m_saveTargets};
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
                 XCB_ATOM_ATOM, 32, 2, offered);
             answer(request, property);
-        } else if (request.target == m_saveTargets && onSave) {
+        } else if (ours && request.target == m_saveTargets && onSave) {
             // The program waits for the answer before it quits.
             onSave([self = QPointer<X11ClipboardManager>(this), request, property](bool saved) {
                 if (!self)

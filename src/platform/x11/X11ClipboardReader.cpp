@@ -57,8 +57,9 @@ public:
             = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
         if (xfixes && xfixes->present) {
             // Required before any other XFixes request.
-            Reply<xcb_xfixes_query_version_reply_t>(xcb_xfixes_query_version_reply(
-                m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr));
+            [[maybe_unused]] const Reply<xcb_xfixes_query_version_reply_t> version(
+                xcb_xfixes_query_version_reply(
+                    m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr));
             m_xfixesEvent = xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY;
         }
         renewWindow();

@@ -122,7 +122,7 @@ void openPasteHelp()
 } // namespace
 
 SettingsWindow::SettingsWindow(Services services, Language language,
-    std::function<void()> onClearHistory, QString autostartPath, QWidget *parent)
+    std::function<void()> onClearHistory, const QString &autostartPath, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_services(services)
     , m_language(language)

@@ -49,7 +49,7 @@ public:
     };
 
     SettingsWindow(Services services, Language language, std::function<void()> onClearHistory,
-        QString autostartPath = {}, QWidget *parent = nullptr);
+        const QString &autostartPath = {}, QWidget *parent = nullptr);
     ~SettingsWindow() override;
 
     // Shows the window in front, or brings it there.

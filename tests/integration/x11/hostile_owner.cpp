@@ -205,6 +205,7 @@ int main(int argc, char **argv)
         if (type == XCB_SELECTION_NOTIFY && saving) {
             const auto *n = reinterpret_cast<xcb_selection_notify_event_t *>(event);
             say(n->target == saveTargets && n->property != XCB_ATOM_NONE ? "saved" : "refused");
+            std::free(event);
             return 0;
         }
         if (type != XCB_SELECTION_REQUEST) {

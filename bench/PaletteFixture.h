@@ -12,13 +12,13 @@
 #include "core/services/Workspace.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
+#include "support/ResidentMemory.h"
 #include "ui/AppIconCache.h"
 #include "ui/palette/PaletteController.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
-#include <fstream>
 #include <memory>
 
 namespace scrivlet::bench {
@@ -44,19 +44,7 @@ public:
     bool sendPaste(PasteKey) override { return false; }
 };
 
-inline long residentKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == "VmRSS:") {
-            long kilobytes = 0;
-            status >> kilobytes;
-            return kilobytes;
-        }
-    }
-    return 0;
-}
+using testing::residentKilobytes;
 
 // A history of 200 entries: texts of a few lines, and one image in ten.
 struct Fixture

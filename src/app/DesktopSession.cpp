@@ -185,9 +185,8 @@ void DesktopSession::keepClipboardsFor(AppDelegate &delegate)
 {
     if (!m_x11)
         return;
-    m_x11->clipboardManager = std::make_unique<X11ClipboardManager>();
-    m_x11->clipboardManager->onSave
-        = [&delegate](const X11ClipboardManager::Reply &reply) { delegate.keepClipboard(reply); };
+    m_x11->clipboardManager = std::make_unique<X11ClipboardManager>(
+        [&delegate](const X11ClipboardManager::Reply &reply) { delegate.keepClipboard(reply); });
 }
 
 } // namespace scrivlet

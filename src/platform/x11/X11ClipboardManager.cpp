@@ -6,11 +6,13 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <cstring>
+#include <utility>
 
 namespace scrivlet {
 
-X11ClipboardManager::X11ClipboardManager(QObject *parent)
+X11ClipboardManager::X11ClipboardManager(SaveHandler onSave, QObject *parent)
     : QObject(parent)
+    , m_onSave(std::move(onSave))
     , m_connection(xcb_connect(nullptr, nullptr))
 {
     if (xcb_connection_has_error(m_connection))
@@ -85,9 +87,9 @@ void X11ClipboardManager::processEvents()
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property,
                 XCB_ATOM_ATOM, 32, 2, offered);
             answer(request, property);
-        } else if (ours && request.target == m_saveTargets && onSave) {
+        } else if (ours && request.target == m_saveTargets && m_onSave) {
             // The program waits for the answer before it quits.
-            onSave([self = QPointer<X11ClipboardManager>(this), request, property](bool saved) {
+            m_onSave([self = QPointer<X11ClipboardManager>(this), request, property](bool saved) {
                 if (!self)
                     return;
                 if (saved) {

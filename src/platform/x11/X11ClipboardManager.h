@@ -19,19 +19,19 @@ class X11ClipboardManager : public QObject
 
 public:
     using Reply = std::function<void(bool saved)>;
-
-    explicit X11ClipboardManager(QObject *parent = nullptr);
-    ~X11ClipboardManager() override;
-
     // A quitting program asks for its clipboard to be kept: see that the
-    // current copy is taken, then reply. Unset: refused.
-    std::function<void(Reply reply)> onSave;
+    // current copy is taken, then reply.
+    using SaveHandler = std::function<void(Reply reply)>;
+
+    explicit X11ClipboardManager(SaveHandler onSave, QObject *parent = nullptr);
+    ~X11ClipboardManager() override;
 
 private:
     void processEvents();
     void answer(const xcb_selection_request_event_t &request, xcb_atom_t property);
     [[nodiscard]] xcb_atom_t atom(const char *name) const;
 
+    SaveHandler m_onSave;
     xcb_connection_t *m_connection;
     xcb_window_t m_window = 0;
     xcb_atom_t m_manager = XCB_ATOM_NONE;

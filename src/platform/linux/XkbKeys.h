@@ -1,16 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/UniqueHandle.h"
 #include "core/shortcuts/Key.h"
 
 #include <QString>
 #include <cstdint>
 #include <optional>
-
-struct xkb_keymap;
+#include <xkbcommon/xkbcommon.h>
 
 // The key table's positions in an xkbcommon keymap, for every display server
 // whose keymap xkbcommon reads (X11 and Wayland alike).
+namespace scrivlet {
+
+using XkbContext = UniqueHandle<xkb_context, xkb_context_unref>;
+using XkbKeymap = UniqueHandle<xkb_keymap, xkb_keymap_unref>;
+using XkbState = UniqueHandle<xkb_state, xkb_state_unref>;
+
+} // namespace scrivlet
+
 namespace scrivlet::XkbKeys {
 
 // The keycode at the key's position; none when the keymap has no such key.

@@ -4,20 +4,12 @@
 #include "WaylandConnection.h"
 #include "platform/linux/XkbKeys.h"
 
-#include <xkbcommon/xkbcommon.h>
-
 namespace scrivlet {
 
 WaylandKeyboardLayout::WaylandKeyboardLayout(WaylandConnection &connection)
     : m_connection(connection)
     , m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS))
 { }
-
-WaylandKeyboardLayout::~WaylandKeyboardLayout()
-{
-    xkb_keymap_unref(m_keymap);
-    xkb_context_unref(m_context);
-}
 
 xkb_keymap *WaylandKeyboardLayout::currentKeymap()
 {
@@ -28,14 +20,13 @@ xkb_keymap *WaylandKeyboardLayout::currentKeymap()
         return nullptr;
     const QByteArray text = m_connection.keymap();
     if (text != m_keymapText) {
-        xkb_keymap_unref(m_keymap);
-        m_keymap = text.isEmpty()
-            ? nullptr
-            : xkb_keymap_new_from_buffer(m_context, text.constData(), size_t(text.size()),
-                XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        m_keymap.reset(text.isEmpty()
+                ? nullptr
+                : xkb_keymap_new_from_buffer(m_context.get(), text.constData(), size_t(text.size()),
+                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS));
         m_keymapText = text;
     }
-    return m_keymap;
+    return m_keymap.get();
 }
 
 std::optional<GlobalShortcuts::Key> WaylandKeyboardLayout::keyAt(quint32 nativeScanCode)

@@ -2,11 +2,9 @@
 #pragma once
 
 #include "core/services/KeyboardLayout.h"
+#include "platform/linux/XkbKeys.h"
 
 #include <QByteArray>
-
-struct xkb_context;
-struct xkb_keymap;
 
 namespace scrivlet {
 
@@ -18,9 +16,6 @@ class WaylandKeyboardLayout : public KeyboardLayout
 {
 public:
     explicit WaylandKeyboardLayout(WaylandConnection &connection);
-    ~WaylandKeyboardLayout() override;
-    WaylandKeyboardLayout(const WaylandKeyboardLayout &) = delete;
-    WaylandKeyboardLayout &operator=(const WaylandKeyboardLayout &) = delete;
 
     [[nodiscard]] std::optional<GlobalShortcuts::Key> keyAt(quint32 nativeScanCode) override;
     [[nodiscard]] std::optional<QString> character(GlobalShortcuts::Key key) override;
@@ -31,8 +26,8 @@ private:
     [[nodiscard]] xkb_keymap *currentKeymap();
 
     WaylandConnection &m_connection;
-    xkb_context *m_context;
-    xkb_keymap *m_keymap = nullptr;
+    XkbContext m_context;
+    XkbKeymap m_keymap;
     QByteArray m_keymapText;
 };
 

@@ -1,19 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11KeyboardLayout.h"
 
-#include "platform/linux/XkbKeys.h"
-
-#include <memory>
 #include <xkbcommon/xkbcommon-x11.h>
 
 namespace scrivlet {
-
-namespace {
-
-using Keymap = std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)>;
-using State = std::unique_ptr<xkb_state, decltype(&xkb_state_unref)>;
-
-} // namespace
 
 X11KeyboardLayout::X11KeyboardLayout(xcb_connection_t *connection)
     : m_connection(connection)
@@ -25,27 +15,22 @@ X11KeyboardLayout::X11KeyboardLayout(xcb_connection_t *connection)
             nullptr, nullptr);
 }
 
-X11KeyboardLayout::~X11KeyboardLayout()
-{
-    xkb_context_unref(m_context);
-}
-
-xkb_keymap *X11KeyboardLayout::currentKeymap() const
+XkbKeymap X11KeyboardLayout::currentKeymap() const
 {
     if (!m_connection || !m_context)
         return nullptr;
     const int32_t device = xkb_x11_get_core_keyboard_device_id(m_connection);
     if (device < 0)
         return nullptr;
-    return xkb_x11_keymap_new_from_device(
-        m_context, m_connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    return XkbKeymap(xkb_x11_keymap_new_from_device(
+        m_context.get(), m_connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS));
 }
 
 std::optional<xcb_keycode_t> X11KeyboardLayout::keycodeFor(GlobalShortcuts::Key key) const
 {
     if (!key.xkbPosition())
         return std::nullopt;
-    const Keymap keymap(currentKeymap(), xkb_keymap_unref);
+    const XkbKeymap keymap = currentKeymap();
     const std::optional<uint32_t> code = XkbKeys::keycodeOf(keymap.get(), key);
     if (!code)
         return std::nullopt;
@@ -54,19 +39,18 @@ std::optional<xcb_keycode_t> X11KeyboardLayout::keycodeFor(GlobalShortcuts::Key 
 
 std::optional<GlobalShortcuts::Key> X11KeyboardLayout::keyAt(quint32 nativeScanCode)
 {
-    const Keymap keymap(currentKeymap(), xkb_keymap_unref);
+    const XkbKeymap keymap = currentKeymap();
     return XkbKeys::keyAt(keymap.get(), nativeScanCode);
 }
 
 std::optional<QString> X11KeyboardLayout::character(GlobalShortcuts::Key key)
 {
-    const Keymap keymap(currentKeymap(), xkb_keymap_unref);
+    const XkbKeymap keymap = currentKeymap();
     if (!keymap)
         return std::nullopt;
     // The active group, read from the server's state.
     const int32_t device = xkb_x11_get_core_keyboard_device_id(m_connection);
-    const State live(
-        xkb_x11_state_new_from_device(keymap.get(), m_connection, device), xkb_state_unref);
+    const XkbState live(xkb_x11_state_new_from_device(keymap.get(), m_connection, device));
     if (!live)
         return std::nullopt;
     return XkbKeys::characterOf(

@@ -2,11 +2,9 @@
 #pragma once
 
 #include "core/services/KeyboardLayout.h"
+#include "platform/linux/XkbKeys.h"
 
 #include <xcb/xcb.h>
-
-struct xkb_context;
-struct xkb_keymap;
 
 namespace scrivlet {
 
@@ -16,9 +14,6 @@ class X11KeyboardLayout : public KeyboardLayout
 {
 public:
     explicit X11KeyboardLayout(xcb_connection_t *connection);
-    ~X11KeyboardLayout() override;
-    X11KeyboardLayout(const X11KeyboardLayout &) = delete;
-    X11KeyboardLayout &operator=(const X11KeyboardLayout &) = delete;
 
     [[nodiscard]] std::optional<GlobalShortcuts::Key> keyAt(quint32 nativeScanCode) override;
     [[nodiscard]] std::optional<QString> character(GlobalShortcuts::Key key) override;
@@ -26,10 +21,10 @@ public:
     [[nodiscard]] std::optional<xcb_keycode_t> keycodeFor(GlobalShortcuts::Key key) const;
 
 private:
-    [[nodiscard]] xkb_keymap *currentKeymap() const;
+    [[nodiscard]] XkbKeymap currentKeymap() const;
 
     xcb_connection_t *m_connection;
-    xkb_context *m_context;
+    XkbContext m_context;
 };
 
 } // namespace scrivlet

@@ -3,22 +3,19 @@
 // into: shared by the benchmarks that open it.
 #pragma once
 
-#include "core/crypto/Crypto.h"
 #include "core/desktop/DesktopEntries.h"
-#include "core/history/ClipStore.h"
-#include "core/history/ModelContainer.h"
 #include "core/services/KeySender.h"
 #include "core/services/Pasteboard.h"
 #include "core/services/Workspace.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
 #include "support/ResidentMemory.h"
+#include "support/TestHistory.h"
 #include "ui/AppIconCache.h"
 #include "ui/palette/PaletteController.h"
 
 #include <QBuffer>
 #include <QImage>
-#include <QTemporaryDir>
 #include <memory>
 
 namespace scrivlet::bench {
@@ -49,10 +46,8 @@ using testing::residentKilobytes;
 // A history of 200 entries: texts of a few lines, and one image in ten.
 struct Fixture
 {
-    QTemporaryDir dir;
-    std::unique_ptr<ModelContainer> container;
-    std::optional<ImageStore> images;
-    std::unique_ptr<ClipStore> store;
+    testing::TestHistory history;
+    ImageStore images = history.images();
     std::unique_ptr<DefaultsStore> defaults;
     std::unique_ptr<AppSettings> settings;
     DesktopEntries entries {QStringList {}};
@@ -64,10 +59,6 @@ struct Fixture
 
     Fixture()
     {
-        Crypto::setShared(Crypto(SecretBytes(32)));
-        container = std::move(ModelContainer::open(dir.path())).value();
-        images.emplace(dir.path() + QStringLiteral("/images"), Crypto::shared());
-        store = std::make_unique<ClipStore>(container->mainContext(), *images);
         for (int i = 0; i < 200; ++i) {
             if (i % 10 == 0) {
                 QImage image(800, 600, QImage::Format_RGB32);
@@ -76,20 +67,19 @@ struct Fixture
                 QBuffer buffer(&png);
                 buffer.open(QIODevice::WriteOnly);
                 image.save(&buffer, "PNG");
-                store->recordContent(ClipContent::image(png), std::nullopt);
+                history.record(ClipContent::image(png));
             } else {
-                store->recordContent(
+                history.record(
                     ClipContent::text(QStringLiteral("Entrée %1 : le café de la gare ouvre à "
                                                      "sept heures\net ferme à vingt heures")
-                                          .arg(i)),
-                    std::nullopt);
+                                          .arg(i)));
             }
         }
-        defaults = std::make_unique<DefaultsStore>(dir.path() + QStringLiteral("/config"));
+        defaults = std::make_unique<DefaultsStore>(history.folder() + QStringLiteral("/config"));
         settings = std::make_unique<AppSettings>(*defaults);
         icons = std::make_unique<AppIconCache>(entries);
-        palette = std::make_unique<PaletteController>(PaletteController::Services {
-            *store, *images, *settings, *defaults, pasteboard, workspace, keys, entries, *icons});
+        palette = std::make_unique<PaletteController>(PaletteController::Services {history.store(),
+            images, *settings, *defaults, pasteboard, workspace, keys, entries, *icons});
     }
 };
 

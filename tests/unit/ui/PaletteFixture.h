@@ -43,17 +43,16 @@ protected:
     {
         return window().list().visualRect(model().index(row)).center();
     }
-    // A key pressed in the search field, as X11 sends it.
+    // A key pressed (or released) in the search field, as X11 sends it.
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, quint32 scanCode = 0,
-        const QString &text = {})
+        const QString &text = {}, QEvent::Type type = QEvent::KeyPress)
     {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers, scanCode, 0, 0, text);
+        QKeyEvent event(type, key, modifiers, scanCode, 0, 0, text);
         QApplication::sendEvent(&window().searchField(), &event);
     }
-    void release(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, quint32 scanCode = 0)
+    void release(int key, Qt::KeyboardModifiers modifiers, quint32 scanCode)
     {
-        QKeyEvent event(QEvent::KeyRelease, key, modifiers, scanCode, 0, 0);
-        QApplication::sendEvent(&window().searchField(), &event);
+        press(key, modifiers, scanCode, {}, QEvent::KeyRelease);
     }
     // The text of every entry pasted so far, in order.
     QStringList pasted() const

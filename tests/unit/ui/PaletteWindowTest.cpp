@@ -16,18 +16,13 @@ namespace {
 using testing::PaletteTest;
 using testing::waitFor;
 
-QStringList numbered(int count)
-{
-    QStringList texts;
-    for (int i = 1; i <= count; ++i)
-        texts.append(QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0')));
-    return texts;
-}
-
 TEST_F(PaletteTest, DoubleClickPastesTheRowUnderThePointer)
 {
     settings.setPasteOnSingleClick(false);
-    open(numbered(15), {520, 300});
+    QStringList texts;
+    for (int i = 1; i <= 15; ++i)
+        texts.append(QStringLiteral("item %1").arg(i));
+    open(texts, {520, 300});
     const QListView &list = window().list();
     // The lowest row in full view: centring it on the first press would
     // move another row under the pointer.
@@ -132,46 +127,39 @@ TEST_F(PaletteTest, KeysActOncePerPressExceptTheArrows)
 
 TEST(HeldKeys, TellsFirstPressesFromRepeats)
 {
-    struct Key
-    {
-        QEvent::Type type;
-        quint32 code;
-        quint64 time;
-        bool autoRepeat = false;
-    };
-    constexpr QEvent::Type press = QEvent::KeyPress;
-    constexpr QEvent::Type release = QEvent::KeyRelease;
+    // A press, a release, a press Qt flags as a repeat, and the palette going
+    // away; each with its scan code and time.
+    enum Event { press, release, flagged, gone };
+    using Key = std::tuple<Event, quint32, quint64>;
     const struct
     {
         const char *name;
         std::vector<Key> keys;
-        bool cleared; // the palette went away before the last press
         bool lastIsRepeat;
     } cases[] = {
-        {"first press", {{press, 33, 100}}, false, false},
-        {"no release between", {{press, 33, 100}, {press, 33, 130}}, false, true},
+        {"first press", {{press, 33, 100}}, false},
+        {"no release between", {{press, 33, 100}, {press, 33, 130}}, true},
         {"release and press at one instant",
-            {{press, 33, 100}, {release, 33, 160}, {press, 33, 160}}, false, true},
-        {"flagged by Qt", {{press, 33, 100, true}}, false, true},
-        {"pressed again later", {{press, 33, 100}, {release, 33, 160}, {press, 33, 400}}, false,
+            {{press, 33, 100}, {release, 33, 160}, {press, 33, 160}}, true},
+        {"flagged by Qt", {{flagged, 33, 100}}, true},
+        {"pressed again later", {{press, 33, 100}, {release, 33, 160}, {press, 33, 400}}, false},
+        {"another key", {{press, 33, 100}, {press, 22, 130}}, false},
+        {"let go while the palette was away", {{press, 33, 100}, {gone, 0, 0}, {press, 33, 500}},
             false},
-        {"another key", {{press, 33, 100}, {press, 22, 130}}, false, false},
-        {"let go while the palette was away", {{press, 33, 100}, {press, 33, 500}}, true, false},
     };
     for (const auto &c : cases) {
         HeldKeys held;
         bool repeat = false;
-        for (std::size_t i = 0; i < c.keys.size(); ++i) {
-            const Key &key = c.keys[i];
-            if (c.cleared && i + 1 == c.keys.size())
+        for (const auto &[event, code, time] : c.keys) {
+            QKeyEvent key(event == release ? QEvent::KeyRelease : QEvent::KeyPress, Qt::Key_P,
+                Qt::ControlModifier, code, 0, 0, QString(), event == flagged);
+            key.setTimestamp(time);
+            if (event == gone)
                 held.clear();
-            QKeyEvent event(key.type, Qt::Key_P, Qt::ControlModifier, key.code, 0, 0, QString(),
-                key.autoRepeat);
-            event.setTimestamp(key.time);
-            if (key.type == QEvent::KeyPress)
-                repeat = held.isRepeat(event);
+            else if (event == release)
+                held.released(key);
             else
-                held.released(event);
+                repeat = held.isRepeat(key);
         }
         EXPECT_EQ(repeat, c.lastIsRepeat) << c.name;
     }

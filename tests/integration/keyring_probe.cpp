@@ -27,7 +27,7 @@ using Outcome = Keyring::Lookup::Outcome;
 
 int say(const QString &line)
 {
-    std::printf("%s\n", QString(line).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8().data());
+    std::printf("%s\n", QString(line).replace('\n', ' ').toUtf8().data());
     std::fflush(stdout);
     return 0;
 }
@@ -35,79 +35,76 @@ int say(const QString &line)
 QString describe(const Keyring::Lookup &result)
 {
     static const char *const kNames[] = {"found", "notFound", "locked", "failed"};
-    QString line = QLatin1String(kNames[int(result.outcome)]);
+    QString line = QString::fromLatin1(kNames[int(result.outcome)]);
     if (result.outcome != Outcome::found)
-        return result.reason.isEmpty() ? line : line + QLatin1Char(' ') + result.reason;
+        return result.reason.isEmpty() ? line : line + ' ' + result.reason;
     QStringList keys;
     for (const SecretBytes &secret : result.secrets)
         keys << QString::fromLatin1(
             QByteArray(reinterpret_cast<const char *>(secret.data()), qsizetype(secret.size()))
                 .toHex());
-    line += QLatin1Char(' ') + keys.join(QLatin1Char(','));
-    return result.unread.isEmpty() ? line : line + QStringLiteral(" | ") + result.unread;
+    line += ' ' + keys.join(',');
+    return result.unread.isEmpty() ? line : line + " | " + result.unread;
 }
 
-int watch(int argc, char **argv, SecretServiceKeyring &keyring)
+int watch(SecretServiceKeyring &keyring)
 {
-    QCoreApplication app(argc, argv);
     // Listening first: an announcement between the lookup and the watch
     // would otherwise go unheard.
     keyring.watch([&keyring] {
         const auto result = keyring.lookup(Keyring::Prompt::never);
         if (result.outcome == Outcome::found) {
-            say(QStringLiteral("watch ") + describe(result));
+            say("watch " + describe(result));
             QCoreApplication::quit();
         }
     });
     const auto first = keyring.lookup(Keyring::Prompt::never);
     if (first.outcome == Outcome::found)
-        return say(QStringLiteral("watch found-at-once"));
-    say(QStringLiteral("watch waiting ") + describe(first).section(QLatin1Char(' '), 0, 0));
-    return app.exec();
+        return say("watch found-at-once");
+    say("watch waiting " + describe(first).section(' ', 0, 0));
+    return QCoreApplication::exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
     QString service = QString::fromLatin1(SecretServiceKeyring::kDefaultService);
     QString account = QString::fromLatin1(SecretServiceKeyring::kDefaultAccount);
     std::chrono::milliseconds reply = SecretServiceKeyring::kDefaultReplyDeadline;
     std::chrono::milliseconds prompt = SecretServiceKeyring::kDefaultPromptDeadline;
-    while (args.size() >= 2 && args.front().startsWith(QLatin1String("--"))) {
+    while (args.size() >= 2 && args.front().startsWith("--")) {
         const QString option = args.takeFirst();
         const QString value = args.takeFirst();
-        if (option == QLatin1String("--service"))
+        if (option == "--service")
             service = value;
-        else if (option == QLatin1String("--account"))
+        else if (option == "--account")
             account = value;
-        else if (option == QLatin1String("--deadline-ms"))
+        else if (option == "--deadline-ms")
             reply = prompt = std::chrono::milliseconds(value.toInt());
     }
     SecretServiceKeyring keyring(service, account, reply, prompt);
     const QString command = args.value(0);
-    if (command == QLatin1String("present")) {
+    if (command == "present") {
         static const char *const kNames[] = {"yes", "no", "unknown"};
-        return say(QStringLiteral("present ") + QLatin1String(kNames[int(keyring.presence())]));
+        return say(QStringLiteral("present ") + kNames[int(keyring.presence())]);
     }
-    if (command == QLatin1String("lookup"))
-        return say(QStringLiteral("lookup ") + describe(keyring.lookup(Keyring::Prompt::allowed)));
-    if (command == QLatin1String("store")) {
-        const auto key = SecretBytes::fromByteArray(QByteArray::fromHex(args.value(1).toLatin1()));
-        const Status stored = keyring.store(key);
-        return say(stored.ok() ? QStringLiteral("store ok")
-                               : QStringLiteral("store error ") + stored.error());
+    if (command == "lookup")
+        return say("lookup " + describe(keyring.lookup(Keyring::Prompt::allowed)));
+    if (command == "store") {
+        const Status stored = keyring.store(
+            SecretBytes::fromByteArray(QByteArray::fromHex(args.value(1).toLatin1())));
+        return say(stored.ok() ? "store ok" : "store error " + stored.error());
     }
-    if (command == QLatin1String("decide")) {
+    if (command == "decide") {
         KeyFile file(qEnvironmentVariable("XDG_CONFIG_HOME"));
         const auto load = KeychainKey::loadOrCreate({}, keyring, file, Keyring::Prompt::allowed);
         return say(QStringLiteral("decide %1").arg(int(load.outcome)));
     }
-    if (command == QLatin1String("watch"))
-        return watch(argc, argv, keyring);
+    if (command == "watch")
+        return watch(keyring);
     std::fprintf(stderr, "keyring_probe: unknown command\n");
     return 2;
 }

@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <optional>
@@ -27,7 +26,7 @@ using GlobalShortcuts::Shortcut;
 namespace Modifier = GlobalShortcuts::Modifier;
 using testing::waitFor;
 
-const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPortal = "org.freedesktop.portal.Desktop";
 constexpr int kCallTimeoutMs = 20000;
 
 QStringList g_log;
@@ -42,8 +41,7 @@ void recordMessage(QtMsgType type, const QMessageLogContext &context, const QStr
 
 int logLinesWith(const QString &words)
 {
-    return int(std::count_if(
-        g_log.cbegin(), g_log.cend(), [&](const QString &line) { return line.contains(words); }));
+    return int(g_log.filter(words).size());
 }
 
 bool portalOnBus()
@@ -61,13 +59,12 @@ public:
         m_process.setArguments(arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
-        m_ready = m_process.waitForStarted(kCallTimeoutMs)
-            && waitFor([this] { return m_process.canReadLine() || portalOnBus(); })
-            && waitFor(portalOnBus);
+        m_ready = m_process.waitForStarted(kCallTimeoutMs) && waitFor(portalOnBus);
     }
     ~FakePortal()
     {
-        resume();
+        if (m_suspended)
+            ::kill(pid_t(m_process.processId()), SIGCONT);
         m_process.terminate();
         if (!m_process.waitForFinished(kCallTimeoutMs))
             m_process.kill();
@@ -79,9 +76,8 @@ public:
 
     QVariant control(const QString &method, const QVariantList &arguments = {})
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(kPortal,
-            QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.scrivlet.FakePortal"), method);
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            kPortal, "/org/freedesktop/portal/desktop", "org.scrivlet.FakePortal", method);
         message.setArguments(arguments);
         const QDBusMessage reply
             = QDBusConnection::sessionBus().call(message, QDBus::Block, kCallTimeoutMs);
@@ -93,9 +89,8 @@ public:
     QList<QJsonArray> calls(const QString &name)
     {
         QList<QJsonArray> found;
-        const QJsonArray all
-            = QJsonDocument::fromJson(control(QStringLiteral("Calls")).toString().toUtf8()).array();
-        for (const QJsonValue &call : all) {
+        for (const QJsonValue &call :
+            QJsonDocument::fromJson(control("Calls").toString().toUtf8()).array()) {
             QJsonArray entry = call.toArray();
             if (entry.at(0).toString() == name) {
                 entry.removeFirst();
@@ -110,13 +105,8 @@ public:
         return waitFor([&] { return calls(name).size() >= count; });
     }
 
+    // It keeps its name on the bus and answers nothing.
     void suspend() { m_suspended = ::kill(pid_t(m_process.processId()), SIGSTOP) == 0; }
-    void resume()
-    {
-        if (m_suspended)
-            ::kill(pid_t(m_process.processId()), SIGCONT);
-        m_suspended = false;
-    }
 
 private:
     QProcess m_process;
@@ -133,8 +123,6 @@ protected:
         ASSERT_FALSE(portalOnBus()) << "a portal is already on the test bus";
     }
 };
-
-// --- GlobalShortcuts -------------------------------------------------------
 
 TEST(PortalTrigger, NamesTheKeyAndModifiersAsThePortalDoes)
 {
@@ -167,21 +155,14 @@ TEST(PortalTrigger, NamesTheKeyAndModifiersAsThePortalDoes)
     }
 }
 
-TEST_F(Portal, GlobalShortcuts_UnnamedShortcutIsNotGrabbed)
-{
-    FakePortal portal;
-    ASSERT_TRUE(portal.isReady());
-    PortalHotkeyGrabber grabber;
-    EXPECT_FALSE(grabber.grab(Shortcut::make(10, Modifier::command)));
-    EXPECT_TRUE(portal.calls(QStringLiteral("GlobalShortcuts.CreateSession")).isEmpty());
-}
-
 TEST_F(Portal, GlobalShortcuts_BoundShortcutIsOnePressAndOneRelease)
 {
     FakePortal portal;
     ASSERT_TRUE(portal.isReady());
     const Shortcut shortcut = Shortcut::make(9, Modifier::command | Modifier::shift);
     PortalHotkeyGrabber grabber;
+    // A shortcut the portal has no name for is refused before the desktop is asked.
+    EXPECT_FALSE(grabber.grab(Shortcut::make(10, Modifier::command)));
     QList<Shortcut> pressed;
     QList<Shortcut> released;
     int changes = 0;
@@ -189,30 +170,31 @@ TEST_F(Portal, GlobalShortcuts_BoundShortcutIsOnePressAndOneRelease)
     QObject::connect(&grabber, &HotkeyGrabber::released, [&](const Shortcut &s) { released << s; });
     QObject::connect(&grabber, &PortalHotkeyGrabber::triggerChanged, [&changes] { ++changes; });
     ASSERT_TRUE(grabber.grab(shortcut));
-    ASSERT_TRUE(portal.waitForCalls(QStringLiteral("GlobalShortcuts.BindShortcuts"), 1));
+    ASSERT_TRUE(portal.waitForCalls("GlobalShortcuts.BindShortcuts", 1));
+    EXPECT_EQ(portal.calls("GlobalShortcuts.CreateSession").size(), 1);
     const QJsonArray shortcuts
-        = portal.calls(QStringLiteral("GlobalShortcuts.BindShortcuts")).at(0).at(1).toArray();
+        = portal.calls("GlobalShortcuts.BindShortcuts").at(0).at(1).toArray();
     ASSERT_EQ(shortcuts.size(), 1);
-    EXPECT_EQ(shortcuts.at(0)[0].toString(), QStringLiteral("togglePalette"));
+    EXPECT_EQ(shortcuts.at(0)[0].toString(), "togglePalette");
     const QJsonObject properties = shortcuts.at(0)[1].toObject();
-    EXPECT_EQ(properties.value(QStringLiteral("preferred_trigger")).toString(), "SHIFT+LOGO+v");
-    EXPECT_FALSE(properties.value(QStringLiteral("description")).toString().isEmpty());
+    EXPECT_EQ(properties.value("preferred_trigger").toString(), "SHIFT+LOGO+v");
+    EXPECT_FALSE(properties.value("description").toString().isEmpty());
     // The fake answers before the call returns: only a client that listened
     // first learns what was bound.
     ASSERT_TRUE(waitFor([&] { return !grabber.triggerDescription().isEmpty(); }));
-    EXPECT_EQ(grabber.triggerDescription(), QStringLiteral("Bound: SHIFT+LOGO+v"));
+    EXPECT_EQ(grabber.triggerDescription(), "Bound: SHIFT+LOGO+v");
     EXPECT_EQ(changes, 1);
 
-    const QString id = QStringLiteral("togglePalette");
-    ASSERT_EQ(portal.control(QStringLiteral("Activate"), {id}).toUInt(), 1u);
+    const QString id = "togglePalette";
+    ASSERT_EQ(portal.control("Activate", {id}).toUInt(), 1u);
     ASSERT_TRUE(waitFor([&] { return !pressed.isEmpty(); }));
     // A repeat while held, then the release: signals arrive in order, so
     // once the release is here the repeat was seen and ignored.
-    portal.control(QStringLiteral("Activate"), {id});
-    portal.control(QStringLiteral("Deactivate"), {id});
+    portal.control("Activate", {id});
+    portal.control("Deactivate", {id});
     ASSERT_TRUE(waitFor([&] { return !released.isEmpty(); }));
-    portal.control(QStringLiteral("Deactivate"), {id});
-    portal.control(QStringLiteral("ChangeTrigger"), {id, QStringLiteral("Super+Shift+V")});
+    portal.control("Deactivate", {id});
+    portal.control("ChangeTrigger", {id, "Super+Shift+V"});
     ASSERT_TRUE(waitFor([&] { return grabber.triggerDescription() == "Super+Shift+V"; }));
     EXPECT_EQ(pressed, QList<Shortcut> {shortcut});
     EXPECT_EQ(released, QList<Shortcut> {shortcut});
@@ -220,8 +202,8 @@ TEST_F(Portal, GlobalShortcuts_BoundShortcutIsOnePressAndOneRelease)
     // Let go: the desktop's session is closed, nothing more arrives.
     grabber.ungrab(shortcut);
     EXPECT_TRUE(grabber.triggerDescription().isEmpty());
-    ASSERT_TRUE(portal.waitForCalls(QStringLiteral("Session.Close"), 1));
-    EXPECT_EQ(portal.control(QStringLiteral("Activate"), {id}).toUInt(), 0u);
+    ASSERT_TRUE(portal.waitForCalls("Session.Close", 1));
+    EXPECT_EQ(portal.control("Activate", {id}).toUInt(), 0u);
 }
 
 TEST_F(Portal, GlobalShortcuts_SessionAnsweredAfterUngrabIsClosed)
@@ -236,16 +218,16 @@ TEST_F(Portal, GlobalShortcuts_SessionAnsweredAfterUngrabIsClosed)
     grabber.ungrab(first);
     ASSERT_TRUE(grabber.grab(second));
     ASSERT_TRUE(waitFor([&] { return !grabber.triggerDescription().isEmpty(); }));
-    EXPECT_EQ(grabber.triggerDescription(), QStringLiteral("Bound: CTRL+F1"));
-    ASSERT_TRUE(portal.waitForCalls(QStringLiteral("Session.Close"), 1));
-    const QList<QJsonArray> created = portal.calls(QStringLiteral("GlobalShortcuts.CreateSession"));
+    EXPECT_EQ(grabber.triggerDescription(), "Bound: CTRL+F1");
+    ASSERT_TRUE(portal.waitForCalls("Session.Close", 1));
+    const QList<QJsonArray> created = portal.calls("GlobalShortcuts.CreateSession");
     ASSERT_EQ(created.size(), 2);
     const QString firstToken
-        = created.at(0).at(0).toObject().value(QStringLiteral("session_handle_token")).toString();
-    const QList<QJsonArray> closed = portal.calls(QStringLiteral("Session.Close"));
+        = created.at(0).at(0).toObject().value("session_handle_token").toString();
+    const QList<QJsonArray> closed = portal.calls("Session.Close");
     ASSERT_EQ(closed.size(), 1);
     EXPECT_TRUE(closed.at(0).at(0).toString().endsWith(QLatin1Char('/') + firstToken));
-    EXPECT_EQ(portal.calls(QStringLiteral("GlobalShortcuts.BindShortcuts")).size(), 1);
+    EXPECT_EQ(portal.calls("GlobalShortcuts.BindShortcuts").size(), 1);
 }
 
 TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
@@ -266,7 +248,7 @@ TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
         if (c.method) {
             portal.emplace();
             ASSERT_TRUE(portal->isReady());
-            portal->control(QStringLiteral("Refuse"), {QString::fromLatin1(c.method), c.response});
+            portal->control("Refuse", {QString::fromLatin1(c.method), c.response});
         }
         PortalHotkeyGrabber grabber;
         int events = 0;
@@ -274,11 +256,11 @@ TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
         QObject::connect(&grabber, &HotkeyGrabber::released, [&] { ++events; });
         QObject::connect(&grabber, &PortalHotkeyGrabber::triggerChanged, [&] { ++events; });
         EXPECT_TRUE(grabber.grab(Shortcut::make(9, Modifier::command | Modifier::shift)));
-        const QString line = QStringLiteral("Scrivlet: the desktop refused the palette shortcut: ");
+        const QString line = "Scrivlet: the desktop refused the palette shortcut: ";
         ASSERT_TRUE(waitFor([&] { return logLinesWith(line) > 0; }));
         if (portal) {
-            portal->control(QStringLiteral("Activate"), {QStringLiteral("togglePalette")});
-            portal->control(QStringLiteral("Deactivate"), {QStringLiteral("togglePalette")});
+            portal->control("Activate", {"togglePalette"});
+            portal->control("Deactivate", {"togglePalette"});
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(logLinesWith(line), 1);
@@ -286,8 +268,6 @@ TEST_F(Portal, GlobalShortcuts_RefusalIsOneLogLineAndNoEvent)
         EXPECT_TRUE(grabber.triggerDescription().isEmpty());
     }
 }
-
-// --- RemoteDesktop ---------------------------------------------------------
 
 TEST_F(Portal, RemoteDesktop_KeepsTheRestoreTokenWhereThePortalHasOne)
 {
@@ -300,8 +280,7 @@ TEST_F(Portal, RemoteDesktop_KeepsTheRestoreTokenWhereThePortalHasOne)
         SCOPED_TRACE(c.version);
         FakePortal portal;
         ASSERT_TRUE(portal.isReady());
-        portal.control(QStringLiteral("SetRemoteDesktop"),
-            {c.version, 1u, c.restores ? QStringLiteral("token-2") : QString()});
+        portal.control("SetRemoteDesktop", {c.version, 1u, c.restores ? "token-2" : QString()});
         QStringList saved;
         PortalKeySender sender([] { return QStringLiteral("token-1"); },
             [&saved](const QString &token) { saved << token; });
@@ -311,23 +290,23 @@ TEST_F(Portal, RemoteDesktop_KeepsTheRestoreTokenWhereThePortalHasOne)
         ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
 
         const QJsonObject options
-            = portal.calls(QStringLiteral("RemoteDesktop.SelectDevices")).at(0).at(1).toObject();
-        EXPECT_EQ(options.value(QStringLiteral("types")).toInt(), 1);
+            = portal.calls("RemoteDesktop.SelectDevices").at(0).at(1).toObject();
+        EXPECT_EQ(options.value("types").toInt(), 1);
         if (c.restores) {
-            EXPECT_EQ(options.value(QStringLiteral("persist_mode")).toInt(), 2);
-            EXPECT_EQ(options.value(QStringLiteral("restore_token")).toString(), "token-1");
-            EXPECT_EQ(saved, QStringList {QStringLiteral("token-2")});
+            EXPECT_EQ(options.value("persist_mode").toInt(), 2);
+            EXPECT_EQ(options.value("restore_token").toString(), "token-1");
+            EXPECT_EQ(saved, QStringList {"token-2"});
         } else {
-            EXPECT_FALSE(options.contains(QStringLiteral("persist_mode")));
-            EXPECT_FALSE(options.contains(QStringLiteral("restore_token")));
+            EXPECT_FALSE(options.contains("persist_mode"));
+            EXPECT_FALSE(options.contains("restore_token"));
             EXPECT_TRUE(saved.isEmpty());
         }
-        EXPECT_EQ(portal.calls(QStringLiteral("RemoteDesktop.Start")).at(0).at(1).toString(), "");
-        EXPECT_TRUE(portal.calls(QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym")).isEmpty());
+        EXPECT_EQ(portal.calls("RemoteDesktop.Start").at(0).at(1).toString(), "");
+        EXPECT_TRUE(portal.calls("RemoteDesktop.NotifyKeyboardKeysym").isEmpty());
     }
 }
 
-TEST_F(Portal, RemoteDesktop_SendsEachPasteKeyAsOneKeystroke)
+TEST_F(Portal, RemoteDesktop_SendsEachPasteKeyAsOneKeystrokeUntilTheSessionCloses)
 {
     FakePortal portal;
     ASSERT_TRUE(portal.isReady());
@@ -350,7 +329,7 @@ TEST_F(Portal, RemoteDesktop_SendsEachPasteKeyAsOneKeystroke)
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.key));
         ASSERT_TRUE(sender.sendPaste(c.key));
-        const QString name = QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym");
+        const QString name = "RemoteDesktop.NotifyKeyboardKeysym";
         ASSERT_TRUE(portal.waitForCalls(name, seen + c.events.size()));
         const QList<QJsonArray> calls = portal.calls(name);
         ASSERT_EQ(calls.size(), seen + c.events.size());
@@ -360,6 +339,14 @@ TEST_F(Portal, RemoteDesktop_SendsEachPasteKeyAsOneKeystroke)
         EXPECT_EQ(events, c.events);
         seen = calls.size();
     }
+
+    // The desktop ended the session: the next paste asks again.
+    ASSERT_EQ(portal.control("CloseRemoteSessions").toUInt(), 1u);
+    ASSERT_TRUE(waitFor([&] { return !sender.isTrusted(); }));
+    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
+    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
+    EXPECT_EQ(portal.calls("RemoteDesktop.CreateSession").size(), 2);
+    EXPECT_TRUE(sender.sendPaste(PasteKey::ctrlV));
 }
 
 TEST_F(Portal, RemoteDesktop_WithoutConsentPasteStaysOff)
@@ -383,57 +370,35 @@ TEST_F(Portal, RemoteDesktop_WithoutConsentPasteStaysOff)
         if (c.method) {
             portal.emplace();
             ASSERT_TRUE(portal->isReady());
-            portal->control(QStringLiteral("Refuse"), {QString::fromLatin1(c.method), c.response});
-            portal->control(QStringLiteral("SetRemoteDesktop"), {2u, c.devices, QString()});
+            portal->control("Refuse", {QString::fromLatin1(c.method), c.response});
+            portal->control("SetRemoteDesktop", {2u, c.devices, QString()});
         }
         PortalKeySender sender;
         int trustChanges = 0;
         QObject::connect(&sender, &PortalKeySender::trustChanged, [&] { ++trustChanges; });
         EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
-        const QString line
-            = QStringLiteral("Scrivlet: the desktop refused the keyboard for automatic paste: ");
+        const QString line = "Scrivlet: the desktop refused the keyboard for automatic paste: ";
         ASSERT_TRUE(waitFor([&] { return logLinesWith(line) > 0; }));
         EXPECT_EQ(logLinesWith(line), 1);
         EXPECT_FALSE(sender.isTrusted());
         EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
         EXPECT_EQ(trustChanges, 0);
         if (portal) {
-            EXPECT_TRUE(
-                portal->calls(QStringLiteral("RemoteDesktop.NotifyKeyboardKeysym")).isEmpty());
+            EXPECT_TRUE(portal->calls("RemoteDesktop.NotifyKeyboardKeysym").isEmpty());
         }
     }
 }
-
-TEST_F(Portal, RemoteDesktop_ClosedSessionIsAskedAgain)
-{
-    FakePortal portal;
-    ASSERT_TRUE(portal.isReady());
-    PortalKeySender sender;
-    sender.prepare();
-    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
-    ASSERT_EQ(portal.control(QStringLiteral("CloseRemoteSessions")).toUInt(), 1u);
-    ASSERT_TRUE(waitFor([&] { return !sender.isTrusted(); }));
-    EXPECT_FALSE(sender.sendPaste(PasteKey::ctrlV));
-    ASSERT_TRUE(waitFor([&] { return sender.isTrusted(); }));
-    EXPECT_EQ(portal.calls(QStringLiteral("RemoteDesktop.CreateSession")).size(), 2);
-    EXPECT_TRUE(sender.sendPaste(PasteKey::ctrlV));
-}
-
-// --- No portal ---------------------------------------------------------------
 
 TEST_F(Portal, Offered_OnlyWhereThePortalAnswersForTheInterface)
 {
     EXPECT_FALSE(PortalHotkeyGrabber::isOffered());
     EXPECT_FALSE(PortalKeySender::isOffered());
-    {
-        FakePortal portal({QStringLiteral("--without"), QStringLiteral("GlobalShortcuts")});
-        ASSERT_TRUE(portal.isReady());
-        EXPECT_FALSE(PortalHotkeyGrabber::isOffered());
-        EXPECT_TRUE(PortalKeySender::isOffered());
-        // A portal that holds its name but answers nothing.
-        portal.suspend();
-        EXPECT_FALSE(PortalKeySender::isOffered());
-    }
+    FakePortal portal({"--without", "GlobalShortcuts"});
+    ASSERT_TRUE(portal.isReady());
+    EXPECT_FALSE(PortalHotkeyGrabber::isOffered());
+    EXPECT_TRUE(PortalKeySender::isOffered());
+    portal.suspend();
+    EXPECT_FALSE(PortalKeySender::isOffered());
 }
 
 } // namespace

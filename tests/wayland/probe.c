@@ -67,34 +67,19 @@ static void roundtrip(void)
 // Dispatches events until *flag is set or the deadline passes.
 static bool dispatch_until(const bool *flag)
 {
-    while (!*flag) {
-        while (wl_display_prepare_read(display) != 0)
-            if (wl_display_dispatch_pending(display) < 0)
-                die(1, "protocol error");
-        if (*flag) {
-            wl_display_cancel_read(display);
-            break;
-        }
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display);
-            die(1, "the connection broke");
-        }
-        int64_t left = deadline_ms - now_ms();
-        if (left <= 0) {
-            wl_display_cancel_read(display);
-            return false;
-        }
-        struct pollfd pfd = {wl_display_get_fd(display), POLLIN, 0};
-        if (poll(&pfd, 1, (int)left) > 0) {
-            if (wl_display_read_events(display) < 0)
-                die(1, "the connection broke");
-        } else {
-            wl_display_cancel_read(display);
-        }
+    for (;;) {
         if (wl_display_dispatch_pending(display) < 0)
             die(1, "protocol error");
+        if (*flag)
+            return true;
+        wl_display_flush(display);
+        struct pollfd pfd = {wl_display_get_fd(display), POLLIN, 0};
+        int64_t left = deadline_ms - now_ms();
+        if (left <= 0 || poll(&pfd, 1, (int)left) <= 0)
+            return false;
+        if (wl_display_dispatch(display) < 0)
+            die(1, "the connection broke");
     }
-    return true;
 }
 
 static void on_global(void *data, struct wl_registry *registry, uint32_t name,

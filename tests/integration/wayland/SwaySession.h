@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the Wayland tests share: the session check, the programs a test
-// starts (wl-copy, wl-paste, the probe) and a capture of the log.
+// What the Wayland tests share: the session check and the programs a test
+// starts (wl-copy, wl-paste, the probe as a clipboard owner or a window).
 #pragma once
 
 #include "support/WaitFor.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -31,6 +29,13 @@ inline QByteArray run(const QString &program, const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
+// What a started program has printed so far, read without taking it.
+inline QStringList linesOf(QProcess &process)
+{
+    return QString::fromUtf8(process.peek(process.bytesAvailable()))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 // A test inside tests/fixtures/sway-session; what it starts ends with it.
 class SwaySession : public ::testing::Test
 {
@@ -39,6 +44,14 @@ protected:
     {
         if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             GTEST_SKIP() << "needs a Wayland compositor: run it in tests/fixtures/sway-session";
+    }
+
+    void TearDown() override
+    {
+        for (const auto &process : m_processes) {
+            process->kill();
+            process->waitForFinished(2000);
+        }
     }
 
     // Starts a program that stays (wl-copy serves its copy from a child).
@@ -57,83 +70,22 @@ protected:
 
     QProcess &startProbe(const QStringList &arguments)
     {
-        return start(QStringLiteral(PROBE),
-            QStringList {QStringLiteral("--timeout"), QStringLiteral("120000")} + arguments);
+        return start(QStringLiteral(PROBE), QStringList {"--timeout", "120000"} + arguments);
     }
 
-    void TearDown() override
+    // A window of the probe, which logs the keys it receives; see isShown().
+    QProcess &openWindow(const QString &appId) { return startProbe({"--window", appId}); }
+    static bool isShown(QProcess &window)
     {
-        for (const auto &process : m_processes) {
-            process->kill();
-            process->waitForFinished(2000);
-        }
+        return eventually([&] { return linesOf(window).contains(QLatin1String("ready")); });
+    }
+    static QStringList keysOf(QProcess &window)
+    {
+        return linesOf(window).filter(QRegularExpression(QStringLiteral("^key ")));
     }
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_processes;
-};
-
-// A window of the probe that logs the keys it receives.
-class ProbeWindow
-{
-public:
-    explicit ProbeWindow(const QString &appId)
-    {
-        m_process.start(QStringLiteral(PROBE),
-            {QStringLiteral("--timeout"), QStringLiteral("120000"), QStringLiteral("--window"),
-                appId});
-        m_ready = eventually([this] { return lines().contains(QLatin1String("ready")); });
-    }
-    ~ProbeWindow() { close(); }
-
-    [[nodiscard]] bool isReady() const { return m_ready; }
-    void close()
-    {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    [[nodiscard]] QStringList lines()
-    {
-        m_output += m_process.readAllStandardOutput();
-        return QString::fromUtf8(m_output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    [[nodiscard]] QStringList keys()
-    {
-        return lines().filter(QRegularExpression(QStringLiteral("^key ")));
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_output;
-    bool m_ready = false;
-};
-
-// What is logged while it lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    LogCapture(const LogCapture &) = delete;
-    LogCapture &operator=(const LogCapture &) = delete;
-
-    [[nodiscard]] static QStringList lines() { return s_lines; }
-    [[nodiscard]] static qsizetype count(const QString &text)
-    {
-        return s_lines.filter(text).size();
-    }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
-    {
-        s_lines.append(message);
-    }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
 };
 
 } // namespace scrivlet::testing

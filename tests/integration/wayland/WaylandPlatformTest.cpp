@@ -8,9 +8,6 @@
 #include "platform/wayland/WaylandWorkspace.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <cstring>
 #include <sys/socket.h>
@@ -35,32 +32,18 @@ constexpr Key kY {16};
 constexpr quint32 kKeycodeV = 47 + 8;
 const QString kLost = QStringLiteral("Scrivlet: Wayland connection lost: ");
 
-QByteArray swaymsg(const QString &command, QStringList options = {})
+// Whether sway carried the command out.
+bool swaymsg(const QString &command)
 {
     QProcess process;
-    process.start(QStringLiteral("swaymsg"), command.isEmpty() ? options : options << command);
-    process.waitForFinished(kWaitMs);
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return process.readAllStandardOutput();
+    process.start(QStringLiteral("swaymsg"), {command});
+    return process.waitForFinished(kWaitMs) && process.exitCode() == 0;
 }
 
-// The app id of the window that has sway's focus; empty when none has.
-QString focusedAppId()
+bool hasFocus(const QString &appId)
 {
-    std::function<std::optional<QString>(const QJsonObject &)> search
-        = [&](const QJsonObject &node) -> std::optional<QString> {
-        if (node.value(QLatin1String("focused")).toBool())
-            return node.value(QLatin1String("app_id")).toString();
-        for (const char *children : {"nodes", "floating_nodes"}) {
-            for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
-                if (auto found = search(child.toObject()))
-                    return found;
-            }
-        }
-        return std::nullopt;
-    };
-    return search(QJsonDocument::fromJson(swaymsg({}, {QStringLiteral("-t"), "get_tree"})).object())
-        .value_or(QString());
+    return swaymsg(QStringLiteral("[app_id=\"^%1$\" con_id=__focused__] nop")
+                       .arg(QRegularExpression::escape(appId)));
 }
 
 // A setting of sway's keyboards for one test; sway applies it to virtual
@@ -71,17 +54,42 @@ public:
     explicit KeyboardConfig(const QString &setting)
         : m_name(setting.section(QLatin1Char(' '), 0, 0))
     {
-        swaymsg(QStringLiteral("input type:keyboard ") + setting);
+        EXPECT_TRUE(swaymsg(QStringLiteral("input type:keyboard ") + setting));
     }
     ~KeyboardConfig()
     {
-        const QString reset
-            = m_name == QLatin1String("xkb_layout") ? QStringLiteral("us") : QStringLiteral("\"\"");
+        const char *reset = m_name == QLatin1String("xkb_layout") ? "us" : "\"\"";
         swaymsg(QStringLiteral("input type:keyboard %1 %2").arg(m_name, reset));
     }
 
 private:
     QString m_name;
+};
+
+// What is logged while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+
+    [[nodiscard]] static qsizetype count(const QString &text)
+    {
+        return s_lines.filter(text).size();
+    }
+    [[nodiscard]] static std::string all() { return s_lines.join(QLatin1Char('\n')).toStdString(); }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        s_lines.append(message);
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
 };
 
 // Every service on a connection that is not, or no longer, there.
@@ -115,67 +123,16 @@ protected:
     WaylandConnection m_connection;
 };
 
-// Runs first: a headless sway has no keyboard until a virtual one comes.
-TEST_F(WaylandSession, KeyboardLayout_KnowsNothingBeforeTheSeatHasAKeyboard)
+// First: a headless sway has no keyboard until a virtual one comes.
+TEST_F(WaylandSession, KeyboardLayout_KnowsNothingUntilTheSeatHasAKeyboardThenFollowsItsKeymap)
 {
-    ASSERT_FALSE(m_connection.seatHasKeyboard());
     WaylandKeyboardLayout layout(m_connection);
+    ASSERT_FALSE(m_connection.seatHasKeyboard());
     EXPECT_EQ(layout.keyAt(kKeycodeV), std::nullopt);
     EXPECT_EQ(layout.character(kV), std::nullopt);
-}
 
-// Each keystroke once and in order: the last one shows that none before it
-// came twice. The first shows that no key is lost while the keyboard is new.
-TEST_F(WaylandSession, SendPaste_ReachesTheFocusedWindowAsOneKeystroke)
-{
-    WaylandKeySender sender(m_connection);
-    ASSERT_TRUE(sender.isTrusted());
-    ProbeWindow window(QStringLiteral("org.scrivlet.KeyProbe"));
-    ASSERT_TRUE(window.isReady());
-    // Evdev key codes; modifier masks of the default keymap (Shift 1, Control 4).
-    const QList<std::pair<PasteKey, QString>> cases {
-        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
-        {PasteKey::ctrlShiftV, QStringLiteral("key 47 5")},
-        {PasteKey::shiftInsert, QStringLiteral("key 110 1")},
-        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
-    };
-    QStringList expected;
-    for (const auto &[key, line] : cases) {
-        ASSERT_TRUE(sender.sendPaste(key));
-        expected << line;
-        EXPECT_TRUE(eventually([&] { return window.keys().size() >= expected.size(); }));
-    }
-    EXPECT_EQ(window.keys(), expected);
-}
-
-// On Dvorak the V is where the US layout has its period (KEY_DOT, 52): the
-// keystroke follows the seat's layout, so that the window reads a V.
-TEST_F(WaylandSession, SendPaste_PressesTheKeyThatTypesVInTheSeatsLayout)
-{
-    WaylandKeySender sender(m_connection);
-    ProbeWindow window(QStringLiteral("org.scrivlet.DvorakProbe"));
-    ASSERT_TRUE(window.isReady());
-    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
-    ASSERT_TRUE(eventually([&] { return window.keys().size() == 1; }));
-
-    const QByteArray before = m_connection.keymap();
-    // sway takes a variant only with a layout named.
-    const KeyboardConfig us(QStringLiteral("xkb_layout us"));
-    const KeyboardConfig dvorak(QStringLiteral("xkb_variant dvorak"));
-    ASSERT_TRUE(
-        eventually([&] { return m_connection.roundtrip() && m_connection.keymap() != before; }));
-    // Twice: the second arrives after anything the first one sent.
-    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
-    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
-    EXPECT_TRUE(eventually([&] { return window.keys().size() >= 3; }));
-    EXPECT_EQ(window.keys().mid(1), QStringList(2, QStringLiteral("key 52 4")));
-}
-
-TEST_F(WaylandSession, KeyboardLayout_FollowsTheSeatsKeymap)
-{
-    WaylandKeySender sender(m_connection);
-    WaylandKeyboardLayout layout(m_connection);
     // Our virtual keyboard gives the headless seat its keyboard and keymap.
+    WaylandKeySender sender(m_connection);
     ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
     ASSERT_TRUE(eventually([&] { return m_connection.roundtrip() && layout.keyAt(kKeycodeV); }));
     EXPECT_EQ(layout.keyAt(kKeycodeV), kV);
@@ -190,53 +147,88 @@ TEST_F(WaylandSession, KeyboardLayout_FollowsTheSeatsKeymap)
     EXPECT_EQ(layout.keyAt(kKeycodeV), kV) << "positions stay where they are";
 }
 
+// Each keystroke once and in order: the last one of a kind shows that none
+// before it came twice; the first, that no key is lost while the keyboard is
+// new. On Dvorak the V is where the US layout has its period (KEY_DOT, 52):
+// the keystroke follows the seat's layout, so that the window reads a V.
+TEST_F(WaylandSession, SendPaste_ReachesTheFocusedWindowAsOneKeystrokeOfTheSeatsLayout)
+{
+    WaylandKeySender sender(m_connection);
+    ASSERT_TRUE(sender.isTrusted());
+    QProcess &window = openWindow(QStringLiteral("org.scrivlet.KeyProbe"));
+    ASSERT_TRUE(isShown(window));
+    // Evdev key codes; modifier masks of the default keymap (Shift 1, Control 4).
+    const QList<std::pair<PasteKey, QString>> cases {
+        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
+        {PasteKey::ctrlShiftV, QStringLiteral("key 47 5")},
+        {PasteKey::shiftInsert, QStringLiteral("key 110 1")},
+        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
+    };
+    QStringList expected;
+    for (const auto &[key, line] : cases) {
+        ASSERT_TRUE(sender.sendPaste(key));
+        expected << line;
+        EXPECT_TRUE(eventually([&] { return keysOf(window).size() >= expected.size(); }));
+    }
+    EXPECT_EQ(keysOf(window), expected);
+
+    const QByteArray before = m_connection.keymap();
+    // sway takes a variant only with a layout named.
+    const KeyboardConfig us(QStringLiteral("xkb_layout us"));
+    const KeyboardConfig dvorak(QStringLiteral("xkb_variant dvorak"));
+    ASSERT_TRUE(
+        eventually([&] { return m_connection.roundtrip() && m_connection.keymap() != before; }));
+    // Twice: the second arrives after anything the first one sent.
+    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+    ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
+    expected << QStringLiteral("key 52 4") << QStringLiteral("key 52 4");
+    EXPECT_TRUE(eventually([&] { return keysOf(window).size() >= expected.size(); }));
+    EXPECT_EQ(keysOf(window), expected);
+}
+
 TEST_F(WaylandSession, Workspace_FollowsFocusActivatesAndIgnoresScrivletsOwnWindows)
 {
     WaylandWorkspace workspace(m_connection);
     ASSERT_TRUE(workspace.isAvailable());
     const auto activeId = [&] { return workspace.activeWindow().value_or(WindowRef {}).id; };
 
-    ProbeWindow first(QStringLiteral("org.scrivlet.First"));
-    ASSERT_TRUE(first.isReady());
+    ASSERT_TRUE(isShown(openWindow(QStringLiteral("org.scrivlet.First"))));
     ASSERT_TRUE(eventually([&] {
         return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.First");
     }));
-    const std::optional<WindowRef> firstRef = workspace.activeWindow();
-    ASSERT_TRUE(firstRef);
-    EXPECT_NE(firstRef->id, 0u);
-    EXPECT_EQ(firstRef->windowClass, QStringLiteral("org.scrivlet.First"));
+    const std::optional<WindowRef> first = workspace.activeWindow();
+    ASSERT_TRUE(first);
+    EXPECT_NE(first->id, 0u);
+    EXPECT_EQ(first->windowClass, QStringLiteral("org.scrivlet.First"));
 
     // An app id in the form of a desktop-entry file name names its entry.
-    ProbeWindow second(QStringLiteral("org.scrivlet.Second.desktop"));
-    ASSERT_TRUE(second.isReady());
+    QProcess &secondWindow = openWindow(QStringLiteral("org.scrivlet.Second.desktop"));
+    ASSERT_TRUE(isShown(secondWindow));
     ASSERT_TRUE(eventually([&] {
         return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.Second");
     }));
-    const std::optional<WindowRef> secondRef = workspace.activeWindow();
-    ASSERT_TRUE(secondRef);
-    EXPECT_EQ(secondRef->windowClass, QStringLiteral("org.scrivlet.Second.desktop"));
-    EXPECT_NE(secondRef->id, firstRef->id);
+    const std::optional<WindowRef> second = workspace.activeWindow();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->windowClass, QStringLiteral("org.scrivlet.Second.desktop"));
+    EXPECT_NE(second->id, first->id);
 
-    swaymsg(QStringLiteral("[app_id=\"org.scrivlet.First\"] focus"));
+    ASSERT_TRUE(swaymsg(QStringLiteral("[app_id=\"org.scrivlet.First\"] focus")));
     const std::optional<WindowRef> again = workspace.activeWindow();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->id, firstRef->id) << "a window keeps its id";
+    EXPECT_EQ(again->id, first->id) << "a window keeps its id";
     EXPECT_EQ(again->applicationId, QStringLiteral("org.scrivlet.First"));
 
-    workspace.activate(secondRef->id);
-    EXPECT_TRUE(
-        eventually([] { return focusedAppId() == QStringLiteral("org.scrivlet.Second.desktop"); }));
-    EXPECT_EQ(activeId(), secondRef->id);
+    workspace.activate(second->id);
+    EXPECT_TRUE(eventually([] { return hasFocus(QStringLiteral("org.scrivlet.Second.desktop")); }));
+    EXPECT_EQ(activeId(), second->id);
 
-    second.close();
-    EXPECT_TRUE(eventually([&] { return activeId() == firstRef->id; }));
-    workspace.activate(secondRef->id); // gone: nothing happens
-    EXPECT_EQ(activeId(), firstRef->id);
+    secondWindow.kill();
+    EXPECT_TRUE(eventually([&] { return activeId() == first->id; }));
+    workspace.activate(second->id); // gone: nothing happens
+    EXPECT_EQ(activeId(), first->id);
 
-    ProbeWindow own(QStringLiteral("org.scrivlet.Scrivlet"));
-    ASSERT_TRUE(own.isReady());
-    ASSERT_TRUE(
-        eventually([] { return focusedAppId() == QStringLiteral("org.scrivlet.Scrivlet"); }));
+    ASSERT_TRUE(isShown(openWindow(QStringLiteral("org.scrivlet.Scrivlet"))));
+    ASSERT_TRUE(eventually([] { return hasFocus(QStringLiteral("org.scrivlet.Scrivlet")); }));
     EXPECT_EQ(workspace.activeWindow(), std::nullopt);
     EXPECT_EQ(workspace.frontmostApplicationId(), std::nullopt);
 }
@@ -247,8 +239,8 @@ TEST_F(WaylandSession, ProtocolError_EverythingAnswersNoneAndTheLossIsLoggedOnce
     WaylandConnection connection;
     ASSERT_TRUE(connection.isConnected());
     WaylandWorkspace workspace(connection);
-    ProbeWindow window(QStringLiteral("org.scrivlet.Victim"));
-    ASSERT_TRUE(window.isReady());
+    QProcess &window = openWindow(QStringLiteral("org.scrivlet.Victim"));
+    ASSERT_TRUE(isShown(window));
     ASSERT_TRUE(eventually([&] { return workspace.activeWindow().has_value(); }));
 
     // A key before any keymap is a protocol error: the compositor cuts us off.
@@ -261,8 +253,8 @@ TEST_F(WaylandSession, ProtocolError_EverythingAnswersNoneAndTheLossIsLoggedOnce
     EXPECT_FALSE(connection.isConnected());
     EXPECT_FALSE(workspace.isAvailable()) << "a service made before the loss";
     expectEveryServiceAnswersNone(connection);
-    EXPECT_EQ(log.count(kLost), 1) << log.lines().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(window.keys().isEmpty()) << "nothing typed";
+    EXPECT_EQ(log.count(kLost), 1) << log.all();
+    EXPECT_TRUE(keysOf(window).isEmpty()) << "nothing typed";
 }
 
 } // namespace
@@ -307,5 +299,5 @@ TEST(WaylandWithoutCompositor, SilentThenGoneCompositor_NoHangThenOneLostLine)
     EXPECT_FALSE(connection.roundtrip());
     EXPECT_FALSE(connection.isConnected());
     EXPECT_FALSE(connection.roundtrip());
-    EXPECT_EQ(log.count(kLost), 1) << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(log.count(kLost), 1) << log.all();
 }

@@ -169,9 +169,17 @@ TEST_F(SettingsWindowTest, EachControlWritesItsPreferenceOnceWhenTheUserIsDone)
         {"limit stepped", [&] { limit.stepDown(); }, "historyLimit", 190, 1},
         {"limit, Up", key(limit, Qt::Key_Up), "historyLimit", 200, 1},
         {"limit, its arrow button",
-            [&] { QTest::mouseClick(&limit, Qt::LeftButton, {}, upButton()); }, "historyLimit", 210,
-            1},
-        {"limit, the wheel with the focus", [&] { turnWheel(&limit); }, "historyLimit", 200, 1},
+            [&] {
+                limit.setFocus();
+                QTest::mouseClick(&limit, Qt::LeftButton, {}, upButton());
+            },
+            "historyLimit", 210, 1},
+        {"limit, the wheel with the focus",
+            [&] {
+                limit.setFocus();
+                turnWheel(&limit);
+            },
+            "historyLimit", 200, 1},
         {"retention stepped", [&] { retention.stepUp(); }, "retentionDays", 31, 1},
         {"limit typed", type(limit, "150"), "historyLimit", 200, 0},
         {"limit, Return", key(limit, Qt::Key_Return), "historyLimit", 150, 1},

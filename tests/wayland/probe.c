@@ -227,30 +227,23 @@ static void wm_ping(void *d, struct xdg_wm_base *wm, uint32_t serial)
 }
 static const struct xdg_wm_base_listener wm_listener = {wm_ping};
 
-static void attach_buffer(int width, int height)
-{
-    int stride = width * 4, size = stride * height;
-    int fd = memfd_create("probe", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, size) != 0)
-        die(1, "no shared memory");
-    uint32_t *pixels = mmap(NULL, (size_t)size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    for (int i = 0; i < width * height; i++)
-        pixels[i] = 0xff3050a0;
-    munmap(pixels, (size_t)size);
-    struct wl_shm_pool *pool = wl_shm_create_pool(shm, fd, size);
-    struct wl_buffer *buffer
-        = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
-    wl_shm_pool_destroy(pool);
-    close(fd);
-    wl_surface_attach(surface, buffer, 0, 0);
-    wl_surface_damage(surface, 0, 0, width, height);
-}
-
+// The window shows once it has a buffer: any content will do.
 static void xs_configure(void *d, struct xdg_surface *s, uint32_t serial)
 {
     xdg_surface_ack_configure(s, serial);
-    if (!configured)
-        attach_buffer(320, 200);
+    if (!configured) {
+        enum { width = 320, height = 200, stride = width * 4, size = stride * height };
+        int fd = memfd_create("probe", MFD_CLOEXEC);
+        if (fd < 0 || ftruncate(fd, size) != 0)
+            die(1, "no shared memory");
+        struct wl_shm_pool *pool = wl_shm_create_pool(shm, fd, size);
+        wl_surface_attach(surface,
+            wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888), 0,
+            0);
+        wl_shm_pool_destroy(pool);
+        close(fd);
+        wl_surface_damage(surface, 0, 0, width, height);
+    }
     wl_surface_commit(surface);
     configured = true;
 }

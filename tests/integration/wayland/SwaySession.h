@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace scrivlet::testing {
@@ -20,12 +21,14 @@ inline bool eventually(const std::function<bool()> &check)
     return waitFor(check, kWaitMs);
 }
 
-// Runs a program to its end; what it printed.
-inline QByteArray run(const QString &program, const QStringList &arguments)
+// Runs a program to its end: what it printed, or nothing when it failed.
+inline std::optional<QByteArray> run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    process.waitForFinished(kWaitMs);
+    if (!process.waitForFinished(kWaitMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0)
+        return std::nullopt;
     return process.readAllStandardOutput();
 }
 

@@ -6,8 +6,6 @@
 
 #include "SwaySession.h"
 
-#include <optional>
-
 using namespace scrivlet;
 using namespace scrivlet::testing;
 
@@ -48,7 +46,7 @@ QByteArray imageBytes(qsizetype size)
 
 QByteArray wlPaste(const QStringList &arguments)
 {
-    return run(QStringLiteral("wl-paste"), arguments);
+    return run(QStringLiteral("wl-paste"), arguments).value_or("wl-paste failed");
 }
 
 using WaylandPasteboardTest = SwaySession;

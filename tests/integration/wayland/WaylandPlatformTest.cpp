@@ -35,9 +35,7 @@ const QString kLost = QStringLiteral("Scrivlet: Wayland connection lost: ");
 // Whether sway carried the command out.
 bool swaymsg(const QString &command)
 {
-    QProcess process;
-    process.start(QStringLiteral("swaymsg"), {command});
-    return process.waitForFinished(kWaitMs) && process.exitCode() == 0;
+    return run(QStringLiteral("swaymsg"), {command}).has_value();
 }
 
 bool hasFocus(const QString &appId)
@@ -59,7 +57,7 @@ public:
     ~KeyboardConfig()
     {
         const char *reset = m_name == QLatin1String("xkb_layout") ? "us" : "\"\"";
-        swaymsg(QStringLiteral("input type:keyboard %1 %2").arg(m_name, reset));
+        EXPECT_TRUE(swaymsg(QStringLiteral("input type:keyboard %1 %2").arg(m_name, reset)));
     }
 
 private:
@@ -67,29 +65,20 @@ private:
 };
 
 // What is logged while it lives.
-class LogCapture
+struct LogCapture
 {
-public:
     LogCapture()
+        : previous(qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &line) { lines << line; }))
     {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handle);
+        lines.clear();
     }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
+    qsizetype count(const QString &text) const { return lines.filter(text).size(); }
+    std::string text() const { return lines.join(QLatin1Char('\n')).toStdString(); }
 
-    [[nodiscard]] static qsizetype count(const QString &text)
-    {
-        return s_lines.filter(text).size();
-    }
-    [[nodiscard]] static std::string all() { return s_lines.join(QLatin1Char('\n')).toStdString(); }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext &, const QString &message)
-    {
-        s_lines.append(message);
-    }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
+    static inline QStringList lines;
+    QtMessageHandler previous;
 };
 
 // Every service on a connection that is not, or no longer, there.
@@ -159,10 +148,10 @@ TEST_F(WaylandSession, SendPaste_ReachesTheFocusedWindowAsOneKeystrokeOfTheSeats
     ASSERT_TRUE(isShown(window));
     // Evdev key codes; modifier masks of the default keymap (Shift 1, Control 4).
     const QList<std::pair<PasteKey, QString>> cases {
-        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
-        {PasteKey::ctrlShiftV, QStringLiteral("key 47 5")},
-        {PasteKey::shiftInsert, QStringLiteral("key 110 1")},
-        {PasteKey::ctrlV, QStringLiteral("key 47 4")},
+        {PasteKey::ctrlV, "key 47 4"},
+        {PasteKey::ctrlShiftV, "key 47 5"},
+        {PasteKey::shiftInsert, "key 110 1"},
+        {PasteKey::ctrlV, "key 47 4"},
     };
     QStringList expected;
     for (const auto &[key, line] : cases) {
@@ -181,7 +170,8 @@ TEST_F(WaylandSession, SendPaste_ReachesTheFocusedWindowAsOneKeystrokeOfTheSeats
     // Twice: the second arrives after anything the first one sent.
     ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
     ASSERT_TRUE(sender.sendPaste(PasteKey::ctrlV));
-    expected << QStringLiteral("key 52 4") << QStringLiteral("key 52 4");
+    expected << "key 52 4"
+             << "key 52 4";
     EXPECT_TRUE(eventually([&] { return keysOf(window).size() >= expected.size(); }));
     EXPECT_EQ(keysOf(window), expected);
 }
@@ -191,35 +181,34 @@ TEST_F(WaylandSession, Workspace_FollowsFocusActivatesAndIgnoresScrivletsOwnWind
     WaylandWorkspace workspace(m_connection);
     ASSERT_TRUE(workspace.isAvailable());
     const auto activeId = [&] { return workspace.activeWindow().value_or(WindowRef {}).id; };
+    // The second app id in the form of a desktop-entry file name names its entry.
+    const QString firstId = QStringLiteral("org.scrivlet.First");
+    const QString secondId = QStringLiteral("org.scrivlet.Second.desktop");
 
-    ASSERT_TRUE(isShown(openWindow(QStringLiteral("org.scrivlet.First"))));
-    ASSERT_TRUE(eventually([&] {
-        return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.First");
-    }));
+    ASSERT_TRUE(isShown(openWindow(firstId)));
+    ASSERT_TRUE(eventually([&] { return workspace.frontmostApplicationId() == firstId; }));
     const std::optional<WindowRef> first = workspace.activeWindow();
     ASSERT_TRUE(first);
     EXPECT_NE(first->id, 0u);
-    EXPECT_EQ(first->windowClass, QStringLiteral("org.scrivlet.First"));
+    EXPECT_EQ(first->windowClass, firstId);
 
-    // An app id in the form of a desktop-entry file name names its entry.
-    QProcess &secondWindow = openWindow(QStringLiteral("org.scrivlet.Second.desktop"));
+    QProcess &secondWindow = openWindow(secondId);
     ASSERT_TRUE(isShown(secondWindow));
-    ASSERT_TRUE(eventually([&] {
-        return workspace.frontmostApplicationId() == QStringLiteral("org.scrivlet.Second");
-    }));
+    ASSERT_TRUE(
+        eventually([&] { return workspace.frontmostApplicationId() == "org.scrivlet.Second"; }));
     const std::optional<WindowRef> second = workspace.activeWindow();
     ASSERT_TRUE(second);
-    EXPECT_EQ(second->windowClass, QStringLiteral("org.scrivlet.Second.desktop"));
+    EXPECT_EQ(second->windowClass, secondId);
     EXPECT_NE(second->id, first->id);
 
-    ASSERT_TRUE(swaymsg(QStringLiteral("[app_id=\"org.scrivlet.First\"] focus")));
+    ASSERT_TRUE(swaymsg(QStringLiteral("[app_id=\"%1\"] focus").arg(firstId)));
     const std::optional<WindowRef> again = workspace.activeWindow();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->id, first->id) << "a window keeps its id";
-    EXPECT_EQ(again->applicationId, QStringLiteral("org.scrivlet.First"));
+    EXPECT_EQ(again->applicationId, firstId);
 
     workspace.activate(second->id);
-    EXPECT_TRUE(eventually([] { return hasFocus(QStringLiteral("org.scrivlet.Second.desktop")); }));
+    EXPECT_TRUE(eventually([&] { return hasFocus(secondId); }));
     EXPECT_EQ(activeId(), second->id);
 
     secondWindow.kill();
@@ -253,7 +242,7 @@ TEST_F(WaylandSession, ProtocolError_EverythingAnswersNoneAndTheLossIsLoggedOnce
     EXPECT_FALSE(connection.isConnected());
     EXPECT_FALSE(workspace.isAvailable()) << "a service made before the loss";
     expectEveryServiceAnswersNone(connection);
-    EXPECT_EQ(log.count(kLost), 1) << log.all();
+    EXPECT_EQ(log.count(kLost), 1) << log.text();
     EXPECT_TRUE(keysOf(window).isEmpty()) << "nothing typed";
 }
 
@@ -299,5 +288,5 @@ TEST(WaylandWithoutCompositor, SilentThenGoneCompositor_NoHangThenOneLostLine)
     EXPECT_FALSE(connection.roundtrip());
     EXPECT_FALSE(connection.isConnected());
     EXPECT_FALSE(connection.roundtrip());
-    EXPECT_EQ(log.count(kLost), 1) << log.all();
+    EXPECT_EQ(log.count(kLost), 1) << log.text();
 }

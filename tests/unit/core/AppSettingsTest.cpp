@@ -16,6 +16,14 @@
 namespace scrivlet {
 namespace {
 
+using Values = std::tuple<qint64, qint64, bool, QStringList, bool, QString, QString, QString>;
+
+Values values(const AppSettings &s)
+{
+    return {s.historyLimit(), s.retentionDays(), s.captureEnabled(), s.excludedApps(),
+        s.pasteOnSingleClick(), s.appearance(), s.accentColorID(), s.language()};
+}
+
 class AppSettingsTest : public ::testing::Test
 {
 protected:
@@ -36,36 +44,23 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(AppSettingsTest, FreshDefaultsAreWrittenNowhere)
+TEST_F(AppSettingsTest, StoredValuesAreUsedOnlyWithTheirTypeAndDefaultsAreWrittenNowhere)
 {
-    DefaultsStore defaults(m_dir.path());
-    AppSettings settings(defaults);
-    EXPECT_EQ(settings.historyLimit(), 200);
-    EXPECT_EQ(settings.retentionDays(), 30);
-    EXPECT_TRUE(settings.captureEnabled());
-    EXPECT_TRUE(settings.excludedApps().isEmpty());
-    EXPECT_TRUE(settings.pasteOnSingleClick());
-    EXPECT_EQ(settings.appearance(), QStringLiteral("system"));
-    EXPECT_EQ(settings.accentColorID(), QStringLiteral("system"));
-    EXPECT_EQ(settings.language(), QStringLiteral("system"));
-    EXPECT_FALSE(QFile::exists(file()));
-}
-
-TEST_F(AppSettingsTest, StoredValuesAreUsedOnlyWithTheirType)
-{
+    const QString system = QStringLiteral("system");
+    {
+        DefaultsStore defaults(m_dir.path());
+        EXPECT_EQ(
+            values(AppSettings(defaults)), Values(200, 30, true, {}, true, system, system, system));
+        EXPECT_FALSE(QFile::exists(file()));
+    }
+    // One number discards the whole list; an unknown appearance is kept as stored.
     writeFile(R"({"historyLimit": "500", "retentionDays": 0, "captureEnabled": false,
         "excludedApps": ["a", 3, "b"], "pasteOnSingleClick": "no", "appearance": "sepia",
         "accentColorID": 7, "language": "en", "unknownKey": [1]})");
     DefaultsStore defaults(m_dir.path());
     AppSettings settings(defaults);
-    EXPECT_EQ(settings.historyLimit(), 200);
-    EXPECT_EQ(settings.retentionDays(), 0);
-    EXPECT_FALSE(settings.captureEnabled());
-    EXPECT_TRUE(settings.excludedApps().isEmpty()) << "one number discards the whole list";
-    EXPECT_TRUE(settings.pasteOnSingleClick());
-    EXPECT_EQ(settings.appearance(), QStringLiteral("sepia")) << "kept as stored";
-    EXPECT_EQ(settings.accentColorID(), QStringLiteral("system"));
-    EXPECT_EQ(settings.language(), QStringLiteral("en"));
+    EXPECT_EQ(values(settings),
+        Values(200, 0, false, {}, true, QStringLiteral("sepia"), system, QStringLiteral("en")));
 
     settings.setHistoryLimit(300);
     const QJsonObject after = stored();
@@ -85,7 +80,6 @@ TEST_F(AppSettingsTest, EveryAssignmentIsAnnouncedOnceItIsMade)
         seenDuringNotice.emplace_back(
             settings.historyLimit(), defaults.value(QStringLiteral("historyLimit")).toDouble());
     });
-
     settings.setHistoryLimit(500);
     settings.setHistoryLimit(500);
     EXPECT_EQ(seenDuringNotice, (std::vector<std::pair<qint64, double>> {{500, 500}, {500, 500}}))
@@ -102,16 +96,10 @@ TEST_F(AppSettingsTest, EveryAssignmentIsAnnouncedOnceItIsMade)
     settings.setLanguage(QStringLiteral("fr"));
     EXPECT_EQ(spy.count(), 8);
     EXPECT_EQ(applied, (std::vector<AppAppearance> {AppAppearance::light, AppAppearance::system}));
-
     DefaultsStore reread(m_dir.path());
-    AppSettings again(reread);
-    EXPECT_EQ(again.historyLimit(), 500);
-    EXPECT_EQ(again.retentionDays(), 7);
-    EXPECT_FALSE(again.captureEnabled());
-    EXPECT_EQ(again.excludedApps(), QStringList {QStringLiteral("org.keepassxc.KeePassXC")});
-    EXPECT_FALSE(again.pasteOnSingleClick());
-    EXPECT_EQ(again.appearance(), QStringLiteral("unknown"));
-    EXPECT_EQ(again.accentColorID(), QStringLiteral("bleu"));
+    EXPECT_EQ(values(AppSettings(reread)),
+        Values(500, 7, false, {QStringLiteral("org.keepassxc.KeePassXC")}, false,
+            QStringLiteral("unknown"), QStringLiteral("bleu"), QStringLiteral("fr")));
 }
 
 TEST_F(AppSettingsTest, LanguageSetsOrRemovesTheStartUpLanguage)
@@ -145,8 +133,9 @@ TEST_F(AppSettingsTest, AnUnreadableFileIsKeptAsideBeforeAnythingIsWritten)
 TEST(AccentChoice, LookUpFallsBackToTheSystemAccent)
 {
     EXPECT_EQ(AccentChoice::all().size(), 8u);
-    EXPECT_EQ(AccentChoice::by(QStringLiteral("bleu")).id, QStringLiteral("bleu"));
-    EXPECT_DOUBLE_EQ(AccentChoice::by(QStringLiteral("bleu")).color->blue, 0.95);
+    const AccentChoice bleu = AccentChoice::by(QStringLiteral("bleu"));
+    EXPECT_EQ(bleu.id, QStringLiteral("bleu"));
+    EXPECT_DOUBLE_EQ(bleu.color->blue, 0.95);
     for (const char *id : {"", "turquoise", "Bleu"})
         EXPECT_EQ(AccentChoice::by(QString::fromLatin1(id)).id, QStringLiteral("system")) << id;
     EXPECT_FALSE(AccentChoice::by(QStringLiteral("system")).color.has_value());

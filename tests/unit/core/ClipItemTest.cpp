@@ -27,17 +27,13 @@ protected:
 
 TEST_F(ClipItemTest, KindFollowsTheRawValueExactly)
 {
-    const struct
-    {
-        const char *raw;
-        ClipKind kind;
-    } cases[] = {{"text", ClipKind::text}, {"richText", ClipKind::richText},
-        {"image", ClipKind::image}, {"file", ClipKind::file}, {"Image", ClipKind::text},
-        {"richtext", ClipKind::text}, {"", ClipKind::text}, {"files", ClipKind::text}};
-    for (const auto &c : cases)
-        EXPECT_EQ(itemWith([&](ClipRecord &r) { r.kindRaw = QString::fromLatin1(c.raw); })->kind(),
-            c.kind)
-            << c.raw;
+    const std::pair<const char *, ClipKind> cases[]
+        = {{"text", ClipKind::text}, {"richText", ClipKind::richText}, {"image", ClipKind::image},
+            {"file", ClipKind::file}, {"Image", ClipKind::text}, {"richtext", ClipKind::text},
+            {"", ClipKind::text}, {"files", ClipKind::text}};
+    for (const auto &[raw, kind] : cases)
+        EXPECT_EQ(itemWith([&](ClipRecord &r) { r.kindRaw = QLatin1String(raw); })->kind(), kind)
+            << raw;
     for (ClipKind kind : {ClipKind::text, ClipKind::richText, ClipKind::image, ClipKind::file})
         EXPECT_EQ(clipKindFromRaw(rawValue(kind)), kind);
 }
@@ -68,11 +64,7 @@ TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
     sealedElsewhere->setRichData(QByteArray("rtf"));
     Crypto::setShared(Crypto(testing::testKey(0x42)));
 
-    const struct
-    {
-        const char *name;
-        ClipItemPtr item;
-    } cases[] = {
+    const std::pair<const char *, ClipItemPtr> cases[] = {
         {"sealed under another key", sealedElsewhere},
         {"empty cipher with legacy text", itemWith([](ClipRecord &r) {
              r.legacyText = QStringLiteral("plaintext from an old version");
@@ -84,9 +76,9 @@ TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
              r.textCipher = Crypto::shared()->seal(QByteArray("\xff\xfe bad", 6));
          })},
     };
-    for (const auto &c : cases) {
-        EXPECT_EQ(c.item->text(), QString()) << c.name;
-        EXPECT_FALSE(c.item->richData().has_value()) << c.name;
+    for (const auto &[name, item] : cases) {
+        EXPECT_EQ(item->text(), QString()) << name;
+        EXPECT_FALSE(item->richData().has_value()) << name;
     }
 }
 

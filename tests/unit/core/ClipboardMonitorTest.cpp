@@ -10,9 +10,15 @@
 namespace scrivlet {
 namespace {
 
-using testing::FakePasteboard;
-using testing::FakeWorkspace;
 using History = std::vector<std::pair<QString, QString>>;
+
+MimeSnapshot snapshotOf(std::initializer_list<std::pair<QString, QByteArray>> representations)
+{
+    MimeSnapshot snapshot;
+    for (const auto &[type, bytes] : representations)
+        snapshot.set(type, bytes);
+    return snapshot;
+}
 
 class ClipboardMonitorTest : public ::testing::Test
 {
@@ -23,7 +29,7 @@ protected:
         if (!m_monitor) {
             m_monitor = std::make_unique<ClipboardMonitor>(
                 store(), m_pasteboard, m_workspace, [this](const std::optional<QString> &app) {
-                    return m_capture && !(app && m_excluded.contains(*app));
+                    return m_capture && !(app && *app == QLatin1String("org.keepassxc.KeePassXC"));
                 });
             QObject::connect(
                 m_monitor.get(), &ClipboardMonitor::ownerLeft, [this](const ClipItemPtr &item) {
@@ -34,29 +40,24 @@ protected:
         return *m_monitor;
     }
     ClipStore &store() { return m_history.store(); }
-    void copy(const QString &text)
-    {
-        ClipboardMonitor &watching = monitor();
-        m_pasteboard.copyText(text);
-        watching.poll();
-    }
     void copy(MimeSnapshot snapshot)
     {
-        ClipboardMonitor &watching = monitor();
+        monitor();
         m_pasteboard.copy(std::move(snapshot));
-        watching.poll();
+        monitor().poll();
     }
+    void copy(const char *text) { copy(snapshotOf({{mime::kText, text}})); }
     // Scrivlet writes an entry back, as a paste does, and sees its own write.
     void paste(const char *text)
     {
-        ClipboardMonitor &watching = monitor();
+        monitor();
         m_pasteboard.write({{mime::kText, text}});
-        watching.poll();
+        monitor().poll();
     }
-    ClipItemPtr find(const QString &text)
+    ClipItemPtr find(const char *text)
     {
         for (const auto &item : store().recentItems(10)) {
-            if (item->text() == text)
+            if (item->text() == QString::fromUtf8(text))
                 return item;
         }
         return nullptr;
@@ -71,10 +72,9 @@ protected:
     }
 
     testing::TestHistory m_history;
-    FakePasteboard m_pasteboard;
-    FakeWorkspace m_workspace;
+    testing::FakePasteboard m_pasteboard;
+    testing::FakeWorkspace m_workspace;
     bool m_capture = true;
-    QSet<QString> m_excluded {QStringLiteral("org.keepassxc.KeePassXC")};
     std::vector<QString> m_restored;
     std::unique_ptr<ClipboardMonitor> m_monitor;
 };
@@ -89,10 +89,10 @@ TEST_F(ClipboardMonitorTest, RecordsEachChangeOnceWithItsSourceButNeverWhatWasTh
 
     m_workspace.frontmost = QStringLiteral("org.gnome.TextEditor");
     m_pasteboard.copyText(QStringLiteral("first"));
-    copy(QStringLiteral("second")); // within one tick
+    copy("second"); // within one tick
     monitor().poll();
     m_workspace.frontmost.reset();
-    copy(QStringLiteral("no window in front"));
+    copy("no window in front");
     EXPECT_EQ(
         history(), (History {{"no window in front", "-"}, {"second", "org.gnome.TextEditor"}}));
     EXPECT_EQ(m_pasteboard.reads, 2);
@@ -101,21 +101,17 @@ TEST_F(ClipboardMonitorTest, RecordsEachChangeOnceWithItsSourceButNeverWhatWasTh
 TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumedAndTheirContentsNeverRead)
 {
     m_capture = false;
-    copy(QStringLiteral("while off"));
+    copy("while off");
     m_capture = true;
     monitor().poll();
     EXPECT_TRUE(history().empty()) << "switching capture on again does not record the old copy";
 
     m_workspace.frontmost = QStringLiteral("org.keepassxc.KeePassXC");
-    copy(QStringLiteral("hunter2"));
+    copy("hunter2");
     m_workspace.frontmost = QStringLiteral("firefox");
-    copy(QStringLiteral("hunter2"));
-    MimeSnapshot concealed;
-    concealed.set(QStringLiteral("org.nspasteboard.ConcealedType"), QByteArray());
-    concealed.set(mime::kText, "secret");
-    copy(concealed);
+    copy("hunter2");
+    copy(snapshotOf({{QStringLiteral("org.nspasteboard.ConcealedType"), {}}, {mime::kText, "pw"}}));
     monitor().poll();
-
     EXPECT_EQ(history(), (History {{"hunter2", "firefox"}}));
     EXPECT_EQ(m_pasteboard.reads, 4);
     EXPECT_EQ(m_pasteboard.contentReads, 2) << "a refused copy is not read";
@@ -124,93 +120,59 @@ TEST_F(ClipboardMonitorTest, RefusedChangesAreConsumedAndTheirContentsNeverRead)
 TEST_F(ClipboardMonitorTest, PastingAPinnedEntryBackKeepsItsPin)
 {
     for (const char *text : {"pinned first", "pinned later", "older", "newest"})
-        copy(QString::fromLatin1(text));
-    store().togglePin(find(QStringLiteral("pinned first")));
+        copy(text);
+    store().togglePin(find("pinned first"));
     m_history.clock.time += 1;
-    store().togglePin(find(QStringLiteral("pinned later"))); // now first in display order
+    store().togglePin(find("pinned later")); // now first in display order
 
     paste("pinned first");
-    EXPECT_TRUE(find(QStringLiteral("pinned first"))->isPinned());
+    EXPECT_TRUE(find("pinned first")->isPinned());
     paste("older");
     EXPECT_EQ(store().recentItems(10).at(2)->text(), QStringLiteral("older"))
         << "an unpinned one moves up";
-    // Another application copying the same text replaces it, as any copy does.
-    copy(QStringLiteral("pinned first"));
-    EXPECT_FALSE(find(QStringLiteral("pinned first"))->isPinned());
+    copy("pinned first"); // by another application: replaced as any copy is
+    EXPECT_FALSE(find("pinned first")->isPinned());
 }
 
 TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackOnceIfItWasRecorded)
 {
-    MimeSnapshot secret;
-    secret.set(mime::kText, "hunter2");
-    secret.set(mime::kPasswordManagerHint, "secret");
     MimeSnapshot unreadable;
     unreadable.offer(mime::kText); // the owner never delivers it
-    const struct
-    {
-        const char *what;
-        std::function<void()> copy;
-        const char *restored; // none: the clipboard stays empty
-    } cases[] = {
-        {"a recorded copy", [&] { copy(QStringLiteral("gardé")); }, "gardé"},
-        {"a secret", [&] { copy(secret); }, nullptr},
-        {"capture off",
+    const std::tuple<const char *, std::function<void()>, const char *> cases[] = {
+        {"a recorded copy", [&] { copy("gardé"); }, "gardé"},
+        {"a secret",
             [&] {
-                m_capture = false;
-                copy(QStringLiteral("pas gardé"));
+                copy(snapshotOf({{mime::kText, "pw"}, {mime::kPasswordManagerHint, "secret"}}));
             },
             nullptr},
-        {"a later copy that could not be read",
-            [&] {
-                copy(QStringLiteral("avant"));
-                copy(unreadable);
-            },
-            nullptr},
-        {"a later copy refused",
-            [&] {
-                copy(QStringLiteral("avant"));
-                m_capture = false;
-                copy(QStringLiteral("exclu"));
-            },
-            nullptr},
-        {"deleted meanwhile",
-            [&] {
-                copy(QStringLiteral("effacé"));
-                store().deleteItem(find(QStringLiteral("effacé")));
-            },
-            nullptr},
-        {"emptied on purpose",
-            [&] {
-                copy(QStringLiteral("mot de passe affiché"));
-                m_pasteboard.clear();
-                monitor().poll();
-            },
+        {"capture off", [&] { m_capture = false, copy("pas gardé"); }, nullptr},
+        {"a later copy that could not be read", [&] { copy("avant"), copy(unreadable); }, nullptr},
+        {"a later copy refused", [&] { copy("avant"), m_capture = false, copy("exclu"); }, nullptr},
+        {"deleted meanwhile", [&] { copy("effacé"), store().deleteItem(find("effacé")); }, nullptr},
+        {"emptied on purpose", [&] { copy("affiché"), m_pasteboard.clear(), monitor().poll(); },
             nullptr},
     };
-    for (const auto &test : cases) {
-        SCOPED_TRACE(test.what);
+    for (const auto &[what, act, restored] : cases) {
+        SCOPED_TRACE(what);
         m_monitor.reset();
         m_restored.clear();
         m_capture = true;
-        test.copy();
+        act();
         std::optional<bool> kept;
         monitor().keepCurrentCopy([&](bool answer) { kept = answer; });
-        EXPECT_EQ(kept, test.restored != nullptr) << "what a quitting program is told";
+        EXPECT_EQ(kept, restored != nullptr) << "what a quitting program is told";
         const History before = history();
         m_pasteboard.ownerLeaves();
         monitor().poll();
         monitor().poll(); // Scrivlet's own re-offer, seen as a change
-        if (test.restored) {
-            EXPECT_EQ(m_restored, std::vector<QString> {QString::fromUtf8(test.restored)});
-            EXPECT_EQ(m_pasteboard.contents.string(mime::kText), QString::fromUtf8(test.restored));
-        } else {
-            EXPECT_TRUE(m_restored.empty());
-        }
+        EXPECT_EQ(m_restored,
+            restored ? std::vector {QString::fromUtf8(restored)} : std::vector<QString> {});
+        EXPECT_EQ(m_pasteboard.contents.string(mime::kText).value_or(QString()),
+            QString::fromUtf8(restored));
         EXPECT_EQ(history(), before) << "the re-offer is no new record";
-        // Only once: the next owner to leave has nothing of ours to restore.
         m_pasteboard.ownerLeaves();
         monitor().poll();
-        EXPECT_LE(m_restored.size(), 1u);
+        EXPECT_LE(m_restored.size(), 1u) << "only once";
     }
 }
 

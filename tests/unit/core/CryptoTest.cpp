@@ -2,24 +2,19 @@
 #include "core/crypto/Crypto.h"
 
 #include "core/crypto/Digest.h"
+#include "support/TestKeys.h"
 
 #include <gtest/gtest.h>
 
 namespace scrivlet {
 namespace {
 
-SecretBytes keyOf(std::size_t length, unsigned char fill)
-{
-    SecretBytes key(length);
-    for (std::size_t i = 0; i < length; ++i)
-        key.data()[i] = static_cast<unsigned char>(fill + i);
-    return key;
-}
+using testing::testKey;
 
 TEST(Crypto, SealThenOpenRoundTripsForEveryAesKeyLength)
 {
     for (std::size_t length : {16u, 24u, 32u}) {
-        const Crypto crypto(keyOf(length, 7));
+        const Crypto crypto(testKey(7, length));
         for (const QByteArray &plain :
             {QByteArray(), QByteArray("x"), QByteArray(100000, 'a'), QByteArray("with\0zero", 9)}) {
             const QByteArray box = crypto.seal(plain);
@@ -34,31 +29,25 @@ TEST(Crypto, SealThenOpenRoundTripsForEveryAesKeyLength)
 
 TEST(Crypto, OpenRefusesEverythingButAnIntactBoxUnderTheSameKey)
 {
-    const Crypto crypto(keyOf(32, 1));
-    const Crypto other(keyOf(32, 2));
+    const Crypto crypto(testKey(1, 32));
+    const Crypto other(testKey(2, 32));
     const QByteArray box = crypto.seal("secret text");
 
-    QByteArray flippedCipher = box;
-    flippedCipher[14] = char(flippedCipher[14] ^ 0x01);
-    QByteArray flippedTag = box;
-    flippedTag[box.size() - 1] = char(flippedTag[box.size() - 1] ^ 0x80);
-    QByteArray flippedNonce = box;
-    flippedNonce[0] = char(flippedNonce[0] ^ 0x01);
+    const auto flipped = [&](qsizetype at, char bit) {
+        QByteArray altered = box;
+        altered[at] = char(altered[at] ^ bit);
+        return altered;
+    };
     const QByteArray emptyBox = crypto.seal({});
-    const Crypto aes128(keyOf(16, 1)); // the first half of `crypto`'s key
+    const Crypto aes128(testKey(1, 16)); // the first half of `crypto`'s key
 
-    const struct
-    {
-        const char *name;
-        const Crypto &cipher;
-        QByteArray bytes;
-    } cases[] = {
+    const std::tuple<const char *, const Crypto &, QByteArray> cases[] = {
         {"empty bytes", crypto, QByteArray()},
         {"27 bytes", crypto, QByteArray(27, 'x')},
         {"28 random bytes", crypto, QByteArray(28, 'x')},
-        {"altered ciphertext", crypto, flippedCipher},
-        {"altered tag", crypto, flippedTag},
-        {"altered nonce", crypto, flippedNonce},
+        {"altered ciphertext", crypto, flipped(14, 0x01)},
+        {"altered tag", crypto, flipped(box.size() - 1, char(0x80))},
+        {"altered nonce", crypto, flipped(0, 0x01)},
         // A shorter tag must not authenticate.
         {"truncated tag", crypto, box.left(box.size() - 4)},
         {"truncated empty box", crypto, emptyBox.left(27)},
@@ -67,15 +56,15 @@ TEST(Crypto, OpenRefusesEverythingButAnIntactBoxUnderTheSameKey)
         {"the 16-byte key that begins the 32-byte one", aes128, box},
         {"the 32-byte key that begins with the 16-byte one", crypto, aes128.seal("short key")},
     };
-    for (const auto &c : cases)
-        EXPECT_FALSE(c.cipher.open(c.bytes).has_value()) << c.name;
+    for (const auto &[name, cipher, bytes] : cases)
+        EXPECT_FALSE(cipher.open(bytes).has_value()) << name;
 }
 
 TEST(Crypto, KeysOfOtherLengthsNeitherSealNorOpen)
 {
-    const QByteArray box = Crypto(keyOf(32, 1)).seal("text");
+    const QByteArray box = Crypto(testKey(1, 32)).seal("text");
     for (std::size_t length : {0u, 1u, 15u, 20u, 31u, 33u, 64u}) {
-        const Crypto crypto(keyOf(length, 1));
+        const Crypto crypto(testKey(1, length));
         EXPECT_TRUE(crypto.seal("text").isEmpty()) << length;
         EXPECT_FALSE(crypto.open(box).has_value()) << length;
     }

@@ -42,24 +42,16 @@ TEST(DesktopEntries, WindowClassesFindTheirApplications)
         "[Desktop Entry]\nType=Application\nName=My Firefox\n[Desktop Action new]\nName=Other\n");
 
     DesktopEntries entries({user, shared});
-    const struct
-    {
-        const char *windowClass;
-        const char *instance;
-        const char *expected; // "" for none
-    } cases[] = {
-        {"gnome-text-editor", "", "org.gnome.TextEditor"},
-        {"Firefox-esr", "Navigator", "firefox-esr"},
-        {"kate", "", ""},
-        {"Kde4-kate", "", "kde4-kate"},
-        {"KeePassXC", "keepassxc", "org.keepassxc.KeePassXC"},
-        {"link", "", ""},
-        {"Unknown", "", ""},
-    };
-    for (const auto &c : cases) {
+    // (window class, instance, application id or none)
+    const std::tuple<const char *, const char *, const char *> cases[]
+        = {{"gnome-text-editor", "", "org.gnome.TextEditor"},
+            {"Firefox-esr", "Navigator", "firefox-esr"}, {"kate", "", ""},
+            {"Kde4-kate", "", "kde4-kate"}, {"KeePassXC", "keepassxc", "org.keepassxc.KeePassXC"},
+            {"link", "", ""}, {"Unknown", "", ""}};
+    for (const auto &[windowClass, instance, expected] : cases) {
         const auto id = entries.idForWindowClass(
-            QString::fromLatin1(c.windowClass), QString::fromLatin1(c.instance));
-        EXPECT_EQ(id.value_or(QString()), QString::fromLatin1(c.expected)) << c.windowClass;
+            QString::fromLatin1(windowClass), QString::fromLatin1(instance));
+        EXPECT_EQ(id.value_or(QString()), QString::fromLatin1(expected)) << windowClass;
     }
     EXPECT_EQ(entries.byId(QStringLiteral("firefox-esr"))->name, QStringLiteral("My Firefox"));
 
@@ -85,11 +77,7 @@ TEST(LaunchAtLogin, TheAutostartEntryComesAndGoes)
 
 TEST(LaunchAtLogin, ExecHoldsAnyPathAsTheDesktopEntryRulesWantIt)
 {
-    const struct
-    {
-        const char *path;
-        const char *exec;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"/opt/my apps/scrivlet", R"(Exec="/opt/my apps/scrivlet")"},
         {"/opt/100% sure/scrivlet", R"(Exec="/opt/100%% sure/scrivlet")"},
         {R"(/opt/back\slash/scrivlet)", R"(Exec="/opt/back\\\\slash/scrivlet")"},
@@ -97,20 +85,20 @@ TEST(LaunchAtLogin, ExecHoldsAnyPathAsTheDesktopEntryRulesWantIt)
     };
     const bool validator
         = !QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty();
-    for (const auto &c : cases) {
+    for (const auto &[program, exec] : cases) {
         QTemporaryDir config;
         const QString path = config.path() + QStringLiteral("/org.scrivlet.Scrivlet.desktop");
-        LaunchAtLogin::set(true, QString::fromUtf8(c.path), path);
+        LaunchAtLogin::set(true, QString::fromUtf8(program), path);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(file.readAll().contains(QByteArray(c.exec) + '\n')) << c.path;
+        EXPECT_TRUE(file.readAll().contains(QByteArray(exec) + '\n')) << program;
         if (!validator)
             continue;
         QProcess validate;
         validate.start(QStringLiteral("desktop-file-validate"), {path});
         ASSERT_TRUE(validate.waitForFinished(10000));
         EXPECT_EQ(validate.exitCode(), 0)
-            << c.path << ": " << validate.readAllStandardOutput().toStdString();
+            << program << ": " << validate.readAllStandardOutput().toStdString();
     }
 }
 

@@ -93,14 +93,8 @@ TEST_F(ImageStoreTest, SweepRemovesLeftoversButSparesNamedAndYoungFiles)
 {
     ASSERT_TRUE(QDir().mkpath(folder()));
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-    const struct
-    {
-        const char *name;
-        double age;
-        bool named;
-        unsigned char key;
-        bool survives;
-    } files[] = {
+    // (name, age, named by a record, key it is sealed under, survives)
+    const std::tuple<const char *, double, bool, unsigned char, bool> files[] = {
         {"NAMED.png", 3600, true, 1, true},
         {"UNNAMED.png", 3600, false, 1, false},
         {"YOUNG.png", 1, false, 1, true},
@@ -110,16 +104,15 @@ TEST_F(ImageStoreTest, SweepRemovesLeftoversButSparesNamedAndYoungFiles)
         {"SETASIDE.png", 3600, false, 2, true},
     };
     QSet<QString> named;
-    for (const auto &f : files) {
-        writeFile(folder() + QLatin1Char('/') + QLatin1String(f.name),
-            Crypto(testing::testKey(f.key)).seal("x"), f.age);
-        if (f.named)
-            named.insert(QLatin1String(f.name));
+    for (const auto &[name, age, isNamed, key, survives] : files) {
+        writeFile(
+            folder() + '/' + QLatin1String(name), Crypto(testing::testKey(key)).seal("x"), age);
+        if (isNamed)
+            named.insert(QLatin1String(name));
     }
     store().sweep(named, now, 60);
-    for (const auto &f : files)
-        EXPECT_EQ(QFile::exists(folder() + QLatin1Char('/') + QLatin1String(f.name)), f.survives)
-            << f.name;
+    for (const auto &[name, age, isNamed, key, survives] : files)
+        EXPECT_EQ(QFile::exists(folder() + '/' + QLatin1String(name)), survives) << name;
 }
 
 } // namespace

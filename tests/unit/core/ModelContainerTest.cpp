@@ -16,12 +16,12 @@ namespace {
 using testing::runSql;
 using Seqs = std::vector<qint64>;
 
-ClipItemPtr makeItem(qint64 seq, const QString &kind = QStringLiteral("text"))
+ClipItemPtr makeItem(qint64 seq, const char *kind = "text")
 {
     ClipRecord r;
     r.id = QUuid::createUuid();
     r.seq = seq;
-    r.kindRaw = kind;
+    r.kindRaw = QLatin1String(kind);
     r.textCipher = QByteArray(28 + int(seq), char(seq));
     return ClipItem::create(r);
 }
@@ -72,26 +72,22 @@ protected:
 
 TEST_F(ModelContainerTest, EveryFieldSurvivesReopeningAndAbsentStaysAbsent)
 {
-    ClipRecord full;
-    full.id = QUuid::createUuid();
-    full.createdAt = 1733567890.123456;
-    full.seq = 41;
-    full.kindRaw = QStringLiteral("richText");
-    full.textCipher = QByteArray("\x00\x01sealed", 8);
-    full.richCipher = QByteArray(); // empty but present
-    full.legacyText = QStringLiteral("ancien texte");
-    full.legacyRich = QByteArray("{\\rtf1}");
-    full.contentHash = QString(64, QLatin1Char('c'));
-    full.imageFileRef = QStringLiteral("A1B2.png");
-    full.sourceAppBundleID = QStringLiteral("org.gnome.TextEditor");
-    full.isPinned = true;
-    full.pinnedAt = 1733567999.5;
-    full.byteSize = 1234567890123;
-    ClipRecord sparse;
-    sparse.id = QUuid::createUuid();
-    sparse.seq = 2;
-    sparse.kindRaw = QStringLiteral("text");
-
+    const ClipRecord full {.id = QUuid::createUuid(),
+        .createdAt = 1733567890.123456,
+        .seq = 41,
+        .kindRaw = QStringLiteral("richText"),
+        .textCipher = QByteArray("\x00\x01sealed", 8),
+        .richCipher = QByteArray(),
+        .legacyText = QStringLiteral("ancien texte"),
+        .legacyRich = QByteArray("{\\rtf1}"),
+        .contentHash = QString(64, QLatin1Char('c')),
+        .imageFileRef = QStringLiteral("A1B2.png"),
+        .sourceAppBundleID = QStringLiteral("org.gnome.TextEditor"),
+        .isPinned = true,
+        .pinnedAt = 1733567999.5,
+        .byteSize = 1234567890123};
+    ClipRecord sparse = makeItem(2)->record();
+    sparse.textCipher.clear();
     {
         auto container = open();
         container->mainContext().insert(ClipItem::create(full));
@@ -109,10 +105,8 @@ TEST_F(ModelContainerTest, FetchSortsLimitsSeesPendingChangesAndKeepsOneObjectPe
     auto container = open();
     ModelContext &context = container->mainContext();
     std::vector<ClipItemPtr> items;
-    for (qint64 seq : {3, 1, 5, 2, 4}) {
-        items.push_back(makeItem(seq));
-        context.insert(items.back());
-    }
+    for (qint64 seq : {3, 1, 5, 2, 4})
+        context.insert(items.emplace_back(makeItem(seq)));
     const FetchDescriptor newestThree = FetchDescriptor::newestFirst(3);
     EXPECT_EQ(seqs(context.fetch(newestThree)), (Seqs {5, 4, 3}));
     ASSERT_TRUE(context.save().ok());
@@ -124,7 +118,7 @@ TEST_F(ModelContainerTest, FetchSortsLimitsSeesPendingChangesAndKeepsOneObjectPe
     EXPECT_EQ(context.fetch().value().size(), 5u);
 
     items[0]->setPinned(true, 1.0); // seq 3, unsaved
-    const FetchDescriptor unpinned
+    const auto unpinned
         = FetchDescriptor::newestFirst(std::nullopt, FetchDescriptor::Filter::unpinned);
     EXPECT_EQ(seqs(context.fetch(unpinned)), (Seqs {6, 4, 2, 1}));
     ASSERT_TRUE(context.save().ok());
@@ -145,7 +139,7 @@ TEST_F(ModelContainerTest, FailedSaveChangesNothingAndKeepsChangesPending)
         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
     kept->setPinned(true, 5.0);
     context.insert(makeItem(2));
-    context.insert(makeItem(3, QStringLiteral("image")));
+    context.insert(makeItem(3, "image"));
     EXPECT_FALSE(context.save().ok());
     auto stored = open()->mainContext().fetch();
     ASSERT_EQ(stored.value().size(), 1u);
@@ -158,78 +152,58 @@ TEST_F(ModelContainerTest, FailedSaveChangesNothingAndKeepsChangesPending)
     EXPECT_TRUE(stored.value()[2]->isPinned());
 }
 
-TEST_F(ModelContainerTest, FilesArePrivateWhateverTheUmask)
+TEST_F(ModelContainerTest, FilesArePrivateWhateverTheUmaskAndMetaValuesPersist)
 {
     const mode_t previous = ::umask(022);
     {
         auto container = open();
+        EXPECT_FALSE(container->meta(QStringLiteral("keyCheck")).value().has_value());
+        ASSERT_TRUE(
+            container->setMeta({{QStringLiteral("keyCheck"), QByteArray("\x00\xff", 2)}}).ok());
         container->mainContext().insert(makeItem(1));
         ASSERT_TRUE(container->mainContext().save().ok());
-        EXPECT_EQ(mode(folder()), 0700);
-        EXPECT_EQ(mode(file()), 0600);
-        EXPECT_EQ(mode(file() + QStringLiteral("-wal")), 0600);
+        for (const auto &[path, expected] :
+            {std::pair {folder(), 0700}, {file(), 0600}, {file() + QStringLiteral("-wal"), 0600}})
+            EXPECT_EQ(mode(path), expected) << path.toStdString();
     }
     // An existing folder left open to others is tightened.
     ::chmod(QFile::encodeName(folder()).constData(), 0755);
-    EXPECT_TRUE(open());
+    EXPECT_EQ(open()->meta(QStringLiteral("keyCheck")).value(), QByteArray("\x00\xff", 2));
     EXPECT_EQ(mode(folder()), 0700);
     ::umask(previous);
 }
 
 TEST_F(ModelContainerTest, UnopenableHistoriesAreLeftUntouched)
 {
-    const struct
-    {
-        const char *name;
-        const char *sql; // none: the file holds garbage
-        ModelContainer::Failure failure;
-    } cases[] = {
-        {"garbage", nullptr, ModelContainer::Failure::damaged},
-        {"newer version", "PRAGMA user_version = 2; CREATE TABLE ClipItem (id TEXT);",
-            ModelContainer::Failure::newer},
-        {"version 1 without the record table", "PRAGMA user_version = 1;",
-            ModelContainer::Failure::damaged},
+    using Failure = ModelContainer::Failure;
+    const std::tuple<const char *, Failure> cases[] = {
+        {nullptr, Failure::damaged}, // garbage
+        {"PRAGMA user_version = 2; CREATE TABLE ClipItem (id TEXT);", Failure::newer},
+        {"PRAGMA user_version = 1;", Failure::damaged}, // without the record table
+        {"", Failure::folder}, // a file where the folder should be
     };
-    for (const auto &c : cases) {
+    for (const auto &[sql, failure] : cases) {
+        SCOPED_TRACE(sql ? sql : "garbage");
         QDir(folder()).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(folder()));
-        if (c.sql) {
-            runSql(file(), c.sql);
+        const QString written = failure == Failure::folder ? folder() : file();
+        if (sql && *sql) {
+            runSql(file(), sql);
         } else {
-            QFile out(file());
+            if (failure == Failure::folder)
+                QDir(folder()).removeRecursively();
+            QFile out(written);
             ASSERT_TRUE(out.open(QIODevice::WriteOnly));
             out.write(QByteArray(4096, '\x5a'));
         }
-        const QByteArray before = contents(file());
+        const QByteArray before = contents(written);
         ModelContainer::OpenError why {};
-        EXPECT_FALSE(ModelContainer::open(folder(), &why).ok()) << c.name;
-        EXPECT_EQ(why.failure, c.failure) << c.name;
-        EXPECT_FALSE(why.message.isEmpty()) << c.name;
-        EXPECT_EQ(contents(file()), before) << c.name;
-        EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), 1) << c.name;
+        EXPECT_FALSE(ModelContainer::open(folder(), &why).ok());
+        EXPECT_EQ(why.failure, failure);
+        EXPECT_FALSE(why.message.isEmpty());
+        EXPECT_EQ(contents(written), before);
+        EXPECT_EQ(QDir(folder()).entryList(QDir::Files).size(), failure == Failure::folder ? 0 : 1);
     }
-
-    // A file where the folder should be.
-    QDir(folder()).removeRecursively();
-    QFile blocker(folder());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.write("not a folder");
-    blocker.close();
-    ModelContainer::OpenError why {};
-    EXPECT_FALSE(ModelContainer::open(folder(), &why).ok());
-    EXPECT_EQ(why.failure, ModelContainer::Failure::folder);
-    EXPECT_EQ(contents(folder()), QByteArray("not a folder"));
-}
-
-TEST_F(ModelContainerTest, MetaValuesPersist)
-{
-    {
-        auto container = open();
-        EXPECT_FALSE(container->meta(QStringLiteral("keyCheck")).value().has_value());
-        ASSERT_TRUE(
-            container->setMeta({{QStringLiteral("keyCheck"), QByteArray("\x00\xff", 2)}}).ok());
-    }
-    EXPECT_EQ(open()->meta(QStringLiteral("keyCheck")).value(), QByteArray("\x00\xff", 2));
 }
 
 } // namespace

@@ -35,13 +35,7 @@ TEST(Shortcut, HostileStoredValuesGiveNoShortcut)
 
 TEST(Shortcut, DisplayTextsUseLinuxNamesInBothLanguages)
 {
-    const struct
-    {
-        int code;
-        int modifiers;
-        const char *french;
-        const char *english;
-    } cases[] = {
+    const std::tuple<int, int, const char *, const char *> cases[] = {
         {9, 768, "Maj+Super+V", "Shift+Super+V"},
         {0, Modifier::control | Modifier::option, "Ctrl+Alt+A", "Ctrl+Alt+A"},
         {49, Modifier::command, "Super+Espace", "Super+Space"}, {122, 0, "F1", "F1"},
@@ -49,10 +43,10 @@ TEST(Shortcut, DisplayTextsUseLinuxNamesInBothLanguages)
         {18, Modifier::command | Modifier::function, "Super+Fn+1", "Super+Fn+1"},
         {10, 0, "\ufffd", "\ufffd"}, // another keyboard's key: no text
     };
-    for (const auto &c : cases) {
-        const Shortcut shortcut = Shortcut::make(c.code, c.modifiers);
-        EXPECT_EQ(shortcut.displayText(Language::french), QString::fromUtf8(c.french)) << c.code;
-        EXPECT_EQ(shortcut.displayText(Language::english), QString::fromUtf8(c.english)) << c.code;
+    for (const auto &[code, modifiers, french, english] : cases) {
+        const Shortcut shortcut = Shortcut::make(code, modifiers);
+        EXPECT_EQ(shortcut.displayText(Language::french), QString::fromUtf8(french)) << code;
+        EXPECT_EQ(shortcut.displayText(Language::english), QString::fromUtf8(english)) << code;
     }
     // The current layout decides what a key types (AZERTY: A where US has Q).
     const auto azerty = [](Key key) -> std::optional<QString> {

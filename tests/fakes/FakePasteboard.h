@@ -99,12 +99,11 @@ class FakeHotkeyGrabber : public HotkeyGrabber
 {
 public:
     std::vector<GlobalShortcuts::Shortcut> grabbed;
-    bool refuse = false;
     // Combinations another program holds.
     std::vector<GlobalShortcuts::Shortcut> heldElsewhere;
     bool grab(const GlobalShortcuts::Shortcut &shortcut) override
     {
-        if (refuse || std::ranges::count(heldElsewhere, shortcut) > 0)
+        if (std::ranges::count(heldElsewhere, shortcut) > 0)
             return false;
         grabbed.push_back(shortcut);
         return true;

@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences file as the running program meets it: damaged, hand-edited,
 // shared by every writer.
+#include "AppFixture.h"
 #include "app/AppDelegate.h"
-#include "core/history/ClipStore.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
-#include "support/Launch.h"
-#include "ui/TrayIcon.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSaveFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -23,25 +14,9 @@ namespace {
 
 using namespace testing;
 
-class AppDelegateSettingsTest : public ::testing::Test
+class AppDelegateSettingsTest : public AppFixture
 {
 protected:
-    QString config() const { return m_root.path() + QStringLiteral("/config"); }
-    QString defaultsFile() const { return config() + QStringLiteral("/defaults.json"); }
-    void writeDefaults(const QByteArray &json)
-    {
-        QDir().mkpath(config());
-        QSaveFile file(defaultsFile());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(json);
-        ASSERT_TRUE(file.commit());
-    }
-    QJsonObject stored() const
-    {
-        QFile in(defaultsFile());
-        return in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll()).object()
-                                            : QJsonObject();
-    }
     void recordFive()
     {
         writeDefaults(R"({"historyLimit": 500, "retentionDays": 365})");
@@ -50,50 +25,42 @@ protected:
         for (int i = 0; i < 5; ++i)
             first.copy(QStringLiteral("entry %1").arg(i));
     }
-    std::size_t entries(Launch &launch)
-    {
-        return launch.delegate().store()->recentItems(100).size();
-    }
-
-    QTemporaryDir m_root;
-    FakeKeyring m_keyring;
-    FakeDialogs m_dialogs;
 };
 
-TEST_F(AppDelegateSettingsTest, LimitsThatCouldNotBeReadNeverPrune)
+TEST_F(AppDelegateSettingsTest, LaunchPrunesOnlyToLimitsReadAndPositive)
 {
     ASSERT_NO_FATAL_FAILURE(recordFive());
-    struct Case
-    {
-        const char *why;
-        QByteArray json;
-        std::size_t kept;
+    const std::pair<const char *, std::size_t> cases[] = {
+        {R"({"historyLimit": 2, "retentionDays": 365,})", 5}, // a stray comma
+        {R"({"historyLimit": "2"})", 5},
+        {R"({"historyLimit": 500, "retentionDays": [1]})", 5},
+        {R"({"historyLimit": 0})", 5},
+        {R"({"historyLimit": -5, "retentionDays": 0})", 5},
+        {R"({"historyLimit": 3, "retentionDays": 365})", 3},
     };
-    const Case cases[] = {
-        {"a stray comma", R"({"historyLimit": 2, "retentionDays": 365,})", 5},
-        {"a limit of the wrong type", R"({"historyLimit": "2"})", 5},
-        {"a retention of the wrong type", R"({"historyLimit": 500, "retentionDays": [1]})", 5},
-        {"limits read from the file", R"({"historyLimit": 3, "retentionDays": 365})", 3},
-    };
-    for (const Case &c : cases) {
-        writeDefaults(c.json);
+    for (const auto &[json, kept] : cases) {
+        SCOPED_TRACE(json);
+        writeDefaults(json);
         Launch launch(m_root.path(), m_keyring, m_dialogs);
-        ASSERT_TRUE(launch.start()) << c.why;
-        EXPECT_EQ(entries(launch), c.kept) << c.why;
+        ASSERT_TRUE(launch.start());
+        EXPECT_EQ(entries(launch), kept);
     }
 }
 
-TEST_F(AppDelegateSettingsTest, AnUnreadableFileIsSaidOnceAndSettingsTakeFromThenOn)
+TEST_F(AppDelegateSettingsTest, AnUnreadableFileIsKeptAsideSaidOnceAndSettingsTakeFromThenOn)
 {
     ASSERT_NO_FATAL_FAILURE(recordFive());
     const QByteArray torn = R"({"historyLimit": 2, "retentionDays": 365,})";
     writeDefaults(torn);
     QString aside;
     {
+        const Logged logged; // said from within launch(), before the tray could be listened to
         Launch launch(m_root.path(), m_keyring, m_dialogs);
         ASSERT_TRUE(launch.start());
         aside = launch.m_defaults.setAsidePath();
         ASSERT_FALSE(aside.isEmpty());
+        EXPECT_EQ(logged.count(aside), 1);
+        EXPECT_EQ(stored().value(QLatin1String(DefaultsStore::kReplacedKey)).toString(), aside);
         QFile kept(aside);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), torn);
@@ -109,33 +76,8 @@ TEST_F(AppDelegateSettingsTest, AnUnreadableFileIsSaidOnceAndSettingsTakeFromThe
     EXPECT_EQ(QDir(config()).entryList({QStringLiteral("defaults.json.*")}, QDir::Files),
         QStringList {QFileInfo(aside).fileName()});
 
-    // Limits the user sets prune again.
     again.delegate().settings().setHistoryLimit(4);
-    QTRY_COMPARE(entries(again), 4u);
-}
-
-QStringList g_warnings;
-
-TEST_F(AppDelegateSettingsTest, TheTraySaysOnceWhereAnUnreadableFileWasKept)
-{
-    writeDefaults("{ not json");
-    g_warnings.clear();
-    // Said from within launch(), before a test could listen to the tray:
-    // every notice is also logged.
-    const QtMessageHandler previous
-        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
-              g_warnings.append(message);
-          });
-    Launch launch(m_root.path(), m_keyring, m_dialogs);
-    const bool started = launch.start();
-    qInstallMessageHandler(previous);
-    ASSERT_TRUE(started);
-    const QString aside = launch.m_defaults.setAsidePath();
-    ASSERT_FALSE(aside.isEmpty());
-    EXPECT_TRUE(QFile::exists(aside));
-    EXPECT_EQ(stored().value(QLatin1String(DefaultsStore::kReplacedKey)).toString(), aside);
-    EXPECT_EQ(g_warnings.filter(aside).size(), 1)
-        << g_warnings.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(entries(again), 4u) << "limits the user sets prune at once";
 }
 
 TEST_F(AppDelegateSettingsTest, HandEditsWhileRunningAreFollowedAndNeverWrittenOver)
@@ -145,7 +87,6 @@ TEST_F(AppDelegateSettingsTest, HandEditsWhileRunningAreFollowedAndNeverWrittenO
     ASSERT_TRUE(launch.start());
     AppSettings &settings = launch.delegate().settings();
 
-    // The user edits the file in an editor: a limit and a key of their own.
     QJsonObject edited = stored();
     edited.insert(QStringLiteral("historyLimit"), 3);
     edited.insert(QStringLiteral("pasteKeys"), QJsonObject {{QStringLiteral("x"), 1}});
@@ -179,7 +120,6 @@ TEST_F(AppDelegateSettingsTest, AnEditorsHalfSavedFileChangesNothing)
 
     // A write meanwhile keeps the half-saved file aside rather than over it.
     launch.delegate().settings().setCaptureEnabled(false);
-    ASSERT_FALSE(defaults.setAsidePath().isEmpty());
     QFile aside(defaults.setAsidePath());
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), QByteArray("{\"historyLimit\": "));

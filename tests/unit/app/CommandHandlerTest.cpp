@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandHandler.h"
 
-#include "core/history/ClipStore.h"
+#include "AppFixture.h"
 #include "core/settings/AppSettings.h"
-#include "support/Launch.h"
 #include "support/WaitFor.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -14,7 +12,7 @@ namespace {
 
 using namespace testing;
 
-class CommandHandlerTest : public ::testing::Test
+class CommandHandlerTest : public AppFixture
 {
 protected:
     void SetUp() override
@@ -23,32 +21,8 @@ protected:
         // Newest first: "quatre" at 1 … "un" at 4; then "deux" pinned to the top.
         for (const char *text : {"un", "deux", "trois", "quatre"})
             launch.copy(QString::fromUtf8(text));
-        const auto items = launch.delegate().store()->recentItems(10);
-        launch.delegate().store()->togglePin(items[2]);
+        launch.delegate().store()->togglePin(launch.delegate().store()->recentItems(10)[2]);
     }
-
-    CommandResponse run(const char *typed)
-    {
-        const Result<CommandRequest> request
-            = CommandRequest::fromArguments(QString::fromUtf8(typed).split(QLatin1Char(' ')));
-        EXPECT_TRUE(request) << typed;
-        std::optional<CommandResponse> answer;
-        handler().handle(request.value(), [&](const CommandResponse &r) { answer = r; });
-        waitFor([&] { return answer.has_value(); }, 3000);
-        return answer.value_or(CommandResponse {false, {}, QStringLiteral("no answer")});
-    }
-    QString clipboard()
-    {
-        return launch.m_pasteboard.contents.string(QStringLiteral("text/plain"))
-            .value_or(QString());
-    }
-
-    QTemporaryDir root;
-    FakeKeyring keyring;
-    FakeDialogs dialogs;
-    Launch launch {root.path(), keyring, dialogs};
-    bool capturePossible = true;
-    std::unique_ptr<CommandHandler> m_handler;
     CommandHandler &handler()
     {
         if (!m_handler)
@@ -58,6 +32,24 @@ protected:
                     launch.m_keys, launch.m_applications, launch.m_defaults, capturePossible});
         return *m_handler;
     }
+    CommandResponse send(const CommandRequest &request)
+    {
+        std::optional<CommandResponse> answer;
+        handler().handle(request, [&](const CommandResponse &r) { answer = r; });
+        waitFor([&] { return answer.has_value(); }, 3000);
+        return answer.value_or(CommandResponse {false, {}, QStringLiteral("no answer")});
+    }
+    CommandResponse run(const QString &typed)
+    {
+        const auto request = CommandRequest::fromArguments(typed.split(QLatin1Char(' ')));
+        EXPECT_TRUE(request) << typed.toStdString();
+        return send(request.value());
+    }
+    QString clipboard() { return launch.m_pasteboard.contents.string(mime::kText).value_or(""); }
+
+    Launch launch {m_root.path(), m_keyring, m_dialogs};
+    bool capturePossible = true;
+    std::unique_ptr<CommandHandler> m_handler;
 };
 
 TEST_F(CommandHandlerTest, ListingsKeepTheirPositions)
@@ -78,7 +70,7 @@ TEST_F(CommandHandlerTest, EntriesByPositionOrId)
     EXPECT_EQ(clipboard(), "trois");
     const QString id
         = launch.delegate().store()->recentItems(10)[3]->id().toString(QUuid::WithoutBraces);
-    EXPECT_TRUE(run(("copy id:" + id).toUtf8().constData()).ok);
+    EXPECT_TRUE(run("copy id:" + id).ok);
     EXPECT_EQ(clipboard(), "un");
 
     const CommandResponse missing = run("copy 9");
@@ -129,10 +121,7 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
 
     CommandRequest unconfirmed;
     unconfirmed.command = CommandRequest::Command::clear;
-    std::optional<CommandResponse> answer;
-    handler().handle(unconfirmed, [&](const CommandResponse &r) { answer = r; });
-    ASSERT_TRUE(answer);
-    EXPECT_FALSE(answer->ok) << "a request without yes clears nothing";
+    EXPECT_FALSE(send(unconfirmed).ok) << "a request without yes clears nothing";
     EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 4u);
     EXPECT_TRUE(run("clear --yes").ok);
     EXPECT_TRUE(launch.delegate().store()->recentItems(10).empty());

@@ -23,13 +23,7 @@ QStringList words(const char *line)
 
 TEST(CommandRequest, TypedCommands)
 {
-    struct Case
-    {
-        const char *typed;
-        const char *sent; // none: refused
-    };
-    const Case cases[] = {
-        {"toggle", R"({"command":"toggle"})"},
+    const std::pair<const char *, const char *> cases[] = {{"toggle", R"({"command":"toggle"})"},
         {"list", R"({"command":"list","json":false,"null":false})"},
         {"list --limit 5 --json", R"({"command":"list","json":true,"limit":5,"null":false})"},
         {"search café --null", R"({"command":"search","json":false,"null":true,"query":"café"})"},
@@ -41,35 +35,22 @@ TEST(CommandRequest, TypedCommands)
         {"clear --yes", R"({"command":"clear","yes":true})"},
         {"capture status", R"({"capture":"status","command":"capture"})"},
         // Refused, each with its reason.
-        {"", nullptr},
-        {"frobnicate", nullptr},
-        {"copy", nullptr},
-        {"copy 0", nullptr},
-        {"copy -1", nullptr},
-        {"copy +2", nullptr},
-        {"copy two", nullptr},
-        {"copy 1 2", nullptr},
-        {"pin id:nope", nullptr},
-        {"list --limit", nullptr},
-        {"list --limit -3", nullptr},
-        {"list --limit 99999999999", nullptr},
-        {"list extra", nullptr},
-        {"toggle --json", nullptr},
-        {"search", nullptr},
-        {"capture", nullptr},
-        {"capture maybe", nullptr},
-        {"clear --force", nullptr},
-    };
-    for (const Case &test : cases) {
-        SCOPED_TRACE(test.typed);
-        const Result<CommandRequest> request = CommandRequest::fromArguments(words(test.typed));
-        if (!test.sent) {
+        {"", nullptr}, {"frobnicate", nullptr}, {"copy", nullptr}, {"copy 0", nullptr},
+        {"copy -1", nullptr}, {"copy +2", nullptr}, {"copy two", nullptr}, {"copy 1 2", nullptr},
+        {"pin id:nope", nullptr}, {"list --limit", nullptr}, {"list --limit -3", nullptr},
+        {"list --limit 99999999999", nullptr}, {"list extra", nullptr}, {"toggle --json", nullptr},
+        {"search", nullptr}, {"capture", nullptr}, {"capture maybe", nullptr},
+        {"clear --force", nullptr}};
+    for (const auto &[typed, sent] : cases) {
+        SCOPED_TRACE(typed);
+        const Result<CommandRequest> request = CommandRequest::fromArguments(words(typed));
+        if (!sent) {
             ASSERT_FALSE(request);
             EXPECT_FALSE(request.error().isEmpty());
             continue;
         }
         ASSERT_TRUE(request) << request.error().toStdString();
-        EXPECT_EQ(request.value().toJson(), QByteArray(test.sent));
+        EXPECT_EQ(request.value().toJson(), QByteArray(sent));
         // And it reads back the same on the other side.
         const Result<CommandRequest> received = CommandRequest::fromJson(request.value().toJson());
         ASSERT_TRUE(received);
@@ -79,24 +60,14 @@ TEST(CommandRequest, TypedCommands)
 
 TEST(CommandRequest, WhatArrivesOnTheSocketIsUntrusted)
 {
-    const QByteArray refused[] = {
-        "",
-        "not json",
-        "[]",
-        R"({"command":3})",
-        R"({"command":"rm -rf"})",
-        R"({"command":"copy"})",
-        R"({"command":"copy","target":"0"})",
+    const QByteArray refused[] = {"", "not json", "[]", R"({"command":3})",
+        R"({"command":"rm -rf"})", R"({"command":"copy"})", R"({"command":"copy","target":"0"})",
         R"({"command":"copy","target":"1; drop table"})",
         R"({"command":"list","limit":1.5,"json":false,"null":false})",
-        R"({"command":"list","limit":-1})",
-        R"({"command":"list","limit":1e300})",
-        R"({"command":"list","json":"yes"})",
-        R"({"command":"toggle","extra":true})",
-        R"({"command":"capture","capture":"sometimes"})",
-        R"({"command":"clear","yes":1})",
-        QByteArray(CommandRequest::kMaxLine + 1, ' '),
-    };
+        R"({"command":"list","limit":-1})", R"({"command":"list","limit":1e300})",
+        R"({"command":"list","json":"yes"})", R"({"command":"toggle","extra":true})",
+        R"({"command":"capture","capture":"sometimes"})", R"({"command":"clear","yes":1})",
+        QByteArray(CommandRequest::kMaxLine + 1, ' ')};
     for (const QByteArray &line : refused) {
         SCOPED_TRACE(line.left(60).toStdString());
         EXPECT_FALSE(CommandRequest::fromJson(line));
@@ -125,20 +96,15 @@ protected:
 
 TEST_F(ListingTest, PreviewsAreOneLine)
 {
-    struct Case
-    {
-        QString text;
-        QString preview;
-    };
-    const Case cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {QStringLiteral("  deux\tmots\n\n  et\r\nune ligne  "),
             QStringLiteral("deux mots et une ligne")},
         {QStringLiteral("bell\aand\x1b[31mescape"), QStringLiteral("bell and [31mescape")},
         {QString(250, QLatin1Char('a')), QString(200, QLatin1Char('a')) + QChar(0x2026)},
         {QString(), QString()},
     };
-    for (const Case &test : cases)
-        EXPECT_EQ(HistoryListing::preview(*text(test.text)), test.preview);
+    for (const auto &[full, preview] : cases)
+        EXPECT_EQ(HistoryListing::preview(*text(full)), preview);
 }
 
 TEST_F(ListingTest, LinesAndJson)

@@ -14,82 +14,64 @@ namespace {
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
 
-TEST(HotkeyManager, TheReleaseOfTheHeldShortcutToggles)
+class HotkeyManagerTest : public ::testing::Test
 {
-    QTemporaryDir dir;
-    DefaultsStore defaults(dir.path());
-    GlobalShortcuts::ShortcutStore shortcuts(defaults);
-    testing::FakeHotkeyGrabber grabber;
-    int triggered = 0;
-    HotkeyManager manager(shortcuts, grabber, [&] { ++triggered; });
-    manager.start();
-    const Shortcut palette = *Name::togglePalette().defaultShortcut;
-    ASSERT_EQ(grabber.grabbed, std::vector<Shortcut> {palette});
+protected:
+    QTemporaryDir m_dir;
+    DefaultsStore m_defaults {m_dir.path()};
+    GlobalShortcuts::ShortcutStore m_shortcuts {m_defaults};
+    testing::FakeHotkeyGrabber m_grabber;
+    int m_triggered = 0;
+    HotkeyManager m_manager {m_shortcuts, m_grabber, [this] { ++m_triggered; }};
+    const Shortcut m_palette = *Name::togglePalette().defaultShortcut;
+};
 
-    Q_EMIT grabber.pressed(palette);
-    EXPECT_EQ(triggered, 0) << "acts on the release";
-    Q_EMIT grabber.released(palette);
-    Q_EMIT grabber.released(Shortcut::make(11, 768));
-    EXPECT_EQ(triggered, 1);
+TEST_F(HotkeyManagerTest, TheReleaseOfTheHeldShortcutToggles)
+{
+    m_manager.start();
+    ASSERT_EQ(m_grabber.grabbed, std::vector<Shortcut> {m_palette});
+    Q_EMIT m_grabber.pressed(m_palette);
+    EXPECT_EQ(m_triggered, 0) << "acts on the release";
+    Q_EMIT m_grabber.released(m_palette);
+    Q_EMIT m_grabber.released(Shortcut::make(11, 768));
+    EXPECT_EQ(m_triggered, 1);
 
     // Another shortcut: the old one is let go, the new one grabbed.
     const Shortcut other = Shortcut::make(11, GlobalShortcuts::Modifier::control);
-    shortcuts.setShortcut(other, Name::togglePalette().rawValue);
-    EXPECT_EQ(grabber.grabbed, std::vector<Shortcut> {other});
-    Q_EMIT grabber.released(palette);
-    EXPECT_EQ(triggered, 1);
-    Q_EMIT grabber.released(other);
-    EXPECT_EQ(triggered, 2);
+    m_shortcuts.setShortcut(other, Name::togglePalette().rawValue);
+    EXPECT_EQ(m_grabber.grabbed, std::vector<Shortcut> {other});
+    Q_EMIT m_grabber.released(m_palette);
+    EXPECT_EQ(m_triggered, 1);
+    Q_EMIT m_grabber.released(other);
+    EXPECT_EQ(m_triggered, 2);
 }
 
-TEST(HotkeyManager, ARefusedGrabIsNotRegisteredAndIsTriedAgain)
+TEST_F(HotkeyManagerTest, ARefusedShortcutIsTakenOnceTheOtherProgramLetsGo)
 {
-    QTemporaryDir dir;
-    DefaultsStore defaults(dir.path());
-    GlobalShortcuts::ShortcutStore shortcuts(defaults);
-    testing::FakeHotkeyGrabber grabber;
-    grabber.refuse = true;
-    int triggered = 0;
-    HotkeyManager manager(shortcuts, grabber, [&] { ++triggered; });
-    manager.start();
-    EXPECT_FALSE(manager.isRegistered());
-    Q_EMIT grabber.released(*Name::togglePalette().defaultShortcut);
-    EXPECT_EQ(triggered, 0);
-
-    grabber.refuse = false;
-    shortcuts.reset(Name::togglePalette().rawValue);
-    EXPECT_TRUE(manager.isRegistered()) << "the next change tries again";
-}
-
-TEST(HotkeyManager, ARefusedShortcutIsTakenOnceTheOtherProgramLetsGo)
-{
-    QTemporaryDir dir;
-    DefaultsStore defaults(dir.path());
-    GlobalShortcuts::ShortcutStore shortcuts(defaults);
-    testing::FakeHotkeyGrabber grabber;
-    const Shortcut palette = *Name::togglePalette().defaultShortcut;
-    grabber.heldElsewhere = {palette};
-    int triggered = 0;
-    HotkeyManager manager(shortcuts, grabber, [&] { ++triggered; });
-    QSignalSpy refused(&manager, &HotkeyManager::refusedChanged);
-    manager.start();
-    ASSERT_TRUE(manager.isRefused());
-    manager.retry();
-    EXPECT_FALSE(manager.isRegistered()) << "still held elsewhere";
+    m_grabber.heldElsewhere = {m_palette};
+    QSignalSpy refused(&m_manager, &HotkeyManager::refusedChanged);
+    m_manager.start();
+    ASSERT_TRUE(m_manager.isRefused());
+    Q_EMIT m_grabber.released(m_palette);
+    EXPECT_EQ(m_triggered, 0) << "not registered";
+    m_manager.retry();
+    EXPECT_FALSE(m_manager.isRegistered()) << "still held elsewhere";
 
     // With nothing changed on our side: the timer takes it.
-    grabber.heldElsewhere.clear();
+    m_grabber.heldElsewhere.clear();
     ASSERT_TRUE(refused.wait(HotkeyManager::kRetryMilliseconds * 3));
-    EXPECT_TRUE(manager.isRegistered());
-    EXPECT_FALSE(manager.isRefused());
+    EXPECT_TRUE(m_manager.isRegistered());
+    EXPECT_FALSE(m_manager.isRefused());
     EXPECT_EQ(refused.size(), 2);
-    Q_EMIT grabber.released(palette);
-    EXPECT_EQ(triggered, 1);
+    Q_EMIT m_grabber.released(m_palette);
+    EXPECT_EQ(m_triggered, 1);
 
-    // No shortcut at all is not a refusal.
-    grabber.heldElsewhere = {palette};
-    shortcuts.setShortcut(std::nullopt, Name::togglePalette().rawValue);
-    EXPECT_FALSE(manager.isRefused());
+    m_grabber.heldElsewhere = {m_palette};
+    m_shortcuts.setShortcut(std::nullopt, Name::togglePalette().rawValue);
+    EXPECT_FALSE(m_manager.isRefused()) << "no shortcut at all is no refusal";
+    m_grabber.heldElsewhere.clear();
+    m_shortcuts.reset(Name::togglePalette().rawValue);
+    EXPECT_TRUE(m_manager.isRegistered()) << "a change tries again at once";
 }
 
 } // namespace

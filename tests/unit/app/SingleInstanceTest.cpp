@@ -87,7 +87,7 @@ protected:
     int handled = 0;
 };
 
-TEST_F(SingleInstanceTest, OnlyTheUsersOwnProcessesAreAnswered)
+TEST_F(SingleInstanceTest, OnlyTheUsersOwnProcessesAreAnsweredAndNobodyListeningIsNotRunning)
 {
     struct stat info
     { };
@@ -105,19 +105,20 @@ TEST_F(SingleInstanceTest, OnlyTheUsersOwnProcessesAreAnswered)
     EXPECT_EQ(refused->error, "refused: another user's process");
     EXPECT_EQ(handled, 1);
 
-    // And a second Scrivlet cannot take the socket over.
-    SingleInstance second;
-    EXPECT_FALSE(second.claim());
+    EXPECT_FALSE(SingleInstance().claim()) << "a second Scrivlet cannot take the socket over";
+
+    instance.reset();
+    SingleInstance::SendFailure failure;
+    EXPECT_FALSE(SingleInstance::send(CommandRequest(), &failure));
+    EXPECT_TRUE(failure.notRunning);
+    EXPECT_EQ(failure.why, "Scrivlet is not running");
 }
 
 TEST_F(SingleInstanceTest, NoRequestStopsTheNextOneFromBeingAnswered)
 {
-    std::vector<QByteArray> hostile {
-        "not json\n",
+    std::vector<QByteArray> hostile {"not json\n",
         "{\"command\":\"copy\",\"target\":\"1\",\"evil\":1}\n",
-        QByteArray(CommandRequest::kMaxLine + 10, 'x'),
-        QByteArray(5, '\0') + '\n',
-    };
+        QByteArray(CommandRequest::kMaxLine + 10, 'x'), QByteArray(5, '\0') + '\n'};
     // Random bytes, as a fuzzer would send.
     QRandomGenerator random(7);
     for (int i = 0; i < 40; ++i) {
@@ -141,18 +142,6 @@ TEST_F(SingleInstanceTest, NoRequestStopsTheNextOneFromBeingAnswered)
     const auto answer = send("list");
     ASSERT_TRUE(answer);
     EXPECT_TRUE(answer->ok);
-}
-
-TEST(SingleInstance, NobodyListeningMeansNotRunning)
-{
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    SingleInstance::SendFailure failure;
-    CommandRequest request;
-    EXPECT_FALSE(SingleInstance::send(request, &failure));
-    EXPECT_TRUE(failure.notRunning);
-    EXPECT_EQ(failure.why, "Scrivlet is not running");
-    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 } // namespace

@@ -19,14 +19,7 @@ using scrivlet::Language;
 
 TEST(Translations, TheLanguageChosenLastTimeElseTheDesktops)
 {
-    struct Case
-    {
-        const char *what;
-        std::optional<QJsonValue> stored;
-        const char *desktop;
-        Language expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char *, std::optional<QJsonValue>, const char *, Language> cases[] = {
         {"English chosen", QJsonArray {QStringLiteral("en")}, "fr_FR", Language::english},
         {"French chosen", QJsonArray {QStringLiteral("fr-CA")}, "en_US", Language::french},
         {"nothing chosen, French desktop", std::nullopt, "fr_BE", Language::french},
@@ -35,13 +28,12 @@ TEST(Translations, TheLanguageChosenLastTimeElseTheDesktops)
         {"an empty list", QJsonArray {}, "fr_FR", Language::french},
         {"not a text", QJsonArray {3}, "de_DE", Language::english},
     };
-    for (const Case &test : cases) {
-        SCOPED_TRACE(test.what);
+    for (const auto &[what, stored, desktop, expected] : cases) {
         QTemporaryDir dir;
         DefaultsStore defaults(dir.path());
-        if (test.stored)
-            defaults.setValue(QStringLiteral("AppleLanguages"), *test.stored);
-        EXPECT_EQ(interfaceLanguage(defaults, QLocale(QLatin1String(test.desktop))), test.expected);
+        if (stored)
+            defaults.setValue(QStringLiteral("AppleLanguages"), *stored);
+        EXPECT_EQ(interfaceLanguage(defaults, QLocale(QLatin1String(desktop))), expected) << what;
     }
 }
 

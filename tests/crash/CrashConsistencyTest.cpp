@@ -24,45 +24,17 @@ constexpr int kRounds = 300;
 // A guard against a writer that hangs, not a measure of speed.
 constexpr int kReadyTimeoutMs = 120'000;
 
-// The writer on the history's folder, killed at the latest when it goes.
-class Writer
+// False when it ends or stays silent instead.
+bool waitUntilReady(QProcess &writer)
 {
-public:
-    Writer(const QString &folder, std::uint64_t seed)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(CRASH_WRITER_PATH),
-            {folder, QString::fromLatin1(QByteArray(32, char(kKeyFill)).toHex()),
-                QString::number(seed)});
-    }
-    ~Writer() { (void)kill(); }
-
-    [[nodiscard]] bool started() { return m_process.waitForStarted(); }
-    // False when it ends or stays silent instead.
-    [[nodiscard]] bool waitUntilReady()
-    {
-        QByteArray seen;
-        while (!seen.contains("ready\n")) {
-            if (!m_process.waitForReadyRead(kReadyTimeoutMs))
-                return false;
-            seen += m_process.readAllStandardOutput();
-        }
-        return true;
-    }
-    // False when it had already ended on its own.
-    [[nodiscard]] bool kill()
-    {
-        if (m_process.state() == QProcess::NotRunning)
+    QByteArray seen;
+    while (!seen.contains("ready\n")) {
+        if (!writer.waitForReadyRead(kReadyTimeoutMs))
             return false;
-        const bool running = !m_process.waitForFinished(0);
-        m_process.kill();
-        m_process.waitForFinished(-1);
-        return running;
+        seen += writer.readAllStandardOutput();
     }
-
-private:
-    QProcess m_process;
-};
+    return true;
+}
 
 std::string integrityCheck(const QString &file)
 {
@@ -165,17 +137,24 @@ TEST_F(CrashConsistencyTest, HistoryIsWholeAfterEveryKill)
     for (; round < kRounds && !HasFailure(); ++round) {
         const std::uint64_t seed = baseSeed + std::uint64_t(round);
         SCOPED_TRACE(::testing::Message() << "round " << round << ", writer seed " << seed);
-        Writer writer(history.folder(), seed);
-        ASSERT_TRUE(writer.started());
+        // Killed at the latest when it goes out of scope.
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer.start(CRASH_WRITER_PATH,
+            {history.folder(), QByteArray(32, char(kKeyFill)).toHex(), QString::number(seed)});
+        ASSERT_TRUE(writer.waitForStarted());
         // The kill comes at a random moment: now and then while the history
         // opens, mostly while the writer works on it.
         if (std::uniform_int_distribution<int>(0, 9)(random) == 0) {
             std::this_thread::sleep_for(milliseconds(0, 30));
         } else {
-            ASSERT_TRUE(writer.waitUntilReady()) << "the writer did not open the history";
+            ASSERT_TRUE(waitUntilReady(writer)) << "the writer did not open the history";
             std::this_thread::sleep_for(milliseconds(5, 60));
         }
-        ASSERT_TRUE(writer.kill()) << "the writer ended on its own";
+        ASSERT_TRUE(writer.state() == QProcess::Running && !writer.waitForFinished(0))
+            << "the writer ended on its own";
+        writer.kill();
+        writer.waitForFinished(-1);
         checkHistory();
     }
 

@@ -26,94 +26,75 @@ const char32_t kAlphabet[] = {U'a', U'b', U'c', U'x', U'y', U'z', U'0', U'7', U'
 // Keeps a long run from growing without bound.
 constexpr qint64 kDefaultLimit = 120;
 
-class Writer
+std::mt19937_64 g_random;
+
+int uniform(int low, int high)
 {
-public:
-    Writer(ClipStore &store, std::uint64_t seed)
-        : m_store(store)
-        , m_random(seed)
-    { }
+    return std::uniform_int_distribution<int>(low, high)(g_random);
+}
 
-    [[noreturn]] void run()
-    {
-        for (;;)
-            step();
+QString randomText()
+{
+    const int band = uniform(0, 9);
+    const int length = band < 6 ? uniform(1, 200)
+        : band < 9              ? uniform(200, 4000)
+                                : uniform(4000, 60000);
+    QString text;
+    text.reserve(length * 2);
+    for (int i = 0; i < length; ++i)
+        text += QString::fromUcs4(&kAlphabet[uniform(0, int(std::size(kAlphabet)) - 1)], 1);
+    return text;
+}
+
+// Bytes that depend only on `seed`: equal seeds give a repeated content,
+// also across runs of this program.
+QByteArray bytesFor(std::uint64_t seed, int size)
+{
+    std::mt19937_64 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(random());
+    return bytes;
+}
+
+ClipContent randomContent()
+{
+    const int pick = uniform(0, 99);
+    if (pick < 15)
+        return ClipContent::text(QStringLiteral("repeated text %1").arg(uniform(0, 7)));
+    if (pick < 55)
+        return ClipContent::text(randomText());
+    if (pick < 65) {
+        const int which = uniform(0, 3);
+        return ClipContent::image(bytesFor(1000 + which, 3000 + which * 40000));
     }
+    return ClipContent::image(bytesFor(g_random(), uniform(2 * 1024, 200 * 1024)));
+}
 
-private:
-    int uniform(int low, int high)
-    {
-        return std::uniform_int_distribution<int>(low, high)(m_random);
+ClipItemPtr randomItem(ClipStore &store, int among)
+{
+    const std::vector<ClipItemPtr> items = store.recentItems(among);
+    return items.empty() ? nullptr : items[std::size_t(uniform(0, int(items.size()) - 1))];
+}
+
+void step(ClipStore &store)
+{
+    const int pick = uniform(0, 199);
+    if (pick < 150) {
+        store.recordContent(randomContent(), QStringLiteral("org.example.Writer"));
+    } else if (pick < 170) {
+        // Pinned entries come first, so a long pinned list is often unpinned.
+        store.togglePin(randomItem(store, 30));
+    } else if (pick < 190) {
+        store.deleteItem(randomItem(store, 200));
+    } else if (pick < 198) {
+        store.maxItems = uniform(2, 30);
+        store.enforceLimits();
+        store.maxItems = kDefaultLimit;
+    } else if (uniform(0, 9) == 0) {
+        store.clearAll();
     }
-
-    QString randomText()
-    {
-        const int band = uniform(0, 9);
-        const int length = band < 6 ? uniform(1, 200)
-            : band < 9              ? uniform(200, 4000)
-                                    : uniform(4000, 60000);
-        QString text;
-        text.reserve(length * 2);
-        for (int i = 0; i < length; ++i)
-            text += QString::fromUcs4(&kAlphabet[uniform(0, int(std::size(kAlphabet)) - 1)], 1);
-        return text;
-    }
-
-    // Bytes that depend only on `seed`: equal seeds give a repeated content,
-    // also across runs of this program.
-    static QByteArray bytesFor(std::uint64_t seed, int size)
-    {
-        std::mt19937_64 random(seed);
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (char &byte : bytes)
-            byte = char(random());
-        return bytes;
-    }
-
-    ClipContent randomContent()
-    {
-        const int pick = uniform(0, 99);
-        if (pick < 15)
-            return ClipContent::text(QStringLiteral("repeated text %1").arg(uniform(0, 7)));
-        if (pick < 55)
-            return ClipContent::text(randomText());
-        if (pick < 65) {
-            const int which = uniform(0, 3);
-            return ClipContent::image(bytesFor(1000 + which, 3000 + which * 40000));
-        }
-        return ClipContent::image(bytesFor(m_random(), uniform(2 * 1024, 200 * 1024)));
-    }
-
-    ClipItemPtr randomItem(int among)
-    {
-        const std::vector<ClipItemPtr> items = m_store.recentItems(among);
-        if (items.empty())
-            return nullptr;
-        return items[std::size_t(uniform(0, int(items.size()) - 1))];
-    }
-
-    void step()
-    {
-        const int pick = uniform(0, 199);
-        if (pick < 150) {
-            m_store.recordContent(randomContent(), QStringLiteral("org.example.Writer"));
-        } else if (pick < 170) {
-            // Pinned entries come first, so a long pinned list is often unpinned.
-            m_store.togglePin(randomItem(30));
-        } else if (pick < 190) {
-            m_store.deleteItem(randomItem(200));
-        } else if (pick < 198) {
-            m_store.maxItems = uniform(2, 30);
-            m_store.enforceLimits();
-            m_store.maxItems = kDefaultLimit;
-        } else if (uniform(0, 9) == 0) {
-            m_store.clearAll();
-        }
-    }
-
-    ClipStore &m_store;
-    std::mt19937_64 m_random;
-};
+}
 
 } // namespace
 
@@ -124,10 +105,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    const QByteArray key = QByteArray::fromHex(argv[2]);
-    const std::uint64_t seed = std::strtoull(argv[3], nullptr, 10);
-
-    Crypto::setShared(Crypto(SecretBytes::fromByteArray(key)));
+    Crypto::setShared(Crypto(SecretBytes::fromByteArray(QByteArray::fromHex(argv[2]))));
     auto container = ModelContainer::open(folder);
     if (!container) {
         std::fprintf(stderr, "crash_writer: %s\n", qPrintable(container.error()));
@@ -137,7 +115,9 @@ int main(int argc, char **argv)
         ImageStore(folder + QStringLiteral("/images"), Crypto::shared()));
     store.maxItems = kDefaultLimit;
 
+    g_random.seed(std::strtoull(argv[3], nullptr, 10));
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
-    Writer(store, seed).run();
+    for (;;)
+        step(store);
 }

@@ -34,12 +34,10 @@ public:
         if (forcedOutcome) {
             result.outcome = *forcedOutcome;
             result.reason = QStringLiteral("fake refusal");
-        } else if (!items.empty()) {
-            result.outcome = Lookup::Outcome::found;
-            result.secrets = items;
-            result.unread = unread;
         } else {
-            result.outcome = Lookup::Outcome::notFound;
+            result.outcome = items.empty() ? Lookup::Outcome::notFound : Lookup::Outcome::found;
+            result.secrets = items;
+            result.unread = items.empty() ? QString() : unread;
         }
         return result;
     }

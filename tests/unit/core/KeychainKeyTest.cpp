@@ -22,44 +22,42 @@ KeyRecord recordFor(const SecretBytes &key, const char *source)
     return {KeychainKey::keyCheck(key), QString::fromLatin1(source)};
 }
 
-TEST(KeychainKey, FirstRunCreatesAndStoresA32ByteKeyInTheKeyring)
+// A first run's key goes to the keyring, or to the file where there is no
+// Secret Service; later launches find it there and note nothing new. A
+// keyring appearing later does not take over a history kept with the file,
+// and a key gone from its store is reported, not replaced.
+TEST(KeychainKey, FirstRunKeyIsStoredOnceAndFoundWhereTheHistoryNotedIt)
 {
-    FakeKeyring keyring;
-    FakeKeyring file;
-    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file, kPrompt);
-    ASSERT_EQ(load.outcome, Outcome::created);
-    ASSERT_TRUE(load.hasKey());
-    EXPECT_EQ(load.key->size(), 32u);
-    ASSERT_EQ(keyring.items.size(), 1u);
-    EXPECT_TRUE(keyring.items.front() == *load.key);
-    EXPECT_EQ(file.stores, 0);
-    ASSERT_TRUE(load.recordToSave.has_value());
-    EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(*load.key));
-    EXPECT_EQ(load.recordToSave->source, QStringLiteral("keyring"));
+    for (const bool hasKeyring : {true, false}) {
+        SCOPED_TRACE(hasKeyring ? "keyring" : "file");
+        FakeKeyring keyring;
+        FakeKeyring file;
+        FakeKeyring &home = hasKeyring ? keyring : file;
+        keyring.present = hasKeyring ? Presence::present : Presence::absent;
+        const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file, kPrompt);
+        ASSERT_EQ(load.outcome, Outcome::created);
+        ASSERT_TRUE(load.hasKey() && load.recordToSave);
+        EXPECT_EQ(load.key->size(), 32u);
+        ASSERT_EQ(home.items.size(), 1u);
+        EXPECT_TRUE(home.items.front() == *load.key);
+        EXPECT_EQ(keyring.stores + file.stores, 1);
+        EXPECT_EQ(load.recordToSave->check, KeychainKey::keyCheck(*load.key));
+        EXPECT_EQ(load.recordToSave->source, QLatin1String(hasKeyring ? "keyring" : "file"));
 
-    // The next launch finds the same key and has nothing new to remember.
-    const KeyLoad again = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt);
-    EXPECT_EQ(again.outcome, Outcome::loaded);
-    EXPECT_TRUE(*again.key == *load.key);
-    EXPECT_FALSE(again.recordToSave.has_value());
-}
+        keyring.present = Presence::present;
+        const KeyLoad again = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt);
+        EXPECT_EQ(again.outcome, Outcome::loaded);
+        EXPECT_TRUE(again.hasKey() && *again.key == *load.key);
+        EXPECT_FALSE(again.recordToSave.has_value());
 
-TEST(KeychainKey, WithoutAnySecretServiceTheKeyLivesInTheFile)
-{
-    FakeKeyring keyring;
-    keyring.present = Presence::absent;
-    FakeKeyring file;
-    const KeyLoad load = KeychainKey::loadOrCreate(KeyRecord {}, keyring, file, kPrompt);
-    ASSERT_EQ(load.outcome, Outcome::created);
-    EXPECT_EQ(keyring.lookups + keyring.stores, 0);
-    EXPECT_EQ(file.items.size(), 1u);
-    EXPECT_EQ(load.recordToSave->source, QStringLiteral("file"));
-
-    // A keyring appearing later does not take over a history kept with the file.
-    keyring.present = Presence::present;
-    const KeyLoad later = KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt);
-    EXPECT_EQ(later.outcome, Outcome::loaded);
-    EXPECT_EQ(keyring.lookups, 0);
+        home.items.clear();
+        EXPECT_EQ(KeychainKey::loadOrCreate(*load.recordToSave, keyring, file, kPrompt).outcome,
+            Outcome::keyLost);
+        EXPECT_EQ(keyring.stores + file.stores, 1);
+        if (!hasKeyring) {
+            EXPECT_EQ(keyring.lookups, 0);
+        }
+    }
 }
 
 // Every item is weighed; only a key AES can use, and the history's own when
@@ -167,16 +165,6 @@ TEST(KeychainKey, NoDoubtEverLeadsToANewKey)
         }
         EXPECT_EQ(keyring.items.size(), c.keyringItems.size());
     }
-}
-
-TEST(KeychainKey, LostKeyFileIsReportedNotReplaced)
-{
-    FakeKeyring keyring;
-    FakeKeyring file;
-    const KeyLoad load
-        = KeychainKey::loadOrCreate(recordFor(testKey(3), "file"), keyring, file, kPrompt);
-    EXPECT_EQ(load.outcome, Outcome::keyLost);
-    EXPECT_EQ(file.stores + keyring.stores + keyring.lookups, 0);
 }
 
 // Content sealed under a key the history did not note would later pass for

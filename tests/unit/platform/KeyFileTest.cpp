@@ -51,25 +51,18 @@ TEST(KeyFile, UnreadableOrDamagedKeyFilesAreFailuresNotAbsence)
 {
     QTemporaryDir dir;
     KeyFile file(dir.path());
-    const struct
-    {
-        const char *name;
-        void (*make)(const QString &path);
-    } cases[] = {
-        {"empty file", [](const QString &path) { QFile(path).open(QIODevice::WriteOnly); }},
-        {"folder in its place", [](const QString &path) { QDir().mkpath(path); }},
-        {"oversized file",
-            [](const QString &path) {
-                QFile out(path);
-                out.open(QIODevice::WriteOnly);
-                out.write(QByteArray(4096, 'k'));
-            }},
-    };
-    for (const auto &c : cases) {
+    // Empty, oversized, then a folder in its place.
+    for (const int size : {0, 4096, -1}) {
+        SCOPED_TRACE(size);
         QFile::remove(file.filePath());
-        QDir(file.filePath()).removeRecursively();
-        c.make(file.filePath());
-        EXPECT_EQ(file.lookup(Keyring::Prompt::allowed).outcome, Outcome::failed) << c.name;
+        if (size < 0) {
+            ASSERT_TRUE(QDir().mkpath(file.filePath()));
+        } else {
+            QFile out(file.filePath());
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray(size, 'k'));
+        }
+        EXPECT_EQ(file.lookup(Keyring::Prompt::allowed).outcome, Outcome::failed);
     }
 }
 

@@ -9,37 +9,19 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QTextStream>
 #include <QThread>
+#include <sys/resource.h>
 
 using namespace scrivlet;
-
-namespace {
-
-// "Max core file size  0  0  bytes" in the kernel's own words.
-bool coreLimitIsZero()
-{
-    QFile limits(QStringLiteral("/proc/self/limits"));
-    if (!limits.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray &line : limits.readAll().split('\n')) {
-        if (!line.startsWith("Max core file size"))
-            continue;
-        const QList<QByteArray> fields = line.mid(18).simplified().split(' ');
-        return fields.size() >= 2 && fields[0] == "0" && fields[1] == "0";
-    }
-    return false;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
     hardenProcess();
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
-    if (!coreLimitIsZero()) {
+    rlimit core {};
+    if (getrlimit(RLIMIT_CORE, &core) != 0 || core.rlim_cur != 0 || core.rlim_max != 0) {
         err << "portal_access_probe: the core file size limit is not 0/0" << Qt::endl;
         return 1;
     }

@@ -47,13 +47,19 @@ QString describe(const Keyring::Lookup &result)
     return result.unread.isEmpty() ? line : line + " | " + result.unread;
 }
 
-int watch(SecretServiceKeyring &keyring)
+int watch(int argc, char **argv, SecretServiceKeyring &keyring)
 {
+    QCoreApplication app(argc, argv);
     // Listening first: an announcement between the lookup and the watch
     // would otherwise go unheard.
-    keyring.watch([&keyring] {
+    // An unlock brings several announcements, some before the loop ends.
+    bool found = false;
+    keyring.watch([&keyring, &found] {
+        if (found)
+            return;
         const auto result = keyring.lookup(Keyring::Prompt::never);
-        if (result.outcome == Outcome::found) {
+        found = result.outcome == Outcome::found;
+        if (found) {
             say("watch " + describe(result));
             QCoreApplication::quit();
         }
@@ -62,15 +68,16 @@ int watch(SecretServiceKeyring &keyring)
     if (first.outcome == Outcome::found)
         return say("watch found-at-once");
     say("watch waiting " + describe(first).section(' ', 0, 0));
-    return QCoreApplication::exec();
+    return app.exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     QString service = QString::fromLatin1(SecretServiceKeyring::kDefaultService);
     QString account = QString::fromLatin1(SecretServiceKeyring::kDefaultAccount);
     std::chrono::milliseconds reply = SecretServiceKeyring::kDefaultReplyDeadline;
@@ -104,7 +111,7 @@ int main(int argc, char **argv)
         return say(QStringLiteral("decide %1").arg(int(load.outcome)));
     }
     if (command == "watch")
-        return watch(keyring);
+        return watch(argc, argv, keyring);
     std::fprintf(stderr, "keyring_probe: unknown command\n");
     return 2;
 }

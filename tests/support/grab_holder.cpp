@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Another X client holding a global shortcut: grabs the stored form given as
-// its argument, says "held" or "refused", and keeps it until killed.
+// its argument ('{"carbonKeyCode":9,"carbonModifiers":768}'), says "held" or
+// "refused", and keeps it until killed.
 #include "platform/x11/X11HotkeyGrabber.h"
 
 #include <QGuiApplication>
@@ -9,14 +10,10 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(
-            stderr, "usage: grab_holder '{\"carbonKeyCode\":9,\"carbonModifiers\":768}'\n");
-        return 2;
-    }
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
-    const auto shortcut = scrivlet::GlobalShortcuts::Shortcut::fromJson(argv[1]);
+    const auto shortcut
+        = argc == 2 ? scrivlet::GlobalShortcuts::Shortcut::fromJson(argv[1]) : std::nullopt;
     auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
     if (!shortcut || !x11)
         return 2;

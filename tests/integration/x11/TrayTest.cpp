@@ -2,6 +2,7 @@
 // The tray icon against a real XEmbed tray (trayer) in the test display, and
 // its menu's actions where there is no tray at all.
 #include "X11Clients.h"
+#include "core/UniqueHandle.h"
 #include "core/settings/AppSettings.h"
 #include "core/settings/DefaultsStore.h"
 #include "ui/TrayIcon.h"
@@ -30,33 +31,31 @@ QWidget *trayIconWidget()
     return found == widgets.end() ? nullptr : *found;
 }
 
-// The classes of the windows that hold the icon, innermost first: the panel's once docked, and the
-// window manager's frame around the panel. For failures, why it is nowhere.
+// The classes of the windows that hold the icon, innermost first: the
+// panel's once docked, then the window manager's frame around the panel. For
+// failures, why it is nowhere.
 QByteArrayList iconHolders()
 {
     QWidget *icon = trayIconWidget();
     if (!icon || !icon->isVisible() || !icon->internalWinId())
         return {"no icon window shown"};
     xcb_connection_t *c = testing::x11Connection();
-    auto window = xcb_window_t(icon->internalWinId());
     QByteArrayList classes;
-    for (;;) {
-        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
-        const bool top = !tree || tree->parent == tree->root;
-        window = tree ? tree->parent : 0;
-        std::free(tree);
-        if (top)
+    for (auto window = xcb_window_t(icon->internalWinId());;) {
+        const MallocPtr<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        if (!tree || tree->parent == tree->root)
             return classes;
-        xcb_get_property_reply_t *wmClass = xcb_get_property_reply(
-            c, xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr);
+        window = tree->parent;
+        const MallocPtr<xcb_get_property_reply_t> wmClass(xcb_get_property_reply(c,
+            xcb_get_property(c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr));
         // Instance, then class.
-        const QByteArrayList parts = wmClass
-            ? QByteArray(static_cast<const char *>(xcb_get_property_value(wmClass)),
-                xcb_get_property_value_length(wmClass))
-                  .split('\0')
-            : QByteArrayList();
-        std::free(wmClass);
-        classes.append(parts.value(1));
+        classes.append(wmClass
+                ? QByteArray(static_cast<const char *>(xcb_get_property_value(wmClass.get())),
+                    xcb_get_property_value_length(wmClass.get()))
+                      .split('\0')
+                      .value(1)
+                : QByteArray());
     }
 }
 
@@ -65,33 +64,23 @@ bool dockedInTrayer()
     return iconHolders().contains("trayer");
 }
 
-std::string whereTheIconIs()
+// Whether the icon Qt paints into the docked window has a fair number of
+// pixels of the given colour.
+bool trayShows(QColor colour)
 {
-    return iconHolders().join(',').toStdString();
-}
-
-// Whether a picture has a fair number of pixels of the given colour.
-bool shows(const QImage &picture, QColor colour)
-{
-    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    QWidget *icon = trayIconWidget();
+    const QImage image
+        = icon ? icon->grab().toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
     int matching = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor pixel = image.pixelColor(x, y);
-            if (pixel.alpha() > 200 && std::abs(pixel.red() - colour.red()) < 24
+            matching += pixel.alpha() > 200 && std::abs(pixel.red() - colour.red()) < 24
                 && std::abs(pixel.green() - colour.green()) < 24
-                && std::abs(pixel.blue() - colour.blue()) < 24)
-                ++matching;
+                && std::abs(pixel.blue() - colour.blue()) < 24;
         }
     }
-    return matching * 20 >= image.width() * image.height();
-}
-
-// What the panel shows: the icon Qt paints into the docked window.
-bool trayShows(QColor colour)
-{
-    QWidget *icon = trayIconWidget();
-    return icon && shows(icon->grab().toImage(), colour);
+    return icon && matching * 20 >= image.width() * image.height();
 }
 
 // The two icons' main colours: the capture icon's orange board, the paused
@@ -133,7 +122,8 @@ TEST_F(TrayTest, TheIconDocksAndFollowsCaptureWhereverItIsSwitched)
 {
     startTrayer();
     TrayIcon tray(m_settings);
-    ASSERT_TRUE(waitFor(dockedInTrayer)) << "the icon never reached the tray: " << whereTheIconIs();
+    ASSERT_TRUE(waitFor(dockedInTrayer))
+        << "the icon never reached the tray: " << iconHolders().join(',').toStdString();
     expectCapture(tray, true);
 
     const auto docked = [](QColor colour) { return waitFor([&] { return trayShows(colour); }); };
@@ -193,8 +183,8 @@ TEST_F(TrayTest, WithoutATrayTheMenuWorksAndTheIconDocksOnceOneStarts)
     EXPECT_TRUE(m_settings.captureEnabled()) << "no other action touches capture";
 
     startTrayer();
-    EXPECT_TRUE(waitFor(dockedInTrayer))
-        << "the panel started after Scrivlet never got the icon: " << whereTheIconIs();
+    EXPECT_TRUE(waitFor(dockedInTrayer)) << "the panel started after Scrivlet never got the icon: "
+                                         << iconHolders().join(',').toStdString();
 }
 
 } // namespace

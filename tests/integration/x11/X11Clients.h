@@ -5,7 +5,9 @@
 
 #include "support/WaitFor.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QProcess>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstring>
@@ -30,6 +32,17 @@ inline xcb_atom_t atom(const char *name)
     return value;
 }
 
+// An image as an application would copy it.
+inline QByteArray encoded(const QImage &image, const char *format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
 // One of our tools, running until the test lets it go.
 class Probe
 {
@@ -45,21 +58,14 @@ public:
     // Whether it has said `line`, waiting for it while it runs.
     bool says(const QByteArray &line)
     {
-        waitFor([&] {
-            collect();
-            return m_lines.contains(line) || m_process.state() == QProcess::NotRunning;
-        });
-        collect();
-        return m_lines.contains(line);
-    }
-    qsizetype count(const QByteArray &line)
-    {
-        collect();
-        return m_lines.count(line);
+        waitFor(
+            [&] { return lines().contains(line) || m_process.state() == QProcess::NotRunning; });
+        return lines().contains(line);
     }
     QByteArrayList lines()
     {
-        collect();
+        while (m_process.canReadLine())
+            m_lines.append(m_process.readLine().trimmed());
         return m_lines;
     }
     std::string errors() { return m_process.readAllStandardError().toStdString(); }
@@ -70,12 +76,6 @@ public:
     }
 
 private:
-    void collect()
-    {
-        while (m_process.canReadLine())
-            m_lines.append(m_process.readLine().trimmed());
-    }
-
     QProcess m_process;
     QByteArrayList m_lines;
 };
@@ -86,8 +86,9 @@ inline std::optional<QByteArray> xclip(
     QStringList arguments, const std::optional<QByteArray> &input = std::nullopt)
 {
     QProcess process;
-    process.start(QStringLiteral("xclip"),
-        arguments << QStringLiteral("-selection") << QStringLiteral("clipboard"));
+    process.start("xclip",
+        arguments << "-selection"
+                  << "clipboard");
     if (input) {
         process.write(*input);
         process.closeWriteChannel();
@@ -105,15 +106,14 @@ inline std::optional<QByteArray> xclip(
 // What another client gets for `target`; nothing when the owner refuses it.
 inline std::optional<QByteArray> readTarget(const QString &target)
 {
-    return xclip({QStringLiteral("-o"), QStringLiteral("-t"), target});
+    return xclip({"-o", "-t", target});
 }
 
 // The user copies with xclip, which then owns the clipboard until another
 // copy. True once it serves the text.
 inline bool copyWithXclip(const QByteArray &text)
 {
-    return xclip({QStringLiteral("-i")}, text)
-        && waitFor([&] { return readTarget(QStringLiteral("UTF8_STRING")) == text; });
+    return xclip({"-i"}, text) && waitFor([&] { return readTarget("UTF8_STRING") == text; });
 }
 
 } // namespace scrivlet::testing

@@ -49,27 +49,23 @@ int main(int argc, char **argv)
 {
     // Qt names the window's WM_CLASS after the resource and the application.
     QByteArray windowClass = "ClipOwner";
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--class") == 0)
-            windowClass = argv[i + 1];
+    auto data = std::make_unique<QMimeData>();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+            windowClass = argv[++i];
+            continue;
+        }
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const QString value = arg.section(QLatin1Char('='), 1);
+        QFile file(value.mid(1));
+        if (value.startsWith(QLatin1Char('@')) && !file.open(QIODevice::ReadOnly))
+            return 2;
+        data->setData(
+            arg.section(QLatin1Char('='), 0, 0), file.isOpen() ? file.readAll() : value.toUtf8());
     }
     qputenv("RESOURCE_NAME", windowClass.toLower());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(windowClass));
-    auto data = std::make_unique<QMimeData>();
-    const QStringList args = app.arguments().mid(1);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--class")) {
-            ++i;
-            continue;
-        }
-        const QString type = args[i].section(QLatin1Char('='), 0, 0);
-        const QString value = args[i].section(QLatin1Char('='), 1);
-        QFile file(value.mid(1));
-        if (value.startsWith(QLatin1Char('@')) && !file.open(QIODevice::ReadOnly))
-            return 2;
-        data->setData(type, file.isOpen() ? file.readAll() : value.toUtf8());
-    }
 
     RecordingLineEdit edit;
     edit.setWindowTitle(QString::fromUtf8(windowClass));

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <poll.h>
 #include <string>
@@ -53,28 +52,30 @@ void notify(const xcb_selection_request_event_t &request, xcb_atom_t property)
     xcb_flush(c);
 }
 
+// Puts the answer in the requestor's property; says so unless it is a part.
 void answer(const xcb_selection_request_event_t &request, xcb_atom_t type, uint8_t format,
-    std::size_t length, const void *data)
+    std::size_t length, const void *data, bool part = false)
 {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, type, format,
         uint32_t(length), data);
-    notify(request, request.property);
+    if (part)
+        xcb_flush(c);
+    else
+        notify(request, request.property);
 }
 
 // Waits until the requestor deletes the property: it took the part.
 void awaitDeletion(const xcb_selection_request_event_t &request)
 {
-    for (;;) {
+    for (bool taken = false; !taken;) {
         xcb_generic_event_t *event = xcb_wait_for_event(c);
         if (!event)
             std::exit(0);
         const auto *change = reinterpret_cast<xcb_property_notify_event_t *>(event);
-        const bool taken = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+        taken = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
             && change->window == request.requestor && change->atom == request.property
             && change->state == XCB_PROPERTY_DELETE;
         std::free(event);
-        if (taken)
-            return;
     }
 }
 
@@ -89,9 +90,7 @@ void sendInParts(const xcb_selection_request_event_t &request, const std::string
     for (std::size_t sent = 0;; sent += kPart) {
         awaitDeletion(request);
         const std::size_t length = sent < text.size() ? std::min(kPart, text.size() - sent) : 0;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, request.property, type, 8,
-            uint32_t(length), text.data() + std::min(sent, text.size()));
-        xcb_flush(c);
+        answer(request, type, 8, length, text.data() + std::min(sent, text.size()), true);
         if (dieMid)
             std::exit(0);
         if (length == 0)
@@ -99,28 +98,18 @@ void sendInParts(const xcb_selection_request_event_t &request, const std::string
     }
 }
 
-bool due(int afterMs, std::chrono::steady_clock::time_point start)
-{
-    return afterMs >= 0
-        && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(afterMs);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: hostile_owner TEXT [options]: see its source\n");
-        return 2;
-    }
     c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c))
-        return 1;
+    if (argc < 2 || xcb_connection_has_error(c))
+        return 2;
     std::string text = argv[1];
     bool mute = false, inParts = false, dieMid = false, tell = false;
     int slowMs = 0, saveAfterMs = -1, clearAfterMs = -1;
     const xcb_atom_t targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
-    std::vector<xcb_atom_t> textTargets {
+    const std::vector<xcb_atom_t> textTargets {
         utf8, atom("text/plain;charset=utf-8"), atom("text/plain")};
     std::vector<xcb_atom_t> offered {targets}, muted, refused;
     offered.insert(offered.end(), textTargets.begin(), textTargets.end());
@@ -165,6 +154,11 @@ int main(int argc, char **argv)
     const auto contains = [](const std::vector<xcb_atom_t> &atoms, xcb_atom_t target) {
         return std::find(atoms.begin(), atoms.end(), target) != atoms.end();
     };
+    const auto start = std::chrono::steady_clock::now();
+    const auto due = [&](int afterMs) {
+        return afterMs >= 0
+            && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(afterMs);
+    };
 
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_window_t window = xcb_generate_id(c);
@@ -179,16 +173,12 @@ int main(int argc, char **argv)
     takeClipboard(window);
     say("owning");
 
-    const auto start = std::chrono::steady_clock::now();
-    bool saving = false, cleared = false;
-    for (;;) {
-        if (!cleared && due(clearAfterMs, start)) {
-            cleared = true;
+    for (bool saving = false, cleared = false;;) {
+        if (!cleared && (cleared = due(clearAfterMs))) {
             takeClipboard(XCB_NONE);
             say("cleared");
         }
-        if (!saving && due(saveAfterMs, start)) {
-            saving = true;
+        if (!saving && (saving = due(saveAfterMs))) {
             xcb_convert_selection(c, window, atom("CLIPBOARD_MANAGER"), saveTargets,
                 atom("HOSTILE_SAVE"), XCB_CURRENT_TIME);
             xcb_flush(c);
@@ -202,27 +192,23 @@ int main(int argc, char **argv)
             continue;
         }
         const uint8_t type = event->response_type & 0x7f;
+        const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
+        const auto *saved = reinterpret_cast<xcb_selection_notify_event_t *>(event);
+        const bool kept = saved->target == saveTargets && saved->property != XCB_ATOM_NONE;
+        std::free(event);
         if (type == XCB_SELECTION_NOTIFY && saving) {
-            const auto *n = reinterpret_cast<xcb_selection_notify_event_t *>(event);
-            say(n->target == saveTargets && n->property != XCB_ATOM_NONE ? "saved" : "refused");
-            std::free(event);
+            say(kept ? "saved" : "refused");
             return 0;
         }
-        if (type != XCB_SELECTION_REQUEST) {
-            std::free(event);
+        if (type != XCB_SELECTION_REQUEST)
             continue;
-        }
-        const auto request = *reinterpret_cast<xcb_selection_request_event_t *>(event);
-        std::free(event);
-        if (tell) {
-            xcb_get_atom_name_reply_t *name
-                = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request.target), nullptr);
-            if (name)
-                say("asked "
-                    + std::string(
-                        xcb_get_atom_name_name(name), xcb_get_atom_name_name_length(name)));
-            std::free(name);
-        }
+        xcb_get_atom_name_reply_t *name = tell
+            ? xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request.target), nullptr)
+            : nullptr;
+        if (name)
+            say("asked "
+                + std::string(xcb_get_atom_name_name(name), xcb_get_atom_name_name_length(name)));
+        std::free(name);
         if (mute || contains(muted, request.target))
             continue;
         std::this_thread::sleep_for(std::chrono::milliseconds(slowMs));

@@ -82,7 +82,7 @@ void awaitDeletion(const xcb_selection_request_event_t &request)
 void sendInParts(const xcb_selection_request_event_t &request, const std::string &text,
     xcb_atom_t type, bool dieMid)
 {
-    constexpr std::size_t kPart = 256 * 1024;
+    constexpr std::size_t kPart = std::size_t(256) * 1024;
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(c, request.requestor, XCB_CW_EVENT_MASK, &events);
     const auto size = uint32_t(text.size());

@@ -55,7 +55,7 @@ QByteArray json(const std::vector<Entry> &entries)
     for (const Entry &entry : entries) {
         const ClipItem &item = *entry.item;
         const QDateTime created
-            = QDateTime::fromMSecsSinceEpoch(qint64(item.createdAt() * 1000), Qt::UTC);
+            = QDateTime::fromMSecsSinceEpoch(qint64(item.createdAt() * 1000)).toUTC();
         array.append(QJsonObject {
             {QStringLiteral("position"), entry.position},
             {QStringLiteral("id"), item.id().toString(QUuid::WithoutBraces)},

@@ -109,10 +109,10 @@ int main(int argc, char **argv)
     bool mute = false, inParts = false, dieMid = false, tell = false;
     int slowMs = 0, saveAfterMs = -1, clearAfterMs = -1;
     const xcb_atom_t targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
-    const std::vector<xcb_atom_t> textTargets {
-        utf8, atom("text/plain;charset=utf-8"), atom("text/plain")};
-    std::vector<xcb_atom_t> offered {targets}, muted, refused;
-    offered.insert(offered.end(), textTargets.begin(), textTargets.end());
+    std::vector<xcb_atom_t> offered {
+        targets, utf8, atom("text/plain;charset=utf-8"), atom("text/plain")},
+        muted, refused;
+    const std::vector<xcb_atom_t> textTargets(offered.begin() + 1, offered.end());
     std::map<xcb_atom_t, std::string> served;
     const auto serve = [&](const std::string &name, const std::string &value) {
         served[offered.emplace_back(atom(name))] = value;

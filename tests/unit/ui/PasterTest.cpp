@@ -72,7 +72,7 @@ TEST_F(PasterTest, EachKindOffersItsRepresentationsOrPlainText)
     const QString image = m_images->write(pngBytes()).value();
     {
         QFile clear(m_history.imagesFolder() + QStringLiteral("/CLEAR.png"));
-        clear.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(clear.open(QIODevice::WriteOnly));
         clear.write(pngBytes()); // an image stored before images were sealed
     }
     const QString notImage = m_images->write("not an image").value();

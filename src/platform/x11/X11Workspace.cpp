@@ -70,20 +70,31 @@ std::optional<QString> X11Workspace::applicationIdOf(xcb_window_t window)
     if (!window)
         return std::nullopt;
     const xcb_atom_t utf8 = atom("UTF8_STRING");
+    std::optional<QString> announced;
     for (const char *name : {"_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
         const QString id = QString::fromUtf8(property(window, atom(name), utf8)).trimmed();
-        if (!id.isEmpty())
-            return id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
+        if (!id.isEmpty()) {
+            announced = id.endsWith(QLatin1String(".desktop")) ? id.chopped(8) : id;
+            break;
+        }
     }
+    // Qt 6.11 announces its executable's name when a program set no desktop
+    // file name: an id no entry has gives way to the entry WM_CLASS names.
+    if (announced && m_entries.byId(*announced))
+        return announced;
     // WM_CLASS holds two strings: the instance, then the class.
     const QList<QByteArray> parts
         = property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING).split('\0');
     const QString instance = parts.size() > 0 ? QString::fromLocal8Bit(parts.at(0)) : QString();
     const QString windowClass = parts.size() > 1 ? QString::fromLocal8Bit(parts.at(1)) : QString();
+    if (!windowClass.isEmpty()) {
+        if (auto id = m_entries.idForWindowClass(windowClass, instance))
+            return id;
+    }
+    if (announced)
+        return announced;
     if (windowClass.isEmpty())
         return instance.isEmpty() ? std::nullopt : std::optional<QString>(instance);
-    if (auto id = m_entries.idForWindowClass(windowClass, instance))
-        return id;
     return windowClass;
 }
 

@@ -4,6 +4,8 @@
 #include "core/desktop/DesktopEntries.h"
 #include "platform/x11/X11Workspace.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace scrivlet {
@@ -56,6 +58,53 @@ TEST(WorkspaceTest, TheDesktopAndDocksAreNeverAPasteTarget)
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         const std::optional<WindowRef> active = workspace.activeWindow();
         EXPECT_EQ(active ? active->id : 0, test.target ? window : 0);
+        xcb_destroy_window(c, window);
+    }
+    xcb_flush(c);
+}
+
+TEST(WorkspaceTest, TheApplicationIsWhatTheWindowSaysUnlessOnlyItsClassNamesAnEntry)
+{
+    xcb_connection_t *c = testing::x11Connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    QTemporaryDir folder;
+    QFile entry(folder.filePath(QStringLiteral("org.example.Editor.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Editor\nExec=editor\n"
+                "StartupWMClass=Editor\n");
+    entry.close();
+    DesktopEntries entries {QStringList {folder.path()}};
+    X11Workspace workspace(c, entries);
+    const struct
+    {
+        const char *gtkId, *kdeFile;
+        QByteArray wmClass;
+        std::optional<QString> app;
+    } cases[] = {
+        {"org.example.Editor", "", QByteArray("other\0Other", 11), "org.example.Editor"},
+        {"", "org.example.Editor.desktop", {}, "org.example.Editor"},
+        // What Qt 6.11 says of a program that never named its desktop file.
+        {"editor_bin", "editor_bin", QByteArray("editor\0Editor", 13), "org.example.Editor"},
+        {"editor_bin", "", QByteArray("unknown\0Unknown", 15), "editor_bin"},
+        {"", "", QByteArray("unknown\0Unknown", 15), "Unknown"},
+        {"", "", QByteArray("unknown", 7), "unknown"},
+        {"", "", {}, std::nullopt},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.wmClass.toStdString() + " " + test.gtkId + " " + test.kdeFile);
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, 50, 50, 0,
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const auto set = [&](xcb_atom_t name, xcb_atom_t type, const QByteArray &value) {
+            if (!value.isEmpty())
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, name, type, 8,
+                    uint32_t(value.size()), value.constData());
+        };
+        set(atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), test.gtkId);
+        set(atom("_KDE_NET_WM_DESKTOP_FILE"), atom("UTF8_STRING"), test.kdeFile);
+        set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, test.wmClass);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        EXPECT_EQ(workspace.applicationIdOf(window), test.app);
         xcb_destroy_window(c, window);
     }
     xcb_flush(c);

@@ -63,9 +63,10 @@ int main(int argc, char **argv)
         data->setData(
             arg.section(QLatin1Char('='), 0, 0), file.isOpen() ? file.readAll() : value.toUtf8());
     }
+    // Named before the application starts: newer Qt takes WM_CLASS's class then.
     qputenv("RESOURCE_NAME", windowClass.toLower());
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(windowClass));
+    QApplication app(argc, argv);
 
     RecordingLineEdit edit;
     edit.setWindowTitle(QString::fromUtf8(windowClass));

@@ -135,7 +135,7 @@ TEST_F(CaptureTest, EveryKindIsRecordedWithItsSourceApplication)
     } copies[] = {
         {"WriterClass", {"text/rtf={\\rtf1 bold}", "text/plain=bold"}, ClipKind::richText, "bold",
             "org.example.Writer", "{\\rtf1 bold}"},
-        // No desktop entry: the class.
+        // No desktop entry: the name the window gives.
         {"Painter",
             {"image/png=@" + writeFile(m_history.folder() + "/copied.png", pngBytes),
                 "text/plain=caption"},

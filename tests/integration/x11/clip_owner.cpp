@@ -66,6 +66,8 @@ int main(int argc, char **argv)
     // Named before the application starts: newer Qt takes WM_CLASS's class then.
     qputenv("RESOURCE_NAME", windowClass.toLower());
     QApplication::setApplicationName(QString::fromUtf8(windowClass));
+    // Announced as its id too, the same on every Qt (6.11 would guess one).
+    QApplication::setDesktopFileName(QString::fromUtf8(windowClass));
     QApplication app(argc, argv);
 
     RecordingLineEdit edit;

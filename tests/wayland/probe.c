@@ -2,18 +2,27 @@
 // Test tool: the other applications of a Wayland session, one per mode,
 // printing what it sees, one fact a line.
 //   probe --serve TEXT [--offer MIME=VALUE]... [--mute] [--mute-type MIME]...
-//       owns the clipboard with TEXT as text through wlr data control, until
-//       another copy replaces it: `serving`, `send MIME`..., `cancelled`.
+//       owns the clipboard with TEXT as text through ext data control, else
+//       wlr data control, until another copy replaces it: `serving`,
+//       `send MIME`..., `cancelled`.
 //       --mute takes each request and never answers it; --mute-type offers
 //       MIME too and never answers that one.
 //   probe --window APP_ID      a window that logs `ready`, then `key CODE MODS`
+//       and `focus in`/`focus out` as its keyboard focus comes and goes
 //   probe --key CODE [--hold MS]
 //       presses and releases one key (evdev code) on a virtual keyboard, which
-//       stays MS longer, as a real one does: `sent key CODE`
+//       stays MS longer, as a real one does: `sent key CODE`. Where there is
+//       no virtual keyboard (KWin), through fake input, which KWin gives only
+//       to a program whose desktop entry asks for it.
+//   probe --keymap LAYOUT[:VARIANT] [--hold MS]
+//       a virtual keyboard of that layout, made the seat's own (its keymap
+//       then is what every client reads) and kept MS: `keymap LAYOUT`
 //   --timeout MS (default 5000) bounds every mode.
 // Exits 0 when it did what was asked, 1 on a timeout or a refusal, 2 when the
 // compositor lacks the protocol.
 #define _GNU_SOURCE
+#include "ext-data-control-v1-client.h"
+#include "fake-input-client.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 #include "wlr-data-control-unstable-v1-client.h"
 #include "xdg-shell-client.h"
@@ -43,6 +52,7 @@ static struct wl_shm *shm;
 static struct xdg_wm_base *wm_base;
 static struct zwlr_data_control_manager_v1 *data_control;
 static struct zwp_virtual_keyboard_manager_v1 *keyboard_manager;
+static struct org_kde_kwin_fake_input *fake_input;
 static int64_t deadline_ms;
 
 static int64_t now_ms(void)
@@ -92,8 +102,12 @@ static void on_global(void *data, struct wl_registry *registry, uint32_t name,
     BIND(compositor, wl_compositor_interface, 4);
     BIND(shm, wl_shm_interface, 1);
     BIND(wm_base, xdg_wm_base_interface, 2);
+    // ext data control is wlr data control v2 renamed, message for message:
+    // bound as what it is, it is then spoken through wlr's client code.
+    BIND(data_control, ext_data_control_manager_v1_interface, 1);
     BIND(data_control, zwlr_data_control_manager_v1_interface, 2);
     BIND(keyboard_manager, zwp_virtual_keyboard_manager_v1_interface, 1);
+    BIND(fake_input, org_kde_kwin_fake_input_interface, 4);
 #undef BIND
 }
 static void on_global_remove(void *data, struct wl_registry *registry, uint32_t name) { }
@@ -193,8 +207,13 @@ static void kb_keymap(void *d, struct wl_keyboard *k, uint32_t format, int fd, u
 }
 static void kb_enter(
     void *d, struct wl_keyboard *k, uint32_t serial, struct wl_surface *s, struct wl_array *keys)
-{ }
-static void kb_leave(void *d, struct wl_keyboard *k, uint32_t serial, struct wl_surface *s) { }
+{
+    printf("focus in\n");
+}
+static void kb_leave(void *d, struct wl_keyboard *k, uint32_t serial, struct wl_surface *s)
+{
+    printf("focus out\n");
+}
 static void kb_key(
     void *d, struct wl_keyboard *k, uint32_t serial, uint32_t time, uint32_t key, uint32_t state)
 {
@@ -283,12 +302,31 @@ static int window_mode(const char *app_id)
 
 // ---- a virtual keyboard
 
-static int key_mode(int key, int hold_ms)
+static int fake_key_mode(int key, int hold_ms)
 {
+    org_kde_kwin_fake_input_authenticate(fake_input, "Scrivlet probe", "tests");
+    org_kde_kwin_fake_input_keyboard_key(fake_input, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
+    org_kde_kwin_fake_input_keyboard_key(fake_input, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    roundtrip();
+    usleep((useconds_t)hold_ms * 1000);
+    printf("sent key %d\n", key);
+    return 0;
+}
+
+// key 0: no key, the seat's keyboard set by a modifiers event alone.
+static int key_mode(int key, const char *layout, int hold_ms)
+{
+    if ((!keyboard_manager || !seat) && fake_input && key)
+        return fake_key_mode(key, hold_ms);
     if (!keyboard_manager || !seat)
         die(2, "no virtual keyboard manager offered");
+    char layout_name[64] = "us";
+    snprintf(layout_name, sizeof layout_name, "%s", layout);
+    char *variant = strchr(layout_name, ':');
+    if (variant)
+        *variant++ = '\0';
     struct xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    struct xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
+    struct xkb_rule_names names = {"evdev", "pc105", layout_name, variant ? variant : "", ""};
     struct xkb_keymap *keymap = context ? xkb_keymap_new_from_names(context, &names, 0) : NULL;
     if (!keymap)
         die(1, "no keymap");
@@ -306,13 +344,20 @@ static int key_mode(int key, int hold_ms)
     // it that moment, or the key reaches nobody.
     usleep(300 * 1000);
     uint32_t t = (uint32_t)now_ms();
-    zwp_virtual_keyboard_v1_key(vk, t, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
-    zwp_virtual_keyboard_v1_key(vk, t + 1, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (key) {
+        zwp_virtual_keyboard_v1_key(vk, t, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
+        zwp_virtual_keyboard_v1_key(vk, t + 1, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    } else {
+        zwp_virtual_keyboard_v1_modifiers(vk, 0, 0, 0, 0);
+        roundtrip();
+        printf("keymap %s\n", layout);
+    }
     roundtrip();
     usleep((useconds_t)hold_ms * 1000);
     zwp_virtual_keyboard_v1_destroy(vk);
     roundtrip();
-    printf("sent key %d\n", key);
+    if (key)
+        printf("sent key %d\n", key);
     free(text);
     close(fd);
     xkb_keymap_unref(keymap);
@@ -333,7 +378,8 @@ int main(int argc, char **argv)
             timeout = atoi(argv[++i]);
         else if (!strcmp(a, "--hold") && has_value)
             hold_ms = atoi(argv[++i]);
-        else if ((!strcmp(a, "--serve") || !strcmp(a, "--window") || !strcmp(a, "--key"))
+        else if ((!strcmp(a, "--serve") || !strcmp(a, "--window") || !strcmp(a, "--key")
+                     || !strcmp(a, "--keymap"))
             && has_value)
             mode = a + 2, arg = argv[++i];
         else if (!strcmp(a, "--mute-type") && has_value && served_count < MAX_SERVED)
@@ -361,7 +407,9 @@ int main(int argc, char **argv)
     if (!strcmp(mode, "window"))
         return window_mode(arg);
     if (!strcmp(mode, "key"))
-        return key_mode(atoi(arg), hold_ms);
+        return key_mode(atoi(arg), "us", hold_ms);
+    if (!strcmp(mode, "keymap"))
+        return key_mode(0, arg, hold_ms);
     served[0].mime = "text/plain;charset=utf-8";
     served[1].mime = "text/plain";
     served[0].value = served[1].value = arg;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <vector>
+#include <wayland-client.h>
 
 namespace scrivlet::testing {
 
@@ -37,6 +38,26 @@ inline QStringList linesOf(QProcess &process)
 {
     return QString::fromUtf8(process.peek(process.bytesAvailable()))
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The interfaces the compositor offers a client, by name.
+inline QStringList offeredGlobals()
+{
+    QStringList names;
+    wl_display *display = wl_display_connect(nullptr);
+    if (!display)
+        return names;
+    static constexpr wl_registry_listener listener {
+        [](void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {
+            static_cast<QStringList *>(data)->append(QString::fromUtf8(interface));
+        },
+        [](void *, wl_registry *, uint32_t) {}};
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &names);
+    wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return names;
 }
 
 // A test inside tests/fixtures/sway-session; what it starts ends with it.

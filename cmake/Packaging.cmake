@@ -24,10 +24,11 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The linked libraries come from dpkg-shlibdeps; these are loaded at run
 # time instead: the platform plugins, the image formats, and the SVG icon
-# engine that draws every icon of the interface.
+# engine that draws every icon of the interface (its own package from Debian
+# 13 on; before, part of the library).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6svg6, qt6-qpa-plugins, qt6-image-formats-plugins, qt6-wayland")
+    "qt6-svg-plugins | libqt6svg6 (<< 6.5), qt6-qpa-plugins, qt6-image-formats-plugins, qt6-wayland")
 # Without a Secret Service the content key falls back to a file.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager | keepassxc")
 

@@ -29,9 +29,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # What Qt loads at run time by hand, what it links from dpkg-shlibdeps (named
 # with t64 from Debian 13 on).
 depends=", $(field Depends),"
-for package in qt6-qpa-plugins qt6-image-formats-plugins qt6-wayland libqt6svg6 \
+for package in qt6-qpa-plugins qt6-image-formats-plugins qt6-wayland 'qt6-svg-plugins | libqt6svg6' \
     libqt6widgets6 libqt6network6 libqt6dbus6 libssl3 libsqlite3-0 libsecret-1-0 libxcb-xtest0; do
-    [[ $depends =~ ,\ $package(t64)?[\ ,] ]] || fail "Depends lacks $package: $(field Depends)"
+    [[ $depends =~ ,\ "$package"(t64)?[\ ,] ]] || fail "Depends lacks $package: $(field Depends)"
 done
 [ "$(field Recommends)" = "gnome-keyring | kwalletmanager | keepassxc" ] \
     || fail "Recommends: $(field Recommends)"

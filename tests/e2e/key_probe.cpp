@@ -37,12 +37,16 @@ protected:
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
     QByteArray windowClass = "KeyProbe";
-    const QStringList args = app.arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--class"));
-        at >= 0 && at + 1 < args.size())
-        windowClass = args.at(at + 1).toUtf8();
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--class") == 0)
+            windowClass = argv[i + 1];
+    }
+    // Named before the application starts, and announced as its id: Qt 6.11
+    // would announce the executable's name.
+    QApplication::setApplicationName(QString::fromUtf8(windowClass));
+    QApplication::setDesktopFileName(QString::fromUtf8(windowClass));
+    QApplication app(argc, argv);
     Field field;
     field.setWindowTitle(QStringLiteral("key probe"));
     field.resize(500, 40);

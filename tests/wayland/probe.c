@@ -313,7 +313,8 @@ static int fake_key_mode(int key, int hold_ms)
     return 0;
 }
 
-// key 0: no key, the seat's keyboard set by a modifiers event alone.
+// key 0: no key; Shift pressed and let go, a change of modifiers, is what
+// makes the keyboard the seat's.
 static int key_mode(int key, const char *layout, int hold_ms)
 {
     if ((!keyboard_manager || !seat) && fake_input && key)
@@ -348,6 +349,7 @@ static int key_mode(int key, const char *layout, int hold_ms)
         zwp_virtual_keyboard_v1_key(vk, t, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
         zwp_virtual_keyboard_v1_key(vk, t + 1, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
     } else {
+        zwp_virtual_keyboard_v1_modifiers(vk, 1, 0, 0, 0);
         zwp_virtual_keyboard_v1_modifiers(vk, 0, 0, 0, 0);
         roundtrip();
         printf("keymap %s\n", layout);

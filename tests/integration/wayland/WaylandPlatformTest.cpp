@@ -54,8 +54,9 @@ public:
     {
         EXPECT_TRUE(swaymsg(QStringLiteral("input type:keyboard xkb_layout ") + layout));
         // sway takes a variant only with a layout named.
-        if (!variant.isEmpty())
+        if (!variant.isEmpty()) {
             EXPECT_TRUE(swaymsg(QStringLiteral("input type:keyboard xkb_variant ") + variant));
+        }
         m_keyboard.start(QStringLiteral(PROBE),
             {"--timeout", "120000", "--hold", "120000", "--keymap",
                 variant.isEmpty() ? layout : layout + QLatin1Char(':') + variant});

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WaylandConnection.h"
 
+#include "fake-input-client.h"
+#include "plasma-window-management-client.h"
 #include "platform/linux/UniqueFd.h"
 #include "virtual-keyboard-unstable-v1-client.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
@@ -23,6 +25,11 @@ namespace {
 constexpr int kRoundtripMs = 1000;
 constexpr quint32 kSeatVersion = 5;
 constexpr quint32 kToplevelManagerVersion = 3;
+// Keys came in version 4; the protocol file we build from stops there.
+constexpr quint32 kFakeInputVersion = 4;
+// Windows named by uuid came in version 13; our protocol file stops at 16.
+constexpr quint32 kWindowManagementMinVersion = 13;
+constexpr quint32 kWindowManagementVersion = 16;
 // The keymap is a few tens of kilobytes; anything far larger is not one.
 constexpr quint32 kKeymapCap = 4 << 20;
 
@@ -78,11 +85,18 @@ struct WaylandConnection::Listeners
         } else if (is(zwp_virtual_keyboard_manager_v1_interface) && !self->m_keyboardManager) {
             self->m_keyboardManager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
                 wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
-        } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !self->m_toplevelName) {
+        } else if (is(org_kde_kwin_fake_input_interface) && !self->m_fakeInput
+            && version >= kFakeInputVersion) {
+            self->m_fakeInput = static_cast<org_kde_kwin_fake_input *>(wl_registry_bind(
+                registry, name, &org_kde_kwin_fake_input_interface, kFakeInputVersion));
+        } else if (is(zwlr_foreign_toplevel_manager_v1_interface)
+            && !self->m_toplevelManager.name) {
             // Bound when a workspace listens: unheard, every window's handle
             // would be made by libwayland and never destroyed.
-            self->m_toplevelName = name;
-            self->m_toplevelVersion = qMin(version, kToplevelManagerVersion);
+            self->m_toplevelManager = {name, qMin(version, kToplevelManagerVersion)};
+        } else if (is(org_kde_plasma_window_management_interface) && !self->m_windowManagement.name
+            && version >= kWindowManagementMinVersion) {
+            self->m_windowManagement = {name, qMin(version, kWindowManagementVersion)};
         }
     }
     // Seats and managers are not withdrawn while a session lasts.
@@ -170,8 +184,14 @@ WaylandConnection::~WaylandConnection()
         wl_seat_destroy(m_seat);
     if (m_keyboardManager)
         zwp_virtual_keyboard_manager_v1_destroy(m_keyboardManager);
-    if (m_toplevelManager)
-        zwlr_foreign_toplevel_manager_v1_destroy(m_toplevelManager);
+    if (m_fakeInput)
+        org_kde_kwin_fake_input_destroy(m_fakeInput);
+    if (m_toplevelManager.bound)
+        zwlr_foreign_toplevel_manager_v1_destroy(
+            static_cast<zwlr_foreign_toplevel_manager_v1 *>(m_toplevelManager.bound));
+    if (m_windowManagement.bound)
+        org_kde_plasma_window_management_destroy(
+            static_cast<org_kde_plasma_window_management *>(m_windowManagement.bound));
     if (m_registry)
         wl_registry_destroy(m_registry);
     if (!m_lost)
@@ -184,15 +204,30 @@ zwp_virtual_keyboard_manager_v1 *WaylandConnection::virtualKeyboardManager() con
     return isConnected() ? m_keyboardManager : nullptr;
 }
 
-zwlr_foreign_toplevel_manager_v1 *WaylandConnection::toplevelManager()
+org_kde_kwin_fake_input *WaylandConnection::fakeInput() const
+{
+    return isConnected() ? m_fakeInput : nullptr;
+}
+
+void *WaylandConnection::bind(Offer &offer, const wl_interface &interface)
 {
     if (!isConnected())
         return nullptr;
-    if (!m_toplevelManager && m_toplevelName)
-        m_toplevelManager
-            = static_cast<zwlr_foreign_toplevel_manager_v1 *>(wl_registry_bind(m_registry,
-                m_toplevelName, &zwlr_foreign_toplevel_manager_v1_interface, m_toplevelVersion));
-    return m_toplevelManager;
+    if (!offer.bound && offer.name)
+        offer.bound = wl_registry_bind(m_registry, offer.name, &interface, offer.version);
+    return offer.bound;
+}
+
+zwlr_foreign_toplevel_manager_v1 *WaylandConnection::toplevelManager()
+{
+    return static_cast<zwlr_foreign_toplevel_manager_v1 *>(
+        bind(m_toplevelManager, zwlr_foreign_toplevel_manager_v1_interface));
+}
+
+org_kde_plasma_window_management *WaylandConnection::windowManagement()
+{
+    return static_cast<org_kde_plasma_window_management *>(
+        bind(m_windowManagement, org_kde_plasma_window_management_interface));
 }
 
 void WaylandConnection::setSeatCapabilities(quint32 capabilities)

@@ -10,6 +10,9 @@ struct wl_display;
 struct wl_keyboard;
 struct wl_registry;
 struct wl_seat;
+struct org_kde_kwin_fake_input;
+struct org_kde_plasma_window_management;
+struct wl_interface;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
 
@@ -41,8 +44,14 @@ public:
     // Null when not connected or not offered.
     [[nodiscard]] wl_seat *seat() const { return isConnected() ? m_seat : nullptr; }
     [[nodiscard]] zwp_virtual_keyboard_manager_v1 *virtualKeyboardManager() const;
+    // KWin offers it only to a program its desktop entry grants it to.
+    [[nodiscard]] org_kde_kwin_fake_input *fakeInput() const;
     // Bound on the first call, by the one who listens to it.
     [[nodiscard]] zwlr_foreign_toplevel_manager_v1 *toplevelManager();
+    // Bound on the first call, by the one who listens to it; KWin offers it
+    // only to a program its desktop entry grants it to.
+    [[nodiscard]] org_kde_plasma_window_management *windowManagement();
+    [[nodiscard]] quint32 windowManagementVersion() const { return m_windowManagement.version; }
 
     // The seat's keymap as the compositor last sent it (XKB text); empty
     // before the seat has a keyboard.
@@ -55,6 +64,15 @@ public:
 private:
     struct Listeners;
     friend struct Listeners;
+    // A global bound only once someone listens to it.
+    struct Offer
+    {
+        quint32 name = 0;
+        quint32 version = 0;
+        void *bound = nullptr;
+    };
+
+    void *bind(Offer &offer, const wl_interface &interface);
 
     void onReadable();
     // After a failed call: logs why once and stops everything.
@@ -68,9 +86,9 @@ private:
     quint32 m_seatVersion = 0;
     wl_keyboard *m_keyboard = nullptr;
     zwp_virtual_keyboard_manager_v1 *m_keyboardManager = nullptr;
-    zwlr_foreign_toplevel_manager_v1 *m_toplevelManager = nullptr;
-    quint32 m_toplevelName = 0;
-    quint32 m_toplevelVersion = 0;
+    org_kde_kwin_fake_input *m_fakeInput = nullptr;
+    Offer m_toplevelManager;
+    Offer m_windowManagement;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_keymap;
     quint32 m_group = 0;

@@ -2,7 +2,6 @@
 #include "WaylandWorkspace.h"
 
 #include "WaylandConnection.h"
-#include "core/Paths.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
 #include <wayland-client.h>
@@ -11,11 +10,11 @@ namespace scrivlet {
 
 struct WaylandWorkspace::Listeners
 {
-    static Toplevel *find(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
+    static Pending *find(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
     {
         auto *self = static_cast<WaylandWorkspace *>(data);
-        const auto found = self->m_toplevels.find(handle);
-        return found == self->m_toplevels.end() ? nullptr : &found.value();
+        const auto found = self->m_pending.find(handle);
+        return found == self->m_pending.end() ? nullptr : &found.value();
     }
 
     static void toplevel(
@@ -26,9 +25,10 @@ struct WaylandWorkspace::Listeners
             zwlr_foreign_toplevel_handle_v1_destroy(handle);
             return;
         }
-        Toplevel fresh;
+        ToplevelState fresh;
         fresh.id = self->m_nextId++;
         self->m_toplevels.insert(handle, fresh);
+        self->m_pending.insert(handle, {});
         zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, self);
     }
     // The manager itself is the connection's to destroy.
@@ -38,40 +38,40 @@ struct WaylandWorkspace::Listeners
             self->m_finished = true;
     }
 
-    static void title(void *data, zwlr_foreign_toplevel_handle_v1 *handle, const char *title)
-    {
-        if (Toplevel *toplevel = find(data, handle))
-            toplevel->pendingTitle = QString::fromUtf8(title);
-    }
+    static void title(void *, zwlr_foreign_toplevel_handle_v1 *, const char *) { }
     static void appId(void *data, zwlr_foreign_toplevel_handle_v1 *handle, const char *appId)
     {
-        if (Toplevel *toplevel = find(data, handle))
-            toplevel->pendingAppId = QString::fromUtf8(appId);
+        if (Pending *pending = find(data, handle))
+            pending->appId = QString::fromUtf8(appId);
     }
     static void output(void *, zwlr_foreign_toplevel_handle_v1 *, wl_output *) { }
     static void state(void *data, zwlr_foreign_toplevel_handle_v1 *handle, wl_array *states)
     {
-        Toplevel *toplevel = find(data, handle);
-        if (!toplevel)
+        Pending *pending = find(data, handle);
+        if (!pending)
             return;
-        toplevel->pendingActivated = false;
+        pending->active = false;
         const auto *values = static_cast<const uint32_t *>(states->data);
         for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
             if (values[i] == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED)
-                toplevel->pendingActivated = true;
+                pending->active = true;
         }
     }
     static void done(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
     {
-        if (Toplevel *toplevel = find(data, handle)) {
-            toplevel->title = toplevel->pendingTitle;
-            toplevel->appId = toplevel->pendingAppId;
-            toplevel->activated = toplevel->pendingActivated;
+        auto *self = static_cast<WaylandWorkspace *>(data);
+        const Pending *pending = find(data, handle);
+        const auto toplevel = self->m_toplevels.find(handle);
+        if (pending && toplevel != self->m_toplevels.end()) {
+            toplevel->appId = pending->appId;
+            toplevel->active = pending->active;
         }
     }
     static void closed(void *data, zwlr_foreign_toplevel_handle_v1 *handle)
     {
-        static_cast<WaylandWorkspace *>(data)->m_toplevels.remove(handle);
+        auto *self = static_cast<WaylandWorkspace *>(data);
+        self->m_toplevels.remove(handle);
+        self->m_pending.remove(handle);
         zwlr_foreign_toplevel_handle_v1_destroy(handle);
     }
     static void parent(void *, zwlr_foreign_toplevel_handle_v1 *, zwlr_foreign_toplevel_handle_v1 *)
@@ -122,38 +122,17 @@ std::optional<WindowRef> WaylandWorkspace::activeWindow()
     (void)m_connection.roundtrip();
     if (!isAvailable())
         return std::nullopt;
-    for (const Toplevel &toplevel : std::as_const(m_toplevels)) {
-        if (!toplevel.activated)
-            continue;
-        // Our own windows (the palette) are never the window to paste into.
-        if (toplevel.appId == QLatin1String(paths::kApplicationId))
-            return std::nullopt;
-        QString id = toplevel.appId;
-        if (id.endsWith(QLatin1String(".desktop")))
-            id.chop(8);
-        return WindowRef {
-            toplevel.id, id.isEmpty() ? std::nullopt : std::optional<QString>(id), toplevel.appId};
-    }
-    return std::nullopt;
+    return activeAmong(m_toplevels);
 }
 
 void WaylandWorkspace::activate(quint64 window)
 {
     if (!isAvailable() || !m_connection.seat() || !window)
         return;
-    for (auto it = m_toplevels.cbegin(); it != m_toplevels.cend(); ++it) {
-        if (it.value().id == window) {
-            zwlr_foreign_toplevel_handle_v1_activate(it.key(), m_connection.seat());
-            m_connection.flush();
-            return;
-        }
+    if (zwlr_foreign_toplevel_handle_v1 *handle = handleOf(m_toplevels, window)) {
+        zwlr_foreign_toplevel_handle_v1_activate(handle, m_connection.seat());
+        m_connection.flush();
     }
-}
-
-std::optional<QString> WaylandWorkspace::frontmostApplicationId()
-{
-    const std::optional<WindowRef> window = activeWindow();
-    return window ? window->applicationId : std::nullopt;
 }
 
 } // namespace scrivlet

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/services/Workspace.h"
-
-#include <QHash>
+#include "ToplevelWorkspace.h"
 
 struct zwlr_foreign_toplevel_handle_v1;
 
@@ -14,7 +12,7 @@ class WaylandConnection;
 // The windows the compositor lists through wlr foreign toplevel management.
 // Compositors without it (KWin 5.27, GNOME) tell nothing: no active window.
 // One workspace a connection: the manager's events have one listener.
-class WaylandWorkspace : public Workspace
+class WaylandWorkspace : public ToplevelWorkspace
 {
 public:
     explicit WaylandWorkspace(WaylandConnection &connection);
@@ -28,21 +26,20 @@ public:
 
     [[nodiscard]] std::optional<WindowRef> activeWindow() override;
     void activate(quint64 window) override;
-    [[nodiscard]] std::optional<QString> frontmostApplicationId() override;
 
 private:
-    struct Toplevel
+    // What comes before a "done" event, which completes it.
+    struct Pending
     {
-        quint64 id = 0;
-        // As last completed by a "done" event; the pending ones come before it.
-        QString appId, title, pendingAppId, pendingTitle;
-        bool activated = false, pendingActivated = false;
+        QString appId;
+        bool active = false;
     };
     struct Listeners;
     friend struct Listeners;
 
     WaylandConnection &m_connection;
-    QHash<zwlr_foreign_toplevel_handle_v1 *, Toplevel> m_toplevels;
+    Toplevels<zwlr_foreign_toplevel_handle_v1> m_toplevels;
+    QHash<zwlr_foreign_toplevel_handle_v1 *, Pending> m_pending;
     quint64 m_nextId = 1;
     bool m_finished = false;
 };

@@ -46,6 +46,9 @@ struct DesktopAbilities
     bool grabsShortcut = true;
     // The application in front is known, so exclusions apply.
     bool knowsFrontmostApplication = true;
+    // What the desktop withholds from this Scrivlet and why, one English line
+    // each, for `scrivlet capture status`; empty when nothing is.
+    QStringList withheld;
     // X11: we place our windows and the workspace knows them by their ids.
     // False on Wayland, where the compositor does both.
     bool x11Windows = true;

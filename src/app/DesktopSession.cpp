@@ -3,6 +3,8 @@
 
 #include "platform/linux/PortalHotkeyGrabber.h"
 #include "platform/linux/PortalKeySender.h"
+#include "platform/wayland/FakeInputKeySender.h"
+#include "platform/wayland/PlasmaWorkspace.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeySender.h"
 #include "platform/wayland/WaylandKeyboardLayout.h"
@@ -87,14 +89,13 @@ struct DesktopSession::Wayland
     // Capture has its own connection and thread; the rest share this one.
     WaylandConnection connection;
     WaylandPasteboard pasteboard;
-    WaylandWorkspace workspace;
     WaylandKeyboardLayout keyboardLayout;
+    std::unique_ptr<Workspace> workspace;
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<HotkeyGrabber> hotkeys;
 
     explicit Wayland(ClipboardLimits limits)
         : pasteboard(limits)
-        , workspace(connection)
         , keyboardLayout(connection)
     { }
 };
@@ -122,10 +123,17 @@ void DesktopSession::makeWayland(const DisplayServerChoice &session, ClipboardLi
     m_wayland = std::make_unique<Wayland>(limits);
     Wayland &w = *m_wayland;
 
+    KwinGrants grants;
+    grants.executable = QCoreApplication::applicationFilePath();
+    auto fakeInput = std::make_unique<FakeInputKeySender>(w.connection);
     auto virtualKeyboard = std::make_unique<WaylandKeySender>(w.connection);
-    if (virtualKeyboard->isTrusted() || !PortalKeySender::isOffered()) {
+    grants.fakeInput = fakeInput->isTrusted() || virtualKeyboard->isTrusted();
+    if (fakeInput->isTrusted()) {
+        w.keys = std::move(fakeInput);
+    } else if (grants.fakeInput || !PortalKeySender::isOffered()) {
         w.keys = std::move(virtualKeyboard);
     } else {
+        grants.portalKeys = true;
         const QString tokenPath = m_configFolder + QStringLiteral("/remote-desktop-token");
         auto portal
             = std::make_unique<PortalKeySender>([tokenPath] { return loadToken(tokenPath); },
@@ -152,8 +160,20 @@ void DesktopSession::makeWayland(const DisplayServerChoice &session, ClipboardLi
                  "Scrivlet n'enregistre pas les copies ici. Ouvrez une session X11 pour qu'il les "
                  "enregistre.");
     }
-    m_abilities.knowsFrontmostApplication = w.workspace.isAvailable();
+    if (auto plasma = std::make_unique<PlasmaWorkspace>(w.connection); plasma->isAvailable()) {
+        w.workspace = std::move(plasma);
+        m_abilities.knowsFrontmostApplication = true;
+    } else {
+        auto wlr = std::make_unique<WaylandWorkspace>(w.connection);
+        m_abilities.knowsFrontmostApplication = wlr->isAvailable();
+        w.workspace = std::move(wlr);
+    }
     m_abilities.x11Windows = false;
+    grants.windowManagement = m_abilities.knowsFrontmostApplication;
+    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP")
+            .split(QLatin1Char(':'))
+            .contains(QLatin1String("KDE")))
+        m_abilities.withheld = withheldBy(grants);
 }
 
 Pasteboard &DesktopSession::pasteboard() const
@@ -163,7 +183,7 @@ Pasteboard &DesktopSession::pasteboard() const
 
 Workspace &DesktopSession::workspace() const
 {
-    return m_x11 ? static_cast<Workspace &>(m_x11->workspace) : m_wayland->workspace;
+    return m_x11 ? static_cast<Workspace &>(m_x11->workspace) : *m_wayland->workspace;
 }
 
 KeySender &DesktopSession::keys() const
@@ -179,6 +199,26 @@ HotkeyGrabber &DesktopSession::hotkeys() const
 KeyboardLayout &DesktopSession::keyboardLayout() const
 {
     return m_x11 ? static_cast<KeyboardLayout &>(m_x11->keyboardLayout) : m_wayland->keyboardLayout;
+}
+
+QStringList DesktopSession::withheldBy(const KwinGrants &grants)
+{
+    // English: the command line speaks it.
+    const QString why = QStringLiteral(
+        "KWin gives it only to a Scrivlet whose installed desktop entry grants it "
+        "(X-KDE-Wayland-Interfaces) and names this program in Exec=; this one runs from %1")
+                            .arg(grants.executable);
+    QStringList lines;
+    if (!grants.fakeInput)
+        lines << QStringLiteral("no paste keyboard: %1; %2")
+                     .arg(why,
+                         grants.portalKeys ? QStringLiteral("pasting asks the RemoteDesktop "
+                                                            "portal's consent instead")
+                                           : QStringLiteral("there is no automatic paste"));
+    if (!grants.windowManagement)
+        lines << QStringLiteral("no front window: %1; excluded applications are not excluded")
+                     .arg(why);
+    return lines;
 }
 
 void DesktopSession::keepClipboardsFor(AppDelegate &delegate)

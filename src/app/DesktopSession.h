@@ -35,6 +35,18 @@ public:
     [[nodiscard]] KeyboardLayout &keyboardLayout() const;
     [[nodiscard]] DesktopAbilities abilities() const { return m_abilities; }
 
+    // What KWin withholds, as `abilities().withheld` lists it: the paste
+    // keyboard and the window list come only to a program its installed
+    // desktop entry grants them to.
+    struct KwinGrants
+    {
+        bool fakeInput = false; // or any other keyboard of the seat
+        bool windowManagement = false; // or any other list of windows
+        bool portalKeys = false; // the RemoteDesktop portal stands in for fake input
+        QString executable; // this program's real path, which the entry must name
+    };
+    [[nodiscard]] static QStringList withheldBy(const KwinGrants &grants);
+
     // X11 only: takes the clipboard of programs that quit (the clipboard
     // manager's role), answering through `delegate`.
     void keepClipboardsFor(AppDelegate &delegate);

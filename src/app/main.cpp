@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
         return 1;
     CommandHandler commands({[&delegate] { return delegate.store(); }, delegate.settings(),
         desktop.pasteboard(), desktop.workspace(), desktop.keys(), applications, defaults,
-        desktop.abilities().capture});
+        desktop.abilities().capture, desktop.abilities().withheld});
     connectCommands(commands, delegate);
     instance.setHandler(
         [&commands](const CommandRequest &request, const SingleInstance::Reply &reply) {

@@ -158,14 +158,20 @@ CommandResponse CommandHandler::capture(const CommandRequest &request)
     case CommandRequest::Capture::toggle:
         settings.setCaptureEnabled(!settings.captureEnabled());
         break;
-    case CommandRequest::Capture::status:
+    case CommandRequest::Capture::status: {
+        // The first word of the first line stays what scripts read.
+        QByteArray status;
         if (!settings.captureEnabled())
-            return done("off\n");
-        // The first word stays what scripts read.
-        if (!m_services.capturePossible)
-            return done("on, but nothing is recorded: this desktop does not show the clipboard "
-                        "to background programs (use an X11 session)\n");
-        return done("on\n");
+            status = "off\n";
+        else if (!m_services.capturePossible)
+            status = "on, but nothing is recorded: this desktop does not show the clipboard "
+                     "to background programs (use an X11 session)\n";
+        else
+            status = "on\n";
+        for (const QString &line : std::as_const(m_services.withheld))
+            status += line.toUtf8() + '\n';
+        return done(status);
+    }
     }
     return done();
 }

@@ -5,6 +5,7 @@
 #include "core/history/ClipItem.h"
 
 #include <QObject>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -39,6 +40,8 @@ public:
         DefaultsStore &defaults;
         // False where the desktop hides other programs' copies from us.
         bool capturePossible = true;
+        // What else the desktop withholds, a line each, told with the status.
+        QStringList withheld = {};
     };
 
     explicit CommandHandler(Services services, QObject *parent = nullptr);

@@ -2,6 +2,7 @@
 #include "app/cli/CommandHandler.h"
 
 #include "AppFixture.h"
+#include "app/DesktopSession.h"
 #include "core/settings/AppSettings.h"
 #include "support/WaitFor.h"
 
@@ -26,10 +27,10 @@ protected:
     CommandHandler &handler()
     {
         if (!m_handler)
-            m_handler = std::make_unique<CommandHandler>(
-                CommandHandler::Services {[this] { return launch.delegate().store(); },
-                    launch.delegate().settings(), launch.m_pasteboard, launch.m_workspace,
-                    launch.m_keys, launch.m_applications, launch.m_defaults, capturePossible});
+            m_handler = std::make_unique<CommandHandler>(CommandHandler::Services {
+                [this] { return launch.delegate().store(); }, launch.delegate().settings(),
+                launch.m_pasteboard, launch.m_workspace, launch.m_keys, launch.m_applications,
+                launch.m_defaults, capturePossible, withheld});
         return *m_handler;
     }
     CommandResponse send(const CommandRequest &request)
@@ -49,6 +50,7 @@ protected:
 
     Launch launch {m_root.path(), m_keyring, m_dialogs};
     bool capturePossible = true;
+    QStringList withheld;
     std::unique_ptr<CommandHandler> m_handler;
 };
 
@@ -118,6 +120,14 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
     run("capture off");
     EXPECT_EQ(run("capture status").output, "off\n");
     run("capture on");
+    // What else the desktop withholds follows, a line each, under either word.
+    capturePossible = true;
+    withheld = QStringList {"no paste keyboard: why", "no front window: why"};
+    m_handler.reset();
+    EXPECT_EQ(run("capture status").output, "on\nno paste keyboard: why\nno front window: why\n");
+    run("capture off");
+    EXPECT_EQ(run("capture status").output, "off\nno paste keyboard: why\nno front window: why\n");
+    run("capture on");
 
     CommandRequest unconfirmed;
     unconfirmed.command = CommandRequest::Command::clear;
@@ -125,6 +135,38 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
     EXPECT_EQ(launch.delegate().store()->recentItems(10).size(), 4u);
     EXPECT_TRUE(run("clear --yes").ok);
     EXPECT_TRUE(launch.delegate().store()->recentItems(10).empty());
+}
+
+// KWin's grants missing: each line says what is missing, why (naming this
+// program's path, which the desktop entry must name) and what stands in.
+TEST(KwinGrants, OneLinePerMissingGrantWithItsFallback)
+{
+    const QString exe = QStringLiteral("/home/u/build/src/app/scrivlet");
+    struct Case
+    {
+        DesktopSession::KwinGrants grants;
+        QStringList starts;
+        QString fallback;
+    };
+    const QList<Case> cases {
+        {{true, true, false, exe}, {}, {}},
+        {{false, true, true, exe}, {"no paste keyboard: KWin gives it only"},
+            "RemoteDesktop portal's consent"},
+        {{false, false, false, exe}, {"no paste keyboard: ", "no front window: "},
+            "no automatic paste"},
+        {{true, false, false, exe}, {"no front window: "}, "excluded applications"},
+    };
+    for (const Case &c : cases) {
+        const QStringList lines = DesktopSession::withheldBy(c.grants);
+        ASSERT_EQ(lines.size(), c.starts.size()) << lines.join('\n').toStdString();
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(lines[i].startsWith(c.starts[i])) << lines[i].toStdString();
+            EXPECT_TRUE(lines[i].contains(exe)) << lines[i].toStdString();
+        }
+        if (!lines.isEmpty()) {
+            EXPECT_TRUE(lines.join('\n').contains(c.fallback)) << lines.join('\n').toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -7,8 +7,17 @@ set(scrivlet_docdir ${CMAKE_INSTALL_DATADIR}/doc/scrivlet)
 set(scrivlet_generated ${PROJECT_BINARY_DIR}/installed)
 
 install(TARGETS scrivlet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${scrivlet_resources}/org.scrivlet.Scrivlet.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# KWin grants the paste keyboard and the window list to the entry whose Exec=
+# names the running program by its real path: the path is the prefix's, known
+# only when installing (cmake --install --prefix, cpack).
+install(CODE "
+    set(entry \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/scrivlet)
+    file(READ ${scrivlet_resources}/org.scrivlet.Scrivlet.desktop text)
+    string(REPLACE \"Exec=scrivlet\" \"Exec=\${entry}\" text \"\${text}\")
+    file(WRITE ${scrivlet_generated}/applications/org.scrivlet.Scrivlet.desktop \"\${text}\")
+    file(INSTALL ${scrivlet_generated}/applications/org.scrivlet.Scrivlet.desktop
+        DESTINATION \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications)
+")
 install(FILES ${scrivlet_resources}/org.scrivlet.Scrivlet.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 

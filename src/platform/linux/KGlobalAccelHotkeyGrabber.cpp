@@ -297,7 +297,6 @@ void KGlobalAccelHotkeyGrabber::ungrab(const Shortcut &shortcut)
     // Not unregistered: the service would forget the user's binding.
     callService(m_bus, QStringLiteral("setInactive"), {m_actionId});
     m_shortcut.reset();
-    m_held = false;
     if (!m_triggerDescription.isEmpty()) {
         m_triggerDescription.clear();
         Q_EMIT triggerChanged();
@@ -341,9 +340,6 @@ void KGlobalAccelHotkeyGrabber::watchComponent()
     m_bus.connect(kService, m_componentPath, kComponentInterface,
         QStringLiteral("globalShortcutPressed"), this,
         SLOT(onPressed(QString, QString, qlonglong)));
-    m_bus.connect(kService, m_componentPath, kComponentInterface,
-        QStringLiteral("globalShortcutReleased"), this,
-        SLOT(onReleased(QString, QString, qlonglong)));
 }
 
 void KGlobalAccelHotkeyGrabber::takeKeys(const QList<QKeySequence> &keys)
@@ -363,19 +359,12 @@ void KGlobalAccelHotkeyGrabber::takeKeys(const QList<QKeySequence> &keys)
 void KGlobalAccelHotkeyGrabber::onPressed(
     const QString &component, const QString &action, qlonglong /*timestamp*/)
 {
-    // A held key repeats with a signal of its own: every press is one.
+    // A held key repeats with a signal of its own: every press is one. The
+    // press is the whole of it, as for KDE's own shortcuts: one invoked from
+    // the desktop's settings or over D-Bus is never released.
     if (component != kComponent || action != kAction || !m_shortcut || m_keys.isEmpty())
         return;
-    m_held = true;
     Q_EMIT pressed(*m_shortcut);
-}
-
-void KGlobalAccelHotkeyGrabber::onReleased(
-    const QString &component, const QString &action, qlonglong /*timestamp*/)
-{
-    if (component != kComponent || action != kAction || !m_shortcut || !m_held)
-        return;
-    m_held = false;
     Q_EMIT released(*m_shortcut);
 }
 
@@ -393,7 +382,6 @@ void KGlobalAccelHotkeyGrabber::onShortcutsChanged(const QDBusMessage &message)
         m_clearedByDesktop = m_shortcut;
     else
         m_clearedByDesktop.reset();
-    m_held = false;
     takeKeys(keys);
 }
 

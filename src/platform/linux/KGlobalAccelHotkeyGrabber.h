@@ -46,7 +46,6 @@ public:
 
 private Q_SLOTS:
     void onPressed(const QString &component, const QString &action, qlonglong timestamp);
-    void onReleased(const QString &component, const QString &action, qlonglong timestamp);
     void onShortcutsChanged(const QDBusMessage &message);
 
 private:
@@ -65,7 +64,6 @@ private:
     // The desktop took the key away from this shortcut: not asked again.
     std::optional<GlobalShortcuts::Shortcut> m_clearedByDesktop;
     QString m_componentPath;
-    bool m_held = false;
     QString m_triggerDescription;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopSession.h"
 
+#include "platform/linux/KGlobalAccelHotkeyGrabber.h"
 #include "platform/linux/PortalHotkeyGrabber.h"
 #include "platform/linux/PortalKeySender.h"
 #include "platform/wayland/FakeInputKeySender.h"
@@ -54,6 +55,19 @@ void saveToken(const QString &path, const QString &token)
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(token.toUtf8());
     file.commit();
+}
+
+// Plasma's own shortcut service, listed in its settings and with no consent
+// to ask; elsewhere one would run without a compositor to take keys for it.
+std::unique_ptr<HotkeyGrabber> makeWaylandHotkeys(const DisplayServerChoice &session, bool &grabs)
+{
+    grabs = true;
+    if (session.isKde() && KGlobalAccelHotkeyGrabber::isOffered())
+        return std::make_unique<KGlobalAccelHotkeyGrabber>();
+    if (PortalHotkeyGrabber::isOffered())
+        return std::make_unique<PortalHotkeyGrabber>();
+    grabs = false;
+    return std::make_unique<DesktopBoundHotkeys>();
 }
 
 QString tr(const char *text)
@@ -143,11 +157,7 @@ void DesktopSession::makeWayland(const DisplayServerChoice &session, ClipboardLi
         w.keys = std::move(portal);
     }
 
-    m_abilities.grabsShortcut = PortalHotkeyGrabber::isOffered();
-    if (m_abilities.grabsShortcut)
-        w.hotkeys = std::make_unique<PortalHotkeyGrabber>();
-    else
-        w.hotkeys = std::make_unique<DesktopBoundHotkeys>();
+    w.hotkeys = makeWaylandHotkeys(session, m_abilities.grabsShortcut);
 
     m_abilities.capture = w.pasteboard.isCaptureAvailable();
     if (!m_abilities.capture) {
@@ -170,9 +180,7 @@ void DesktopSession::makeWayland(const DisplayServerChoice &session, ClipboardLi
     }
     m_abilities.x11Windows = false;
     grants.windowManagement = m_abilities.knowsFrontmostApplication;
-    if (qEnvironmentVariable("XDG_CURRENT_DESKTOP")
-            .split(QLatin1Char(':'))
-            .contains(QLatin1String("KDE")))
+    if (session.isKde())
         m_abilities.withheld = withheldBy(grants);
 }
 

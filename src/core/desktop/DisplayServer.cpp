@@ -10,6 +10,11 @@ bool DisplayServerChoice::isGnome() const
         || desktop.compare(QLatin1String("ubuntu"), Qt::CaseInsensitive) == 0;
 }
 
+bool DisplayServerChoice::isKde() const
+{
+    return desktop.compare(QLatin1String("KDE"), Qt::CaseInsensitive) == 0;
+}
+
 DisplayServerChoice chooseDisplayServer(const QProcessEnvironment &environment)
 {
     DisplayServerChoice session;

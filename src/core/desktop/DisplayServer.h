@@ -19,6 +19,8 @@ struct DisplayServerChoice
     QString reason;
 
     [[nodiscard]] bool isGnome() const;
+    // Plasma: KWin and KDE's own services.
+    [[nodiscard]] bool isKde() const;
 };
 
 // A Wayland session is spoken to natively; an X11 one, or a Wayland session

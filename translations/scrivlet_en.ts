@@ -240,6 +240,17 @@ The file is left as it is. Scrivlet will now quit.</translation>
     </message>
 </context>
 <context>
+    <name>scrivlet::KGlobalAccelHotkeyGrabber</name>
+    <message>
+        <source>Afficher l&apos;historique du presse-papiers</source>
+        <translation>Show the clipboard history</translation>
+    </message>
+    <message>
+        <source>aucune touche</source>
+        <translation>no key</translation>
+    </message>
+</context>
+<context>
     <name>scrivlet::KeychainKey</name>
     <message>
         <source>Le trousseau est verrouillé : Scrivlet n&apos;enregistre rien tant qu&apos;il n&apos;est pas déverrouillé.</source>

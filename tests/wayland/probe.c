@@ -9,9 +9,10 @@
 //       MIME too and never answers that one.
 //   probe --window APP_ID      a window that logs `ready`, then `key CODE MODS`
 //       and `focus in`/`focus out` as its keyboard focus comes and goes
-//   probe --key CODE [--hold MS]
-//       presses and releases one key (evdev code) on a virtual keyboard, which
-//       stays MS longer, as a real one does: `sent key CODE`. Where there is
+//   probe --key CODE[,CODE]... [--hold MS]
+//       presses the keys (evdev codes) in turn and releases them in reverse
+//       on a virtual keyboard, which stays MS longer, as a real one does:
+//       `sent key CODE`, the last one. Where there is
 //       no virtual keyboard (KWin), through fake input, which KWin gives only
 //       to a program whose desktop entry asks for it.
 //   probe --keymap LAYOUT[:VARIANT] [--hold MS]
@@ -302,23 +303,36 @@ static int window_mode(const char *app_id)
 
 // ---- a virtual keyboard
 
-static int fake_key_mode(int key, int hold_ms)
+#define MAX_KEYS 8
+static int keys[MAX_KEYS], key_count;
+
+static void parse_keys(const char *list)
+{
+    for (const char *p = list; *p && key_count < MAX_KEYS; p += strcspn(p, ","), p += *p == ',')
+        keys[key_count++] = atoi(p);
+}
+
+static int fake_key_mode(int hold_ms)
 {
     org_kde_kwin_fake_input_authenticate(fake_input, "Scrivlet probe", "tests");
-    org_kde_kwin_fake_input_keyboard_key(fake_input, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
-    org_kde_kwin_fake_input_keyboard_key(fake_input, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
+    for (int i = 0; i < key_count; i++)
+        org_kde_kwin_fake_input_keyboard_key(
+            fake_input, (uint32_t)keys[i], WL_KEYBOARD_KEY_STATE_PRESSED);
+    for (int i = key_count - 1; i >= 0; i--)
+        org_kde_kwin_fake_input_keyboard_key(
+            fake_input, (uint32_t)keys[i], WL_KEYBOARD_KEY_STATE_RELEASED);
     roundtrip();
     usleep((useconds_t)hold_ms * 1000);
-    printf("sent key %d\n", key);
+    printf("sent key %d\n", keys[key_count - 1]);
     return 0;
 }
 
-// key 0: no key; Shift pressed and let go, a change of modifiers, is what
-// makes the keyboard the seat's.
-static int key_mode(int key, const char *layout, int hold_ms)
+// No keys: Shift pressed and let go, a change of modifiers, is what makes
+// the keyboard the seat's.
+static int key_mode(const char *layout, int hold_ms)
 {
-    if ((!keyboard_manager || !seat) && fake_input && key)
-        return fake_key_mode(key, hold_ms);
+    if ((!keyboard_manager || !seat) && fake_input && key_count)
+        return fake_key_mode(hold_ms);
     if (!keyboard_manager || !seat)
         die(2, "no virtual keyboard manager offered");
     char layout_name[64] = "us";
@@ -345,10 +359,11 @@ static int key_mode(int key, const char *layout, int hold_ms)
     // it that moment, or the key reaches nobody.
     usleep(300 * 1000);
     uint32_t t = (uint32_t)now_ms();
-    if (key) {
-        zwp_virtual_keyboard_v1_key(vk, t, (uint32_t)key, WL_KEYBOARD_KEY_STATE_PRESSED);
-        zwp_virtual_keyboard_v1_key(vk, t + 1, (uint32_t)key, WL_KEYBOARD_KEY_STATE_RELEASED);
-    } else {
+    for (int i = 0; i < key_count; i++)
+        zwp_virtual_keyboard_v1_key(vk, t++, (uint32_t)keys[i], WL_KEYBOARD_KEY_STATE_PRESSED);
+    for (int i = key_count - 1; i >= 0; i--)
+        zwp_virtual_keyboard_v1_key(vk, t++, (uint32_t)keys[i], WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (!key_count) {
         zwp_virtual_keyboard_v1_modifiers(vk, 1, 0, 0, 0);
         zwp_virtual_keyboard_v1_modifiers(vk, 0, 0, 0, 0);
         roundtrip();
@@ -358,8 +373,8 @@ static int key_mode(int key, const char *layout, int hold_ms)
     usleep((useconds_t)hold_ms * 1000);
     zwp_virtual_keyboard_v1_destroy(vk);
     roundtrip();
-    if (key)
-        printf("sent key %d\n", key);
+    if (key_count)
+        printf("sent key %d\n", keys[key_count - 1]);
     free(text);
     close(fd);
     xkb_keymap_unref(keymap);
@@ -408,10 +423,12 @@ int main(int argc, char **argv)
 
     if (!strcmp(mode, "window"))
         return window_mode(arg);
-    if (!strcmp(mode, "key"))
-        return key_mode(atoi(arg), "us", hold_ms);
+    if (!strcmp(mode, "key")) {
+        parse_keys(arg);
+        return key_mode("us", hold_ms);
+    }
     if (!strcmp(mode, "keymap"))
-        return key_mode(0, arg, hold_ms);
+        return key_mode(arg, hold_ms);
     served[0].mime = "text/plain;charset=utf-8";
     served[1].mime = "text/plain";
     served[0].value = served[1].value = arg;

@@ -17,7 +17,8 @@
 //       to a program whose desktop entry asks for it.
 //   probe --keymap LAYOUT[:VARIANT] [--hold MS]
 //       a virtual keyboard of that layout, made the seat's own (its keymap
-//       then is what every client reads) and kept MS: `keymap LAYOUT`
+//       then is what every client reads) and kept MS: `keymap LAYOUT`. On
+//       KWin, a fake input device, of KWin's layout.
 //   --timeout MS (default 5000) bounds every mode.
 // Exits 0 when it did what was asked, 1 on a timeout or a refusal, 2 when the
 // compositor lacks the protocol.
@@ -322,8 +323,11 @@ static int fake_key_mode(int hold_ms)
         org_kde_kwin_fake_input_keyboard_key(
             fake_input, (uint32_t)keys[i], WL_KEYBOARD_KEY_STATE_RELEASED);
     roundtrip();
+    if (!key_count)
+        printf("keymap of KWin's own\n");
     usleep((useconds_t)hold_ms * 1000);
-    printf("sent key %d\n", keys[key_count - 1]);
+    if (key_count)
+        printf("sent key %d\n", keys[key_count - 1]);
     return 0;
 }
 
@@ -331,7 +335,7 @@ static int fake_key_mode(int hold_ms)
 // the keyboard the seat's.
 static int key_mode(const char *layout, int hold_ms)
 {
-    if ((!keyboard_manager || !seat) && fake_input && key_count)
+    if ((!keyboard_manager || !seat) && fake_input)
         return fake_key_mode(hold_ms);
     if (!keyboard_manager || !seat)
         die(2, "no virtual keyboard manager offered");

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Checks an installed Scrivlet: PREFIX SOURCE VERSION [BUILD]. BUILD, when
-# given, must not be referred to by the installed program.
+# Checks an installed Scrivlet: PREFIX SOURCE VERSION BUILD RUNS_FROM. BUILD
+# must not be referred to by the installed program; RUNS_FROM is the prefix
+# it runs from once installed (PREFIX without the staging folder).
 set -euo pipefail
-prefix=$1 source=$2 version=$3 build=${4:-}
+prefix=$1 source=$2 version=$3 build=$4 runs_from=$5
 here=$(cd "$(dirname "$0")" && pwd)
 docdir=$prefix/share/doc/scrivlet
 fail() { echo "$*" >&2; exit 1; }
@@ -28,8 +29,14 @@ for png in "$prefix"/share/icons/hicolor/*x*/apps/org.scrivlet.Scrivlet.png; do
         || fail "$png is not a ${size} PNG: $(file -b "$png")"
 done
 
-out=$(desktop-file-validate "$prefix/share/applications/org.scrivlet.Scrivlet.desktop") \
-    && [ -z "$out" ] || fail "installed desktop entry: $out"
+entry=$prefix/share/applications/org.scrivlet.Scrivlet.desktop
+out=$(desktop-file-validate "$entry") && [ -z "$out" ] || fail "installed desktop entry: $out"
+# KWin grants its paste keyboard and window list to the entry that asks for
+# them and names the program by its real path.
+grep -qx 'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management' "$entry" \
+    || fail "the installed desktop entry asks KWin for nothing: $(cat "$entry")"
+[ "$(grep '^Exec=' "$entry" | cut -d' ' -f1 | sort -u)" = "Exec=$runs_from/bin/scrivlet" ] \
+    || fail "the installed desktop entry does not name $runs_from/bin/scrivlet: $(grep '^Exec=' "$entry")"
 # Also finds the desktop entry that the metainfo launches. Scrivlet has no
 # web page to name, which newer appstream warns of (older ones know no such
 # warning, nor let it be overridden).

@@ -41,4 +41,4 @@ owners=$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')
 
 dpkg -x "$deb" "$work/root"
 readelf -S "$work/root/usr/bin/scrivlet" | grep -q '\.debug_info' && fail "usr/bin/scrivlet is not stripped"
-"$here/check_tree.sh" "$work/root/usr" "$source" "$version" "$build"
+"$here/check_tree.sh" "$work/root/usr" "$source" "$version" "$build" /usr

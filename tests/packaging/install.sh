@@ -8,4 +8,4 @@ build=$1 source=$2 version=$3
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 DESTDIR=$root cmake --install "$build" --prefix /opt/scrivlet >/dev/null
-"$(dirname "$0")/check_tree.sh" "$root/opt/scrivlet" "$source" "$version" "$build"
+"$(dirname "$0")/check_tree.sh" "$root/opt/scrivlet" "$source" "$version" "$build" /opt/scrivlet

@@ -11,7 +11,7 @@
 #include "core/desktop/DisplayServer.h"
 #include "core/settings/DefaultsStore.h"
 #include "platform/linux/KeyFile.h"
-#include "platform/linux/PortalColorScheme.h"
+#include "platform/linux/QtColorScheme.h"
 #include "platform/linux/SecretServiceKeyring.h"
 #include "ui/Dialogs.h"
 
@@ -110,11 +110,11 @@ int main(int argc, char *argv[])
     DesktopSession desktop(display, clipboardLimits(defaults), applications, paths::configFolder());
     SecretServiceKeyring secretService;
     KeyFile keyFile(paths::configFolder());
-    PortalColorScheme colorScheme;
+    const std::unique_ptr<ColorScheme> colorScheme = makeDesktopColorScheme();
     QtDialogs dialogs;
 
     AppDelegate delegate({desktop.pasteboard(), desktop.workspace(), desktop.keys(), secretService,
-        keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), colorScheme, dialogs,
+        keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), *colorScheme, dialogs,
         defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
     if (!delegate.launch())
         return 1;

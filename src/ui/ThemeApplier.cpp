@@ -9,6 +9,37 @@
 
 namespace scrivlet {
 
+namespace {
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+// A palette derived from one colour fixes every role, Accent (white)
+// included; left unset, Accent resolves to the platform theme's, the
+// desktop's own accent.
+QPalette withSystemAccent(const QPalette &fixed)
+{
+    QPalette palette;
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto colorGroup = QPalette::ColorGroup(group);
+            const auto colorRole = QPalette::ColorRole(role);
+            if (colorRole != QPalette::Accent && fixed.isBrushSet(colorGroup, colorRole))
+                palette.setBrush(colorGroup, colorRole, fixed.brush(colorGroup, colorRole));
+        }
+    }
+    return palette;
+}
+
+// Qt's KDE theme without KDE's own platform plugin has no accent and leaves
+// white; an accent is a colour, not a shade of grey.
+bool isColourful(const QColor &accent)
+{
+    constexpr int kColourful = 64;
+    return accent.hsvSaturation() >= kColourful;
+}
+#endif
+
+} // namespace
+
 ThemeApplier::ThemeApplier(ColorScheme &scheme, QObject *parent)
     : QObject(parent)
     , m_scheme(scheme)
@@ -50,7 +81,11 @@ QPalette ThemeApplier::lightPalette()
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
     palette.setColor(QPalette::HighlightedText, Qt::white);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    return withSystemAccent(palette);
+#else
     return palette;
+#endif
 }
 
 QPalette ThemeApplier::darkPalette()
@@ -85,8 +120,14 @@ QPalette ThemeApplier::darkPalette()
 
 QColor ThemeApplier::accentColor(const AccentChoice &choice, const QPalette &palette)
 {
-    if (!choice.color)
+    if (!choice.color) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+        const QColor accent = palette.color(QPalette::Accent);
+        if (isColourful(accent))
+            return accent;
+#endif
         return palette.color(QPalette::Highlight);
+    }
     return QColor::fromRgbF(
         float(choice.color->red), float(choice.color->green), float(choice.color->blue));
 }

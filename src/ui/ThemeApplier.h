@@ -24,7 +24,8 @@ public:
 
     static QPalette lightPalette();
     static QPalette darkPalette();
-    // The colour of an accent choice; the palette's highlight for the system's.
+    // The colour of an accent choice; for the system's, the palette's accent
+    // (Qt 6.6 on) when it is a colour, else its highlight.
     static QColor accentColor(const AccentChoice &choice, const QPalette &palette);
 
 private:

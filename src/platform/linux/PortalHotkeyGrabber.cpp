@@ -51,7 +51,6 @@ namespace Modifier = GlobalShortcuts::Modifier;
 
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kShortcutId = QStringLiteral("togglePalette");
-constexpr int kOfferedTimeoutMilliseconds = 1000;
 
 // Keys that type no character, by their name in the shortcut model.
 constexpr std::pair<const char *, xkb_keysym_t> kKeysyms[] = {
@@ -173,7 +172,7 @@ PortalHotkeyGrabber::~PortalHotkeyGrabber()
 bool PortalHotkeyGrabber::isOffered()
 {
     return PortalRequest::version(
-        QDBusConnection::sessionBus(), kInterface, kOfferedTimeoutMilliseconds)
+        QDBusConnection::sessionBus(), kInterface, PortalRequest::kStartTimeoutMilliseconds)
         .has_value();
 }
 

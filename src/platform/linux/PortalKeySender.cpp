@@ -16,7 +16,6 @@ namespace {
 
 const QString kInterface = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
-constexpr int kOfferedTimeoutMilliseconds = 1000;
 constexpr uint kKeyboardDevice = 1;
 // Persist until the user revokes it; restore tokens came with version 2.
 constexpr uint kPersistUntilRevoked = 2;
@@ -58,7 +57,7 @@ PortalKeySender::~PortalKeySender()
 bool PortalKeySender::isOffered()
 {
     return PortalRequest::version(
-        QDBusConnection::sessionBus(), kInterface, kOfferedTimeoutMilliseconds)
+        QDBusConnection::sessionBus(), kInterface, PortalRequest::kStartTimeoutMilliseconds)
         .has_value();
 }
 

@@ -46,6 +46,10 @@ public:
     // A fresh token for handle_token and session_handle_token.
     [[nodiscard]] static QString newToken();
     [[nodiscard]] static QString sessionPath(const QDBusConnection &bus, const QString &token);
+    // How long a first question may take: a portal started on demand, as at
+    // login or in a fresh session, takes seconds to answer; one that is not
+    // installed answers at once.
+    static constexpr int kStartTimeoutMilliseconds = 5000;
     // The interface's "version" property; none when the portal does not offer
     // the interface or does not answer within the time given.
     [[nodiscard]] static std::optional<uint> version(

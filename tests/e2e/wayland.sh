@@ -96,7 +96,7 @@ if [ "$desktop" = kwin ]; then
     grant org.scrivlet.Probe "$probe" org_kde_kwin_fake_input
     granted() {
         start_scrivlet
-        [ "$("$scrivlet" capture status)" = on ] && return 0
+        ! "$scrivlet" capture status | grep -q '^no ' && return 0
         stop_scrivlet
         return 1
     }

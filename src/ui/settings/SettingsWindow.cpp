@@ -13,6 +13,7 @@
 #include "ui/AppIconCache.h"
 #include "ui/Dialogs.h"
 #include "ui/ShortcutRecorder.h"
+#include "ui/ThemeApplier.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -187,9 +188,8 @@ QWidget *SettingsWindow::buildAppearance()
 
     m_accentPicker = picker();
     for (const AccentChoice &choice : AccentChoice::all()) {
-        const QColor color = choice.color ? QColor::fromRgbF(float(choice.color->red),
-                                 float(choice.color->green), float(choice.color->blue))
-                                          : palette().color(QPalette::Highlight);
+        // The system's dot is the colour the palette's rows will take.
+        const QColor color = ThemeApplier::accentColor(choice, palette());
         m_accentPicker->addItem(colorDot(color),
             QCoreApplication::translate("AccentChoice", choice.nameKey), choice.id);
     }

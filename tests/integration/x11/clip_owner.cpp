@@ -14,10 +14,39 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace {
+
+template<typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// Whether the window manager has named the window active, as the desktop's
+// other programs read it: Qt may hear of its focus first.
+bool isNamedActive(xcb_window_t window)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    static const char kName[] = "_NET_ACTIVE_WINDOW";
+    const Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr),
+        &std::free);
+    if (!atom)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const Reply<xcb_get_property_reply_t> active(
+        xcb_get_property_reply(
+            c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr),
+        &std::free);
+    return active && xcb_get_property_value_length(active.get()) == sizeof(xcb_window_t)
+        && *static_cast<xcb_window_t *>(xcb_get_property_value(active.get())) == window;
+}
 
 class RecordingLineEdit : public QLineEdit
 {
@@ -81,7 +110,8 @@ int main(int argc, char **argv)
     QTimer wait;
     int ticks = 0;
     QObject::connect(&wait, &QTimer::timeout, &app, [&] {
-        if (!edit.isActiveWindow() || !edit.hasFocus()) {
+        if (!edit.isActiveWindow() || !edit.hasFocus()
+            || !isNamedActive(xcb_window_t(edit.winId()))) {
             if (++ticks % 50 == 0 && !edit.windowHandle()->isExposed()) {
                 edit.hide();
                 edit.show();

@@ -81,7 +81,34 @@ bool AppDelegate::launch()
             QMetaObject::invokeMethod(self, &AppDelegate::keyringChanged, Qt::QueuedConnection);
     });
     loadKey(Keyring::Prompt::allowed);
+    // Once the tray is up, not in the middle of starting.
+    QMetaObject::invokeMethod(this, &AppDelegate::offerShellExtension, Qt::QueuedConnection);
     return true;
+}
+
+void AppDelegate::abilitiesChanged(const DesktopAbilities &now)
+{
+    const bool lost = m_services.abilities.capture && !now.capture;
+    m_services.abilities = now;
+    if (lost && m_tray)
+        m_tray->notify(tr("Scrivlet ne voit plus les copies"), now.captureUnavailable);
+    offerShellExtension();
+}
+
+void AppDelegate::offerShellExtension()
+{
+    const QString asked = QStringLiteral("shellExtensionOffered");
+    if (!m_services.abilities.shellExtensionDisabled || !m_services.enableShellExtension
+        || m_services.defaults.value(asked).toBool())
+        return;
+    // Asked once: a user who said no turns it on in GNOME's Extensions.
+    m_services.defaults.setValue(asked, true);
+    if (m_services.dialogs.confirm(tr("Activer l'extension GNOME Shell de Scrivlet ?"),
+            tr("Sur GNOME, Scrivlet ne voit les copies, ne colle et n'ouvre sa palette qu'au "
+               "moyen de son extension de GNOME Shell, qui est installée mais désactivée. Vous "
+               "pourrez la désactiver dans l'application Extensions."),
+            tr("Activer"), tr("Non merci")))
+        m_services.enableShellExtension();
 }
 
 bool AppDelegate::openContainer()

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -52,6 +53,10 @@ struct DesktopAbilities
     // X11: we place our windows and the workspace knows them by their ids.
     // False on Wayland, where the compositor does both.
     bool x11Windows = true;
+    // Why copies are not seen, in English for `scrivlet capture status`.
+    QString captureUnavailableStatus;
+    // GNOME: Scrivlet's Shell extension is installed but turned off.
+    bool shellExtensionDisabled = false;
 };
 
 // The desktop services Scrivlet works with, made by main() for the session.
@@ -74,6 +79,8 @@ struct PlatformServices
     // The interface language of this run, chosen before any window.
     Language language = Language::french;
     DesktopAbilities abilities = {};
+    // Turns Scrivlet's GNOME Shell extension on; none elsewhere.
+    std::function<void()> enableShellExtension = {};
 };
 
 // Makes every long-lived object once, wires them together and to the
@@ -105,6 +112,9 @@ public:
     void keepClipboard(const std::function<void(bool kept)> &reply);
     // For a start asked to show the palette: as soon as the history is open.
     void showPaletteWhenReady();
+    // The desktop gave or took an ability (GNOME's Shell extension came or
+    // went): followed without a restart.
+    void abilitiesChanged(const DesktopAbilities &now);
 
     // None until the key is loaded.
     [[nodiscard]] ClipStore *store() const { return m_store.get(); }
@@ -128,6 +138,7 @@ private:
     void sayPreferencesSetAside(const QString &path);
     void followHotkey();
     void showShortcutInTray();
+    void offerShellExtension();
     void explainDesktopShortcut();
 
     PlatformServices m_services;

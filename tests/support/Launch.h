@@ -20,11 +20,13 @@ namespace scrivlet::testing {
 class Launch
 {
 public:
-    Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs)
+    Launch(const QString &root, FakeKeyring &keyring, FakeDialogs &dialogs,
+        DesktopAbilities abilities = {}, std::function<void()> enableShellExtension = {})
         : m_defaults(root + QStringLiteral("/config"))
         , m_delegate({m_pasteboard, m_workspace, m_keys, keyring, m_keyFile, m_applications,
               m_hotkeys, m_layout, m_scheme, dialogs, m_defaults, root + QStringLiteral("/data"),
-              root + QStringLiteral("/config")})
+              root + QStringLiteral("/config"), Language::french, std::move(abilities),
+              std::move(enableShellExtension)})
     { }
     ~Launch() { Crypto::setShared(std::nullopt); }
 

@@ -6,6 +6,7 @@
 #include "core/history/ModelContainer.h"
 #include "unit/core/TestSql.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -27,6 +28,43 @@ TEST_F(AppDelegateTest, ClearingAsksFirst)
     launch.delegate().clearHistory();
     EXPECT_EQ(entries(launch), 0u);
     EXPECT_EQ(m_dialogs.asked, QStringList(2, QStringLiteral("Vider tout l'historique ?")));
+}
+
+TEST_F(AppDelegateTest, GnomeAsksOnceToTurnItsShellExtensionOn)
+{
+    DesktopAbilities off;
+    off.capture = false;
+    off.shellExtensionDisabled = true;
+    const QString question = QStringLiteral("Activer l'extension GNOME Shell de Scrivlet ?");
+    struct Case
+    {
+        bool answer;
+        int enabled;
+    };
+    for (const Case c : {Case {true, 1}, Case {false, 0}}) {
+        const QString root
+            = m_root.path() + (c.answer ? QStringLiteral("/yes") : QStringLiteral("/no"));
+        FakeKeyring keyring;
+        m_dialogs.asked.clear();
+        m_dialogs.answers = {c.answer};
+        int enabled = 0;
+        {
+            Launch launch(root, keyring, m_dialogs, off, [&enabled] { ++enabled; });
+            ASSERT_TRUE(launch.start());
+            QCoreApplication::processEvents();
+            EXPECT_EQ(m_dialogs.asked, QStringList {question});
+            EXPECT_EQ(enabled, c.enabled);
+            // Turned off again later in the same run: not asked again.
+            launch.delegate().abilitiesChanged(off);
+            EXPECT_EQ(m_dialogs.asked.size(), 1);
+        }
+        // Nor at the next start, whatever the answer was.
+        Launch again(root, keyring, m_dialogs, off, [&enabled] { ++enabled; });
+        ASSERT_TRUE(again.start());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(m_dialogs.asked.size(), 1);
+        EXPECT_EQ(enabled, c.enabled);
+    }
 }
 
 TEST_F(AppDelegateTest, AnUnopenableHistoryIsReportedAndLeftAlone)

@@ -401,7 +401,10 @@ export class ShellBridge {
             if (bound) {
                 this._action = action;
                 this._bindingName = Meta.external_binding_name_for_action(action);
-                Main.wm.allowKeybinding(this._bindingName, Shell.ActionMode.ALL);
+                // Not on the lock screen or in the Shell's own dialogs: the
+                // palette shows history, which a locked session must not.
+                Main.wm.allowKeybinding(this._bindingName,
+                    Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
             }
         }
         invocation.return_value(new GLib.Variant('(b)', [bound]));

@@ -46,6 +46,15 @@ appstreamcli validate-tree --no-net --strict "${overrides[@]}" "$prefix" >/dev/n
     || fail "appstreamcli validate-tree: $(appstreamcli validate-tree --no-net "$prefix")"
 page=$(man --manpath="$prefix/share/man" -w scrivlet) || fail "man does not find scrivlet(1) under $prefix"
 lexgrog "$page" >/dev/null || fail "the installed man page cannot be read"
+# GNOME Shell loads an extension only from the folder its uuid names, and
+# only for the Shell versions it lists.
+extension=$prefix/share/gnome-shell/extensions/scrivlet@scrivlet.org
+python3 - "$extension" <<'PY' || fail "the installed GNOME Shell extension's metadata is wrong"
+import json, os, sys
+meta = json.load(open(os.path.join(sys.argv[1], "metadata.json")))
+assert meta["uuid"] == os.path.basename(sys.argv[1]), meta["uuid"]
+assert {"48", "49", "50"} <= set(meta["shell-version"]), meta["shell-version"]
+PY
 
 binary=$prefix/bin/scrivlet
 if [ -n "$build" ] && readelf -d "$binary" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/shortcuts/Key.h"
+
+#include <optional>
+#include <xkbcommon/xkbcommon.h>
+
+namespace scrivlet {
+
+// The keysym a desktop's shortcut service names a key by: the unshifted
+// symbol of the US layout, since such services name keys, not what the
+// current layout types there. None for keys with no symbol.
+[[nodiscard]] std::optional<xkb_keysym_t> shortcutKeysym(GlobalShortcuts::Key key);
+
+} // namespace scrivlet

@@ -90,9 +90,11 @@ bool isPrivate(const PasteboardSnapshot &snapshot)
     }
     if (!snapshot.hasType(mime::kPasswordManagerHint))
         return false;
-    // A hint that is offered but cannot be read counts as secret.
+    // A hint that is offered but cannot be read counts as secret, and so
+    // does one that comes empty: GTK offers a name that is not a MIME type,
+    // then closes the pipe unwritten.
     const std::optional<QByteArray> hint = snapshot.data(mime::kPasswordManagerHint);
-    return !hint || hint->trimmed() == "secret";
+    return !hint || hint->trimmed().isEmpty() || hint->trimmed() == "secret";
 }
 
 std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot)

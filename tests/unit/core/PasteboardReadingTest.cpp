@@ -62,6 +62,9 @@ TEST(ReadClip, FollowsTheOrderOfPreferenceAndRefusesPrivateContents)
             {{mime::kPasswordManagerHint, "secret\n"}, {mime::kText, "pw"}}, "nothing"},
         {"unreadable hint fails closed",
             {{mime::kPasswordManagerHint, std::nullopt}, {mime::kText, "pw"}}, "nothing"},
+        // GTK offers a hint it cannot serve, and closes the pipe unwritten.
+        {"empty hint fails closed",
+            {{mime::kPasswordManagerHint, QByteArray("\n")}, {mime::kText, "pw"}}, "nothing"},
         {"hint that is not secret", {{mime::kPasswordManagerHint, "public"}, {mime::kText, "ok"}},
             "text:ok"},
         {"files before their name and icon",

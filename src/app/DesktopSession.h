@@ -6,6 +6,7 @@
 #include "core/services/ClipboardLimits.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace scrivlet {
@@ -33,7 +34,13 @@ public:
     [[nodiscard]] KeySender &keys() const;
     [[nodiscard]] HotkeyGrabber &hotkeys() const;
     [[nodiscard]] KeyboardLayout &keyboardLayout() const;
-    [[nodiscard]] DesktopAbilities abilities() const { return m_abilities; }
+    // As the desktop lets Scrivlet do now: on GNOME, its Shell extension comes
+    // and goes.
+    [[nodiscard]] DesktopAbilities abilities() const;
+    // Called after each such change.
+    void onAbilitiesChanged(std::function<void()> changed);
+    // GNOME: turns Scrivlet's Shell extension on; none elsewhere.
+    [[nodiscard]] std::function<void()> shellExtensionEnabler() const;
 
     // What KWin withholds, as `abilities().withheld` lists it: the paste
     // keyboard and the window list come only to a program its installed
@@ -54,12 +61,17 @@ public:
 private:
     struct X11;
     struct Wayland;
+    struct Gnome;
     void makeX11(ClipboardLimits limits, DesktopEntries &applications);
     void makeWayland(const DisplayServerChoice &session, ClipboardLimits limits);
+    void makeGnome(ClipboardLimits limits);
+    void gnomeChanged();
 
     std::unique_ptr<X11> m_x11;
     std::unique_ptr<Wayland> m_wayland;
+    std::unique_ptr<Gnome> m_gnome;
     DesktopAbilities m_abilities;
+    std::function<void()> m_changed;
     QString m_configFolder;
 };
 

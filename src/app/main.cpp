@@ -115,12 +115,18 @@ int main(int argc, char *argv[])
 
     AppDelegate delegate({desktop.pasteboard(), desktop.workspace(), desktop.keys(), secretService,
         keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), *colorScheme, dialogs,
-        defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities()});
+        defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities(),
+        desktop.shellExtensionEnabler()});
     if (!delegate.launch())
         return 1;
     CommandHandler commands({[&delegate] { return delegate.store(); }, delegate.settings(),
         desktop.pasteboard(), desktop.workspace(), desktop.keys(), applications, defaults,
-        desktop.abilities().capture, desktop.abilities().withheld});
+        [&desktop] {
+            const DesktopAbilities now = desktop.abilities();
+            return now.capture ? QString() : now.captureUnavailableStatus;
+        },
+        [&desktop] { return desktop.abilities().withheld; }});
+    desktop.onAbilitiesChanged([&] { delegate.abilitiesChanged(desktop.abilities()); });
     connectCommands(commands, delegate);
     instance.setHandler(
         [&commands](const CommandRequest &request, const SingleInstance::Reply &reply) {

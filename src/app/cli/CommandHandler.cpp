@@ -161,14 +161,15 @@ CommandResponse CommandHandler::capture(const CommandRequest &request)
     case CommandRequest::Capture::status: {
         // The first word of the first line stays what scripts read.
         QByteArray status;
+        const QString unavailable = m_services.captureUnavailable();
         if (!settings.captureEnabled())
             status = "off\n";
-        else if (!m_services.capturePossible)
-            status = "on, but nothing is recorded: this desktop does not show the clipboard "
-                     "to background programs (use an X11 session)\n";
+        else if (!unavailable.isEmpty())
+            status = "on, but nothing is recorded: " + unavailable.toUtf8() + '\n';
         else
             status = "on\n";
-        for (const QString &line : std::as_const(m_services.withheld))
+        const QStringList withheld = m_services.withheld();
+        for (const QString &line : withheld)
             status += line.toUtf8() + '\n';
         return done(status);
     }

@@ -38,10 +38,12 @@ public:
         KeySender &keys;
         DesktopEntries &applications;
         DefaultsStore &defaults;
-        // False where the desktop hides other programs' copies from us.
-        bool capturePossible = true;
+        // Asked at each status, since a desktop's abilities can come and go
+        // (GNOME's Shell extension). Why the desktop hides other programs'
+        // copies from us, in English; empty when it does not.
+        std::function<QString()> captureUnavailable = [] { return QString(); };
         // What else the desktop withholds, a line each, told with the status.
-        QStringList withheld = {};
+        std::function<QStringList()> withheld = [] { return QStringList(); };
     };
 
     explicit CommandHandler(Services services, QObject *parent = nullptr);

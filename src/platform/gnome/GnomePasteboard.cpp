@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "GnomePasteboard.h"
 
+#include "core/capture/MimeSnapshot.h"
+
+#include <QDebug>
 #include <QMetaObject>
 
 namespace scrivlet {
@@ -33,14 +36,22 @@ public:
     {
         if (!hasType(type))
             return std::nullopt;
-        return m_bridge.read(m_serial, type, m_limits.capFor(type), m_limits.deadlineMs);
+        QString why;
+        std::optional<QByteArray> bytes
+            = m_bridge.read(m_serial, type, m_limits.capFor(type), m_limits.deadlineMs, &why);
+        if (!bytes && m_why.isEmpty())
+            m_why = why;
+        return bytes;
     }
+    // Why the first type that could not be read was not.
+    [[nodiscard]] QString why() const { return m_why; }
 
 private:
     const ShellBridge &m_bridge;
     const ClipboardLimits m_limits;
     const quint32 m_serial;
     const QStringList m_types;
+    mutable QString m_why;
 };
 
 } // namespace
@@ -91,19 +102,35 @@ void GnomePasteboard::read(ReadScope scope, ReadHandler handler)
     // of their questions.
     QMetaObject::invokeMethod(
         &m_readerContext,
-        [this, scope, attached, origin, selection, handler = std::move(handler)]() mutable {
+        [this, scope, attached, origin, selection, written = m_written,
+            handler = std::move(handler)]() mutable {
             ClipboardRead read;
+            QString why;
             if (!attached) {
                 // Nothing known of the clipboard: nothing to say of it.
             } else if (origin == kOriginNone) {
                 read.owner = ClipboardRead::Owner::vanished;
+            } else if (origin == kOriginScrivlet) {
+                MimeSnapshot own;
+                for (const auto &[type, bytes] : std::as_const(written))
+                    own.set(type, bytes);
+                read = readClipboard(own, scope, true);
             } else {
                 const ShellSnapshot snapshot(m_bridge, m_limits, selection.serial,
                     selection.types.mid(0, m_limits.maxTargets));
-                read = readClipboard(snapshot, scope, origin == kOriginScrivlet);
+                read = readClipboard(snapshot, scope);
+                if (scope == ReadScope::contents && !read.content)
+                    why = snapshot.why();
             }
             QMetaObject::invokeMethod(
-                this, [handler = std::move(handler), read] { handler(read); },
+                this,
+                [handler = std::move(handler), read, why] {
+                    // Nothing recorded for this change: said once.
+                    if (!why.isEmpty())
+                        qWarning().noquote()
+                            << QStringLiteral("Scrivlet: clipboard not recorded: ") + why;
+                    handler(read);
+                },
                 Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
@@ -111,6 +138,7 @@ void GnomePasteboard::read(ReadScope scope, ReadHandler handler)
 
 void GnomePasteboard::write(const Representations &representations)
 {
+    m_written = representations;
     m_bridge.setClipboard(offered(representations));
 }
 

@@ -50,6 +50,9 @@ private:
     ShellBridge &m_bridge;
     const ClipboardLimits m_limits;
     ShellCopyCounter m_counter;
+    // What we last wrote: our own copy is read from here, not through the
+    // Shell back to ourselves.
+    Representations m_written;
     QThread m_reader;
     QObject m_readerContext;
 };

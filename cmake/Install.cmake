@@ -54,6 +54,8 @@ install(FILES ${scrivlet_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${scrivlet_docdir})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${scrivlet_docdir}/docs
     FILES_MATCHING PATTERN "*.png")
+# The README links to the Shell extension's interface.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/shell-bridge.md DESTINATION ${scrivlet_docdir}/docs)
 
 file(CONFIGURE OUTPUT ${scrivlet_generated}/copyright @ONLY CONTENT [[
 Scrivlet @PROJECT_VERSION@, a clipboard-history manager for the Linux desktop

@@ -227,16 +227,44 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <source>Ce bureau ne laisse pas Scrivlet prendre un raccourci : associez la commande « scrivlet toggle » à Maj+Super+V dans les réglages clavier du bureau.</source>
         <translation>This desktop does not let Scrivlet take a shortcut: bind the command “scrivlet toggle” to Shift+Super+V in the desktop&apos;s keyboard settings.</translation>
     </message>
+    <message>
+        <source>Scrivlet ne voit plus les copies</source>
+        <translation>Scrivlet no longer sees copies</translation>
+    </message>
+    <message>
+        <source>Activer l&apos;extension GNOME Shell de Scrivlet ?</source>
+        <translation>Turn on Scrivlet&apos;s GNOME Shell extension?</translation>
+    </message>
+    <message>
+        <source>Sur GNOME, Scrivlet ne voit les copies, ne colle et n&apos;ouvre sa palette qu&apos;au moyen de son extension de GNOME Shell, qui est installée mais désactivée. Vous pourrez la désactiver dans l&apos;application Extensions.</source>
+        <translation>On GNOME, Scrivlet sees copies, pastes and opens its palette only through its GNOME Shell extension, which is installed but turned off. You can turn it off again in the Extensions app.</translation>
+    </message>
+    <message>
+        <source>Activer</source>
+        <translation>Turn On</translation>
+    </message>
+    <message>
+        <source>Non merci</source>
+        <translation>No Thanks</translation>
+    </message>
 </context>
 <context>
     <name>scrivlet::DesktopSession</name>
     <message>
-        <source>GNOME sur Wayland ne montre le presse-papiers à aucun programme en arrière-plan : Scrivlet n&apos;enregistre pas les copies ici. Ouvrez une session « GNOME sur Xorg » pour qu&apos;il les enregistre.</source>
-        <translation>GNOME on Wayland shows the clipboard to no background program: Scrivlet does not record copies here. Open a “GNOME on Xorg” session for it to record them.</translation>
-    </message>
-    <message>
         <source>Ce bureau ne montre pas le presse-papiers aux programmes en arrière-plan : Scrivlet n&apos;enregistre pas les copies ici. Ouvrez une session X11 pour qu&apos;il les enregistre.</source>
         <translation>This desktop does not show the clipboard to background programs: Scrivlet does not record copies here. Open an X11 session for it to record them.</translation>
+    </message>
+    <message>
+        <source>GNOME ne montre le presse-papiers qu&apos;à l&apos;extension GNOME Shell de Scrivlet, qui n&apos;est pas installée. Installez Scrivlet depuis le paquet de votre distribution, puis rouvrez votre session.</source>
+        <translation>GNOME shows the clipboard only to Scrivlet&apos;s GNOME Shell extension, which is not installed. Install Scrivlet from your distribution&apos;s package, then log out and back in.</translation>
+    </message>
+    <message>
+        <source>GNOME ne montre le presse-papiers qu&apos;à l&apos;extension GNOME Shell de Scrivlet, qui est désactivée. Activez « Scrivlet » dans l&apos;application Extensions.</source>
+        <translation>GNOME shows the clipboard only to Scrivlet&apos;s GNOME Shell extension, which is turned off. Turn on “Scrivlet” in the Extensions app.</translation>
+    </message>
+    <message>
+        <source>GNOME ne montre le presse-papiers qu&apos;à l&apos;extension GNOME Shell de Scrivlet, qui ne répond pas. Le journal de GNOME Shell dit pourquoi.</source>
+        <translation>GNOME shows the clipboard only to Scrivlet&apos;s GNOME Shell extension, which does not answer. GNOME Shell&apos;s log says why.</translation>
     </message>
 </context>
 <context>

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         secret = secret || offered.contains(marker);
     if (offered.contains(mime::kPasswordManagerHint)) {
         const auto hint = delivered(mime::kPasswordManagerHint);
-        secret = secret || !hint || hint->trimmed() == "secret";
+        secret = secret || !hint || hint->trimmed().isEmpty() || hint->trimmed() == "secret";
     }
     if (secret) {
         check(!content);

@@ -37,13 +37,8 @@ GnomeHotkeyGrabber::~GnomeHotkeyGrabber()
 
 std::optional<QString> GnomeHotkeyGrabber::accelerator(const Shortcut &shortcut)
 {
-    if (shortcut.carbonModifiers & Modifier::function)
-        return std::nullopt;
-    const std::optional<xkb_keysym_t> keysym = shortcutKeysym(shortcut.key());
-    if (!keysym || *keysym == XKB_KEY_NoSymbol)
-        return std::nullopt;
-    char name[64];
-    if (xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
+    const std::optional<QString> name = shortcutKeysymName(shortcut);
+    if (!name)
         return std::nullopt;
     QString accelerator;
     for (const auto &[bit, word] :
@@ -52,7 +47,7 @@ std::optional<QString> GnomeHotkeyGrabber::accelerator(const Shortcut &shortcut)
         if (shortcut.carbonModifiers & bit)
             accelerator += QLatin1String(word);
     }
-    return accelerator + QString::fromLatin1(name);
+    return accelerator + *name;
 }
 
 bool GnomeHotkeyGrabber::grab(const Shortcut &shortcut)

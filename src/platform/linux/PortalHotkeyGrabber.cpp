@@ -11,7 +11,6 @@
 #include <QList>
 #include <QStringList>
 #include <utility>
-#include <xkbcommon/xkbcommon.h>
 
 namespace {
 
@@ -93,13 +92,8 @@ bool PortalHotkeyGrabber::isOffered()
 
 std::optional<QString> PortalHotkeyGrabber::portalTrigger(const Shortcut &shortcut)
 {
-    if (shortcut.carbonModifiers & Modifier::function)
-        return std::nullopt;
-    const std::optional<xkb_keysym_t> keysym = shortcutKeysym(shortcut.key());
-    if (!keysym || *keysym == XKB_KEY_NoSymbol)
-        return std::nullopt;
-    char name[64];
-    if (xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
+    const std::optional<QString> name = shortcutKeysymName(shortcut);
+    if (!name)
         return std::nullopt;
     QStringList parts;
     for (const auto &[bit, word] : {std::pair {Modifier::control, "CTRL"},
@@ -107,7 +101,7 @@ std::optional<QString> PortalHotkeyGrabber::portalTrigger(const Shortcut &shortc
         if (shortcut.carbonModifiers & bit)
             parts << QLatin1String(word);
     }
-    parts << QString::fromLatin1(name);
+    parts << *name;
     return parts.join(QLatin1Char('+'));
 }
 

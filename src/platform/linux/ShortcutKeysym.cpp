@@ -92,4 +92,17 @@ std::optional<xkb_keysym_t> shortcutKeysym(GlobalShortcuts::Key key)
     return std::nullopt;
 }
 
+std::optional<QString> shortcutKeysymName(const GlobalShortcuts::Shortcut &shortcut)
+{
+    if (shortcut.carbonModifiers & GlobalShortcuts::Modifier::function)
+        return std::nullopt;
+    const std::optional<xkb_keysym_t> keysym = shortcutKeysym(shortcut.key());
+    if (!keysym || *keysym == XKB_KEY_NoSymbol)
+        return std::nullopt;
+    char name[64];
+    if (xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
+        return std::nullopt;
+    return QString::fromLatin1(name);
+}
+
 } // namespace scrivlet

@@ -29,13 +29,7 @@ fail() {
     grep -i 'scrivlet' "$DESKTOP_SESSION_LOG" | tail -20 | sed 's/^/  shell: /' >&2 || true
     exit 1
 }
-wait_for() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
-has() { "$dump" | grep -qF -- "$1"; }
-kind_of() { "$dump" | grep -F -- "$1" | head -1 | cut -f1; }
-source_of() {
-    "$scrivlet" list --json | python3 -c 'import json, sys
-print(next((e["sourceApp"] for e in json.load(sys.stdin) if e.get("text") == sys.argv[1]), "none"))' "$1"
-}
+source "$here/wayland_lib.sh"
 status() { "$scrivlet" capture status; }
 
 # Keys typed on the seat's keyboard: evdev codes, pressed in turn and
@@ -108,18 +102,7 @@ fi
 grep -q 'org.scrivlet.Scrivlet.Shell.Error.NotScrivlet' <<<"$refused" || fail "refused how: $refused"
 echo "ok - the extension refuses a caller that is not Scrivlet"
 
-# Text, an image and a file list, each with its kind.
-wl-copy 'bonjour de GNOME'
-wait_for has 'bonjour de GNOME' || fail "wl-copy text was not recorded: $("$scrivlet" list) $(wl-paste -l)"
-[ "$(kind_of 'bonjour de GNOME')" = text ] || fail "text kind: $(kind_of 'bonjour de GNOME')"
-base64 -d >"$HOME/pixel.png" <<<'iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg=='
-wl-copy --type image/png <"$HOME/pixel.png"
-image_recorded() { "$dump" | cut -f1 | grep -qx image; }
-wait_for image_recorded || fail "wl-copy image was not recorded: $("$dump")"
-printf 'file://%s\r\n' "$HOME/pixel.png" | wl-copy --type text/uri-list
-files_recorded() { "$dump" | cut -f1 | grep -qx file; }
-wait_for files_recorded || fail "wl-copy file list was not recorded: $("$dump")"
-echo "ok - wl-copy text, image and file list recorded with their kinds"
+check_wl_copy_kinds 'bonjour de GNOME'
 
 # The copy outlives its program. The Shell keeps one type of it; Scrivlet
 # puts back all of them, with no new entry.

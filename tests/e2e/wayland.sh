@@ -36,14 +36,7 @@ fail() {
     done
     exit 1
 }
-wait_for() { for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
-has() { "$dump" | grep -qF -- "$1"; }
-kind_of() { "$dump" | grep -F -- "$1" | head -1 | cut -f1; }
-# The source application of the entry with this text, from `scrivlet list`.
-source_of() {
-    "$scrivlet" list --json | python3 -c 'import json, sys
-print(next((e["sourceApp"] for e in json.load(sys.stdin) if e.get("text") == sys.argv[1]), "none"))' "$1"
-}
+source "$here/wayland_lib.sh"
 start_scrivlet() {
     "$scrivlet" >>"$log" 2>&1 &
     pid=$!
@@ -111,18 +104,7 @@ echo "ok - Scrivlet runs on $desktop, capture on"
 "$probe" --timeout 600000 --keymap us --hold 600000 >"$HOME/keyboard.log" 2>&1 &
 wait_for grep -q '^keymap' "$HOME/keyboard.log" || fail "no keyboard: $(cat "$HOME/keyboard.log")"
 
-# Text, an image and a file list, each with its kind.
-wl-copy 'bonjour de Wayland'
-wait_for has 'bonjour de Wayland' || fail "wl-copy text was not recorded"
-[ "$(kind_of 'bonjour de Wayland')" = text ] || fail "text kind: $(kind_of 'bonjour de Wayland')"
-base64 -d >"$HOME/pixel.png" <<<'iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg=='
-wl-copy --type image/png <"$HOME/pixel.png"
-image_recorded() { "$dump" | cut -f1 | grep -qx image; }
-wait_for image_recorded || fail "wl-copy image was not recorded: $("$dump")"
-printf 'file://%s\r\n' "$HOME/pixel.png" | wl-copy --type text/uri-list
-files_recorded() { "$dump" | cut -f1 | grep -qx file; }
-wait_for files_recorded || fail "wl-copy file list was not recorded: $("$dump")"
-echo "ok - wl-copy text, image and file list recorded with their kinds"
+check_wl_copy_kinds 'bonjour de Wayland'
 
 # The copy outlives its program: Scrivlet offers it again, with no new entry.
 wl-copy 'reste après wl-copy'

@@ -22,6 +22,7 @@
 #include "platform/x11/X11KeySender.h"
 #include "platform/x11/X11KeyboardLayout.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11PointerButtons.h"
 #include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>
@@ -140,8 +141,11 @@ public:
         : m_first(first)
         , m_second(second)
         , m_usesFirst(std::move(usesFirst))
-    { }
+    {
+        m_first.onChange([this] { announceChange(); });
+    }
     [[nodiscard]] qint64 changeCount() const override { return m_first.changeCount(); }
+    [[nodiscard]] bool announcesChanges() const override { return m_first.announcesChanges(); }
     void read(ReadScope scope, ReadHandler handler) override
     {
         m_first.read(scope, std::move(handler));
@@ -228,6 +232,9 @@ struct DesktopSession::X11
 {
     X11ClipboardReader reader;
     X11Pasteboard pasteboard;
+    X11ClipboardReader selectionReader;
+    X11Pasteboard selection;
+    X11PointerButtons buttons;
     X11Workspace workspace;
     X11KeySender keys;
     X11HotkeyGrabber hotkeys;
@@ -237,6 +244,9 @@ struct DesktopSession::X11
     X11(xcb_connection_t *connection, ClipboardLimits limits, DesktopEntries &applications)
         : reader(limits)
         , pasteboard(&reader)
+        , selectionReader(limits, X11Selection::primary)
+        , selection(&selectionReader, X11Selection::primary)
+        , buttons(connection)
         , workspace(connection, applications)
         , keys(connection)
         , hotkeys(connection)
@@ -486,6 +496,23 @@ Pasteboard &DesktopSession::pasteboard() const
     if (m_gnome)
         return *m_gnome->eitherPasteboard;
     return m_x11 ? static_cast<Pasteboard &>(m_x11->pasteboard) : m_wayland->pasteboard;
+}
+
+Pasteboard *DesktopSession::selection() const
+{
+    // GNOME's Shell extension offers the clipboard alone.
+    if (m_gnome)
+        return nullptr;
+    if (m_x11)
+        return &m_x11->selection;
+    return m_wayland->pasteboard.isCaptureAvailable() ? &m_wayland->pasteboard.selection()
+                                                      : nullptr;
+}
+
+PointerButtons *DesktopSession::pointerButtons() const
+{
+    // Data control does not tell: time alone settles a selection there.
+    return m_x11 ? &m_x11->buttons : nullptr;
 }
 
 Workspace &DesktopSession::workspace() const

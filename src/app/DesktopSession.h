@@ -16,6 +16,7 @@ class HotkeyGrabber;
 class KeyboardLayout;
 class KeySender;
 class Pasteboard;
+class PointerButtons;
 class Workspace;
 
 // The clipboard, keystroke, window and shortcut services of this session,
@@ -30,6 +31,10 @@ public:
     DesktopSession &operator=(const DesktopSession &) = delete;
 
     [[nodiscard]] Pasteboard &pasteboard() const;
+    // The primary selection, none where it cannot be followed (GNOME).
+    [[nodiscard]] Pasteboard *selection() const;
+    // Whether a pointer button is down, none where the desktop does not say.
+    [[nodiscard]] PointerButtons *pointerButtons() const;
     [[nodiscard]] Workspace &workspace() const;
     [[nodiscard]] KeySender &keys() const;
     [[nodiscard]] HotkeyGrabber &hotkeys() const;

@@ -117,6 +117,13 @@ sleep 0.7
 [ "$("$dump" | wc -l)" -eq "$before" ] || fail "offering it again made an entry"
 echo "ok - a copy stays pasteable after wl-copy quits"
 
+# A script that copies fast: each copy is an entry, in the order made.
+for i in $(seq 10); do wl-copy "vite $i"; sleep 0.05; done
+wait_for has 'vite 10' || fail "the last fast copy was not recorded"
+fast=$("$dump" | cut -f5 | grep '^vite ' | tr '\n' ' ')
+[ "$fast" = "$(seq 10 -1 1 | sed 's/^/vite /' | tr '\n' ' ')" ] || fail "fast copies lost or out of order: $fast"
+echo "ok - ten copies 50 ms apart are ten entries, in order"
+
 # A password manager's copy carries the hint: never recorded.
 "$probe" --timeout 30000 --serve 'mot-de-passe-42' --offer x-kde-passwordManagerHint=secret \
     >"$HOME/secret.log" 2>&1 &

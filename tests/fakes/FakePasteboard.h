@@ -5,6 +5,7 @@
 #include "core/services/HotkeyGrabber.h"
 #include "core/services/KeySender.h"
 #include "core/services/Pasteboard.h"
+#include "core/services/PointerButtons.h"
 #include "core/services/Workspace.h"
 
 #include <algorithm>
@@ -23,13 +24,13 @@ public:
     int reads = 0;
     // Reads that asked for the copy's contents.
     int contentReads = 0;
+    // Whether each change is announced, as desktops with a change event do.
+    bool announces = false;
 
     void copy(MimeSnapshot snapshot)
     {
-        contents = std::move(snapshot);
-        owner = ClipboardRead::Owner::present;
-        ownWrite = false;
-        ++count;
+        replace(std::move(snapshot));
+        changed();
     }
     // The application that copied quits, and the clipboard goes with it.
     void ownerLeaves() { empty(ClipboardRead::Owner::vanished); }
@@ -43,6 +44,7 @@ public:
     }
 
     qint64 changeCount() const override { return count; }
+    bool announcesChanges() const override { return announces; }
     void read(ReadScope scope, ReadHandler handler) override
     {
         ++reads;
@@ -64,8 +66,9 @@ public:
         for (const auto &[type, bytes] : representations)
             snapshot.set(type, bytes);
         writes.push_back(representations);
-        copy(std::move(snapshot));
+        replace(std::move(snapshot));
         ownWrite = true;
+        changed();
     }
 
     std::vector<Representations> writes;
@@ -73,10 +76,23 @@ public:
     std::function<void()> written;
 
 private:
+    void replace(MimeSnapshot snapshot)
+    {
+        contents = std::move(snapshot);
+        owner = ClipboardRead::Owner::present;
+        ownWrite = false;
+        ++count;
+    }
+    void changed() const
+    {
+        if (announces)
+            announceChange();
+    }
     void empty(ClipboardRead::Owner how)
     {
-        copy(MimeSnapshot());
+        replace(MimeSnapshot());
         owner = how;
+        changed();
     }
 };
 
@@ -134,6 +150,13 @@ public:
         if (activationWorks)
             active = WindowRef {window, frontmost, QString()};
     }
+};
+
+class FakePointerButtons : public PointerButtons
+{
+public:
+    bool held = false;
+    bool isAnyHeld() override { return held; }
 };
 
 } // namespace scrivlet::testing

@@ -27,7 +27,16 @@ ClipboardMonitor::ClipboardMonitor(ClipStore &store, Pasteboard &pasteboard, Wor
 
 void ClipboardMonitor::start()
 {
-    m_timer.start();
+    if (!m_pasteboard.announcesChanges()) {
+        m_timer.start();
+        return;
+    }
+    // Nothing wakes us while nothing is copied; a copy is read the moment
+    // it is announced, before the next one can replace it.
+    m_pasteboard.onChange([self = QPointer<ClipboardMonitor>(this)] {
+        if (self)
+            self->poll();
+    });
 }
 
 void ClipboardMonitor::poll()

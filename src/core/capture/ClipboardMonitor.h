@@ -17,7 +17,9 @@ class Workspace;
 struct ClipboardRead;
 
 // Notices clipboard changes and records each one at most once. What is on
-// the clipboard when the monitor is made is never recorded.
+// the clipboard when the monitor is made is never recorded. Where the desktop
+// announces changes, each is dealt with as it comes; elsewhere the counter is
+// looked at every kPollMilliseconds.
 class ClipboardMonitor : public QObject
 {
     Q_OBJECT
@@ -38,9 +40,9 @@ public:
     // latest change is dealt with, whether it will be put back.
     void keepCurrentCopy(std::function<void(bool kept)> reply);
 
-    // Starts polling; a second call restarts the one timer.
+    // Starts following the clipboard; a second call changes nothing.
     void start();
-    // One tick: deals with the change, if any, since the last one.
+    // Deals with the change, if any, since the last one.
     void poll();
 
 Q_SIGNALS:

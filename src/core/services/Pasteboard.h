@@ -26,6 +26,22 @@ public:
     virtual void read(ReadScope scope, ReadHandler handler) = 0;
     // Replaces the clipboard's contents and keeps serving them.
     virtual void write(const Representations &representations) = 0;
+
+    // Whether the desktop says when the clipboard changes: then `onChange`
+    // runs, on the thread the pasteboard was made on, each time the counter
+    // has moved. Otherwise the counter can only be looked at.
+    [[nodiscard]] virtual bool announcesChanges() const { return false; }
+    void onChange(std::function<void()> handler) { m_changed = std::move(handler); }
+
+protected:
+    void announceChange() const
+    {
+        if (m_changed)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
 };
 
 } // namespace scrivlet

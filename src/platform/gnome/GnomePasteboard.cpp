@@ -82,8 +82,12 @@ GnomePasteboard::GnomePasteboard(ShellBridge &bridge, ClipboardLimits limits, QO
     m_reader.setObjectName(QStringLiteral("scrivlet-gnome-reader"));
     m_readerContext.moveToThread(&m_reader);
     m_reader.start();
-    connect(&m_bridge, &ShellBridge::selectionChanged, this,
-        [this] { m_counter.note(m_bridge.selection()); });
+    connect(&m_bridge, &ShellBridge::selectionChanged, this, [this] {
+        const qint64 before = m_counter.count();
+        m_counter.note(m_bridge.selection());
+        if (m_counter.count() != before)
+            announceChange();
+    });
 }
 
 GnomePasteboard::~GnomePasteboard()

@@ -40,6 +40,7 @@ public:
     ~GnomePasteboard() override;
 
     [[nodiscard]] qint64 changeCount() const override { return m_counter.count(); }
+    [[nodiscard]] bool announcesChanges() const override { return true; }
     void read(ReadScope scope, ReadHandler handler) override;
     void write(const Representations &representations) override;
 

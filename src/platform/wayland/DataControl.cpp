@@ -40,7 +40,7 @@ struct DataControl::Protocol
 
 const DataControl::Protocol DataControl::Protocol::ext {&ext_data_control_manager_v1_interface,
     &ext_data_control_device_v1_interface, &ext_data_control_source_v1_interface, 1};
-// Version 2 adds the primary selection, which we drop.
+// Version 2 adds the primary selection.
 const DataControl::Protocol DataControl::Protocol::wlr {&zwlr_data_control_manager_v1_interface,
     &zwlr_data_control_device_v1_interface, &zwlr_data_control_source_v1_interface, 2};
 
@@ -101,11 +101,16 @@ struct DataControl::Listeners
     {
         static_cast<DataOffer *>(data)->types << QString::fromUtf8(type);
     }
-    static void selection(void *data, wl_proxy *, wl_proxy *offer) { self(data).select(offer); }
+    static void selection(void *data, wl_proxy *, wl_proxy *offer)
+    {
+        DataControl &control = self(data);
+        control.m_events->selected(control.introduced(offer));
+    }
     static void finished(void *data, wl_proxy *) { self(data).m_events->finished(); }
     static void primarySelection(void *data, wl_proxy *, wl_proxy *offer)
     {
-        self(data).m_introduced.erase(offer);
+        DataControl &control = self(data);
+        control.m_events->primarySelected(control.introduced(offer));
     }
 
     static void send(void *data, wl_proxy *source, const char *type, int32_t fd)
@@ -211,7 +216,7 @@ void DataControl::global(
     }
 }
 
-void DataControl::select(wl_proxy *proxy)
+std::shared_ptr<DataOffer> DataControl::introduced(wl_proxy *proxy)
 {
     std::shared_ptr<DataOffer> offer;
     if (proxy) {
@@ -221,7 +226,7 @@ void DataControl::select(wl_proxy *proxy)
             m_introduced.erase(it);
         }
     }
-    m_events->selected(std::move(offer));
+    return offer;
 }
 
 wl_proxy *DataControl::setSelection(const QByteArrayList &types)

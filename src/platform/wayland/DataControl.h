@@ -42,6 +42,8 @@ public:
     public:
         // The clipboard's copy now; null when it was emptied.
         virtual void selected(std::shared_ptr<DataOffer> offer) = 0;
+        // The same for the primary selection, where the protocol has it.
+        virtual void primarySelected(std::shared_ptr<DataOffer> offer) = 0;
         // The compositor ended data control for us.
         virtual void finished() = 0;
         // A reader asks one of our sources for `type`, to be written to `fd`.
@@ -76,7 +78,7 @@ private:
     struct Listeners;
 
     void global(wl_registry *registry, uint32_t name, const char *interface, uint32_t version);
-    void select(wl_proxy *offer);
+    [[nodiscard]] std::shared_ptr<DataOffer> introduced(wl_proxy *offer);
 
     Events *m_events = nullptr;
     QString m_why;

@@ -66,9 +66,12 @@ private:
     mutable QString m_why;
 };
 
-PasteboardWorker::PasteboardWorker(QObject &context, ClipboardLimits limits)
+PasteboardWorker::PasteboardWorker(QObject &context, ClipboardLimits limits,
+    std::function<void()> changed, std::function<void()> primaryChanged)
     : m_context(context)
     , m_limits(limits)
+    , m_changed(std::move(changed))
+    , m_primaryChanged(std::move(primaryChanged))
 {
     if (!m_control.open(*this))
         return;
@@ -94,6 +97,11 @@ void PasteboardWorker::read(ReadScope scope, ReadHandler handler)
     post({std::move(handler), scope, nullptr});
 }
 
+void PasteboardWorker::readPrimary(ReadHandler handler)
+{
+    post({std::move(handler), ReadScope::contents, nullptr, true});
+}
+
 void PasteboardWorker::write(const Representations &representations)
 {
     post({nullptr, ReadScope::ownerOnly, std::make_shared<const Representations>(representations)});
@@ -104,6 +112,16 @@ void PasteboardWorker::selected(std::shared_ptr<DataOffer> offer)
     m_current = std::move(offer);
     m_currentOwn = m_current ? m_sources.claim(m_current->types) : nullptr;
     m_changeCount.fetch_add(1);
+    if (m_changed)
+        QMetaObject::invokeMethod(&m_context, m_changed, Qt::QueuedConnection);
+}
+
+void PasteboardWorker::primarySelected(std::shared_ptr<DataOffer> offer)
+{
+    m_primary = std::move(offer);
+    m_primaryChangeCount.fetch_add(1);
+    if (m_primaryChanged)
+        QMetaObject::invokeMethod(&m_context, m_primaryChanged, Qt::QueuedConnection);
 }
 
 void PasteboardWorker::finished()
@@ -127,6 +145,7 @@ void PasteboardWorker::lose()
     m_available = false;
     m_current.reset();
     m_currentOwn.reset();
+    m_primary.reset();
 }
 
 void PasteboardWorker::post(Job job)
@@ -176,7 +195,7 @@ void PasteboardWorker::answer(Job &job)
     ClipboardRead read;
     QString why;
     if (m_available)
-        read = look(job.scope, why);
+        read = job.primary ? lookAtPrimary(why) : look(job.scope, why);
     else if (job.scope == ReadScope::contents)
         why = QStringLiteral("no data control on this compositor");
     QMetaObject::invokeMethod(
@@ -222,6 +241,24 @@ ClipboardRead PasteboardWorker::look(ReadScope scope, QString &why)
     const OfferSnapshot snapshot(*this, offer, offer->types.mid(0, m_limits.maxTargets));
     ClipboardRead read = readClipboard(snapshot, scope);
     if (scope == ReadScope::contents && !read.content)
+        why = snapshot.why();
+    return read;
+}
+
+// What is selected, read by the same policy as a copy. Scrivlet never sets
+// the primary selection: text selected in its own windows comes through Qt's
+// own connection, as any other application's.
+ClipboardRead PasteboardWorker::lookAtPrimary(QString &why)
+{
+    const std::shared_ptr<DataOffer> offer = m_primary;
+    if (!offer) {
+        ClipboardRead none;
+        none.owner = ClipboardRead::Owner::cleared;
+        return none;
+    }
+    const OfferSnapshot snapshot(*this, offer, offer->types.mid(0, m_limits.maxTargets));
+    ClipboardRead read = readClipboard(snapshot, ReadScope::contents);
+    if (!read.content)
         why = snapshot.why();
     return read;
 }

@@ -9,14 +9,16 @@
 #include <QObject>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 namespace scrivlet {
 
 // The clipboard's data control on a thread of its own, which alone
-// dispatches the connection: it hears every copy, reads other applications'
-// data with a deadline and a cap, and serves ours meanwhile. Reads and
+// dispatches the connection: it hears every copy and every primary
+// selection, reads other applications' data with a deadline and a cap, and
+// serves ours meanwhile. Reads and
 // writes are done in the order asked; answers go to `context`'s thread.
 class PasteboardWorker final : private DataControl::Events
 {
@@ -24,7 +26,10 @@ public:
     using ReadHandler = Pasteboard::ReadHandler;
     using Representations = Pasteboard::Representations;
 
-    PasteboardWorker(QObject &context, ClipboardLimits limits);
+    // `changed` runs on `context`'s thread after each new copy,
+    // `primaryChanged` after each new primary selection.
+    PasteboardWorker(QObject &context, ClipboardLimits limits, std::function<void()> changed = {},
+        std::function<void()> primaryChanged = {});
     ~PasteboardWorker() override;
     PasteboardWorker(const PasteboardWorker &) = delete;
     PasteboardWorker &operator=(const PasteboardWorker &) = delete;
@@ -34,8 +39,11 @@ public:
     // Why it is not available.
     [[nodiscard]] QString why() const { return m_control.why(); }
     [[nodiscard]] qint64 changeCount() const { return m_changeCount.load(); }
+    [[nodiscard]] qint64 primaryChangeCount() const { return m_primaryChangeCount.load(); }
 
     void read(ReadScope scope, ReadHandler handler);
+    // Looks at the primary selection, as `read` at the clipboard.
+    void readPrimary(ReadHandler handler);
     void write(const Representations &representations);
 
 private:
@@ -45,9 +53,11 @@ private:
         ReadHandler read;
         ReadScope scope;
         std::shared_ptr<const Representations> write;
+        bool primary = false;
     };
 
     void selected(std::shared_ptr<DataOffer> offer) override;
+    void primarySelected(std::shared_ptr<DataOffer> offer) override;
     void finished() override;
     void sendRequested(wl_proxy *source, const QByteArray &type, UniqueFd fd) override;
     void cancelled(wl_proxy *source) override;
@@ -58,13 +68,17 @@ private:
     void answer(Job &job);
     void setSelection(std::shared_ptr<const Representations> representations);
     [[nodiscard]] ClipboardRead look(ReadScope scope, QString &why);
+    [[nodiscard]] ClipboardRead lookAtPrimary(QString &why);
     [[nodiscard]] QByteArray receive(const DataOffer &offer, const QByteArray &type, qint64 cap);
     void step(pollfd *extra, qint64 timeoutMs);
     void lose();
 
     QObject &m_context;
     const ClipboardLimits m_limits;
+    const std::function<void()> m_changed;
+    const std::function<void()> m_primaryChanged;
     std::atomic<qint64> m_changeCount {0};
+    std::atomic<qint64> m_primaryChangeCount {0};
     std::atomic<bool> m_available {false};
     DataControl m_control;
 
@@ -72,6 +86,7 @@ private:
     SourceServer m_sources {m_control};
     std::shared_ptr<DataOffer> m_current;
     std::shared_ptr<const Representations> m_currentOwn;
+    std::shared_ptr<DataOffer> m_primary;
 
     UniqueFd m_wake;
     std::mutex m_mutex;

@@ -4,14 +4,22 @@
 #include "PasteboardWorker.h"
 #include "platform/linux/QtClipboardWriter.h"
 
+#include <QClipboard>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QMetaObject>
 
 namespace scrivlet {
 
 WaylandPasteboard::WaylandPasteboard(ClipboardLimits limits, QObject *parent)
     : QObject(parent)
-    , m_worker(std::make_unique<PasteboardWorker>(*this, limits))
+    , m_worker(std::make_unique<PasteboardWorker>(
+          *this, limits, [this] { announceChange(); },
+          [this] {
+              if (m_selection)
+                  m_selection->announceChange();
+          }))
+    , m_selection(std::make_unique<WaylandSelection>(*m_worker))
 {
     if (!m_worker->isAvailable())
         qWarning().noquote() << QStringLiteral("Scrivlet: copies are not recorded here: ")
@@ -55,6 +63,32 @@ void WaylandPasteboard::write(const Representations &representations)
     // The compositor takes this only while one of our windows has focus,
     // which the palette has when an entry is chosen.
     writeThroughQt(representations);
+}
+
+qint64 WaylandSelection::changeCount() const
+{
+    return m_worker.primaryChangeCount();
+}
+
+bool WaylandSelection::announcesChanges() const
+{
+    return m_worker.isAvailable();
+}
+
+void WaylandSelection::read(ReadScope, ReadHandler handler)
+{
+    if (!m_worker.isAvailable()) {
+        QMetaObject::invokeMethod(
+            qApp, [handler = std::move(handler)] { handler(ClipboardRead()); },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_worker.readPrimary([handler = std::move(handler)](ClipboardRead read) {
+        // Text selected in one of our windows goes through Qt's own
+        // connection: Qt knows it is ours.
+        read.ownWrite = QGuiApplication::clipboard()->ownsSelection();
+        handler(std::move(read));
+    });
 }
 
 } // namespace scrivlet

@@ -11,6 +11,24 @@ namespace scrivlet {
 
 class PasteboardWorker;
 
+// The primary selection as the clipboard's worker hears it; read only,
+// nothing is ever written to it.
+class WaylandSelection : public Pasteboard
+{
+public:
+    explicit WaylandSelection(PasteboardWorker &worker)
+        : m_worker(worker)
+    { }
+    [[nodiscard]] qint64 changeCount() const override;
+    [[nodiscard]] bool announcesChanges() const override;
+    void read(ReadScope scope, ReadHandler handler) override;
+    void write(const Representations &) override { }
+
+private:
+    friend class WaylandPasteboard;
+    PasteboardWorker &m_worker;
+};
+
 // The Wayland clipboard through a data-control protocol (ext, else wlr): a
 // connection of our own, on a thread of its own, watches every copy without
 // focus, reads other applications' data with a deadline and a cap, and
@@ -31,11 +49,16 @@ public:
     [[nodiscard]] QString protocolName() const;
 
     [[nodiscard]] qint64 changeCount() const override;
+    [[nodiscard]] bool announcesChanges() const override { return isCaptureAvailable(); }
     void read(ReadScope scope, ReadHandler handler) override;
     void write(const Representations &representations) override;
 
+    // The primary selection, through the same data control.
+    [[nodiscard]] Pasteboard &selection() { return *m_selection; }
+
 private:
     std::unique_ptr<PasteboardWorker> m_worker;
+    std::unique_ptr<WaylandSelection> m_selection;
 };
 
 } // namespace scrivlet

@@ -43,16 +43,17 @@ X11ClipboardReader::OwnWindows ownWindows()
 class Session
 {
 public:
-    explicit Session(const X11ClipboardReader::Limits &limits)
+    Session(const X11ClipboardReader::Limits &limits, X11Selection selection)
         : m_limits(limits)
         , m_connection(xcb_connect(nullptr, nullptr))
     {
         if (xcb_connection_has_error(m_connection))
             return;
-        m_clipboard = atom("CLIPBOARD");
+        const bool primary = selection == X11Selection::primary;
+        m_clipboard = primary ? xcb_atom_t(XCB_ATOM_PRIMARY) : atom("CLIPBOARD");
         m_targets = atom("TARGETS");
         m_incr = atom("INCR");
-        m_property = atom("SCRIVLET_CLIPBOARD");
+        m_property = atom(primary ? "SCRIVLET_PRIMARY" : "SCRIVLET_CLIPBOARD");
         const xcb_query_extension_reply_t *xfixes
             = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
         if (xfixes && xfixes->present) {
@@ -352,9 +353,10 @@ ClipboardRead Session::read(
 
 } // namespace
 
-X11ClipboardReader::X11ClipboardReader(Limits limits, QObject *parent)
+X11ClipboardReader::X11ClipboardReader(Limits limits, X11Selection selection, QObject *parent)
     : QObject(parent)
     , m_limits(limits)
+    , m_selection(selection)
     , m_own(ownWindows())
     , m_worker([this] { run(); })
 { }
@@ -381,7 +383,7 @@ void X11ClipboardReader::read(ReadScope scope, Done done)
 void X11ClipboardReader::run()
 {
     // Made at once, so that it hears how the clipboard is emptied from the start.
-    auto session = std::make_unique<Session>(m_limits);
+    auto session = std::make_unique<Session>(m_limits, m_selection);
     for (;;) {
         Job job;
         {
@@ -395,7 +397,7 @@ void X11ClipboardReader::run()
         ClipboardRead read;
         QString why;
         if (!session->isUsable())
-            session = std::make_unique<Session>(m_limits);
+            session = std::make_unique<Session>(m_limits, m_selection);
         if (!session->isUsable()) {
             why = QStringLiteral("no X server to read the clipboard from");
         } else {

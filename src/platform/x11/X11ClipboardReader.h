@@ -13,7 +13,13 @@
 
 namespace scrivlet {
 
-// Reads another application's CLIPBOARD on a thread of its own, over its own
+// Which X selection a reader or pasteboard follows.
+enum class X11Selection {
+    clipboard, // CLIPBOARD, what copies set
+    primary, // PRIMARY, what selecting text sets
+};
+
+// Reads another application's selection on a thread of its own, over its own
 // X connection: an owner that never answers, answers late or sends hundreds
 // of megabytes costs that thread a deadline, never the user interface.
 class X11ClipboardReader : public QObject
@@ -27,7 +33,8 @@ public:
     // cap or went away mid-transfer. Empty otherwise.
     using Done = std::function<void(ClipboardRead read, const QString &why)>;
 
-    explicit X11ClipboardReader(Limits limits = Limits(), QObject *parent = nullptr);
+    explicit X11ClipboardReader(Limits limits = Limits(),
+        X11Selection selection = X11Selection::clipboard, QObject *parent = nullptr);
     ~X11ClipboardReader() override;
 
     // Looks at the current copy, asking its owner only for what the read
@@ -56,6 +63,7 @@ private:
     void run();
 
     const Limits m_limits;
+    const X11Selection m_selection;
     const OwnWindows m_own;
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -13,14 +13,17 @@
 
 namespace scrivlet {
 
-X11Pasteboard::X11Pasteboard(X11ClipboardReader *reader, QObject *parent)
+X11Pasteboard::X11Pasteboard(X11ClipboardReader *reader, X11Selection selection, QObject *parent)
     : QObject(parent)
     , m_reader(reader)
+    , m_mode(selection == X11Selection::primary ? QClipboard::Selection : QClipboard::Clipboard)
 {
     connect(
         QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                ++m_changeCount;
+            if (mode != m_mode)
+                return;
+            ++m_changeCount;
+            announceChange();
         });
 }
 
@@ -59,12 +62,19 @@ private:
 
 } // namespace
 
-ClipboardRead X11Pasteboard::readThroughQt(ReadScope scope)
+bool X11Pasteboard::ownsSelection() const
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
-    // What Qt holds for us is ours: only Scrivlet writes through it.
-    const bool own = clipboard->ownsClipboard();
-    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
+    return m_mode == QClipboard::Selection ? clipboard->ownsSelection()
+                                           : clipboard->ownsClipboard();
+}
+
+ClipboardRead X11Pasteboard::readThroughQt(ReadScope scope) const
+{
+    // What Qt holds for us is ours: only Scrivlet writes through it, and
+    // only Scrivlet's windows select through it.
+    const bool own = ownsSelection();
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(m_mode);
     if (!data)
         return readClipboard(MimeSnapshot(), scope, own);
     return readClipboard(QtSnapshot(*data), scope, own);
@@ -75,7 +85,7 @@ void X11Pasteboard::read(ReadScope scope, ReadHandler handler)
     auto pending = std::make_shared<Pending>();
     pending->handler = std::move(handler);
     m_pending.push_back(pending);
-    if (!m_reader || QGuiApplication::clipboard()->ownsClipboard()) {
+    if (!m_reader || ownsSelection()) {
         pending->read = readThroughQt(scope);
         pending->ready = true;
         deliverReady();
@@ -105,6 +115,10 @@ void X11Pasteboard::deliverReady()
 
 void X11Pasteboard::write(const Representations &representations)
 {
+    // Scrivlet puts entries back on the clipboard only; the selection stays
+    // what the user selected.
+    if (m_mode == QClipboard::Selection)
+        return;
     writeThroughQt(representations);
 }
 

@@ -176,5 +176,32 @@ TEST_F(ClipboardMonitorTest, WhatLeavesWithItsOwnerIsPutBackOnceIfItWasRecorded)
     }
 }
 
+TEST_F(ClipboardMonitorTest, AnnouncedChangesAreEachRecordedAsTheyHappenAndInTheirOrder)
+{
+    m_pasteboard.announces = true;
+    m_workspace.frontmost = QStringLiteral("org.example.Editor");
+    monitor().start();
+    // No look at the counter in between: each announcement is dealt with.
+    for (const char *text : {"un", "deux", "trois"})
+        m_pasteboard.copy(snapshotOf({{mime::kText, text}}));
+    EXPECT_EQ(history(),
+        (History {{"trois", "org.example.Editor"}, {"deux", "org.example.Editor"},
+            {"un", "org.example.Editor"}}));
+
+    // Put back when its owner quits, and the put-back not recorded again.
+    m_pasteboard.ownerLeaves();
+    EXPECT_EQ(m_restored, std::vector {QStringLiteral("trois")});
+    EXPECT_EQ(history().size(), 3u);
+}
+
+TEST_F(ClipboardMonitorTest, WithoutAnnouncementsTheCounterIsOnlyLookedAt)
+{
+    monitor().start();
+    m_pasteboard.copy(snapshotOf({{mime::kText, "plus tard"}}));
+    EXPECT_TRUE(history().empty());
+    monitor().poll();
+    EXPECT_EQ(history().size(), 1u);
+}
+
 } // namespace
 } // namespace scrivlet

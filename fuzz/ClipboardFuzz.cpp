@@ -23,6 +23,7 @@ const QString &typeFor(char letter)
         {'t', mime::kTiff},
         {'r', mime::kRtf},
         {'a', mime::kRtfAlternative},
+        {'w', mime::kHtml},
         {'x', mime::kText},
         {'h', mime::kPasswordManagerHint},
         {'c', mime::kMarkers[0]},
@@ -91,7 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return back == *textBytes || "\xef\xbb\xbf" + back == *textBytes;
     };
     const bool image = delivered(mime::kPng) || delivered(mime::kTiff);
-    const bool rtf = delivered(mime::kRtf) || delivered(mime::kRtfAlternative);
+    const std::optional<QByteArray> rtf
+        = delivered(mime::kRtf) ? delivered(mime::kRtf) : delivered(mime::kRtfAlternative);
+    // HTML in UTF-8 is kept as it came; UTF-16 (told by a mark or a zero
+    // byte in front) is kept converted, when it converts.
+    const std::optional<QByteArray> html = delivered(mime::kHtml);
+    const bool utf16Html = html && html->size() >= 2
+        && (html->startsWith("\xff\xfe") || html->startsWith("\xfe\xff")
+            || (html->at(0) == 0) != (html->at(1) == 0));
+    const bool utf8Html
+        = html && !html->isEmpty() && !utf16Html && QByteArrayView(*html).isValidUtf8();
     if (!content) {
         // Neither an image nor readable text is ever dropped.
         check(!image && !readableText);
@@ -113,8 +123,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const auto png = delivered(mime::kPng);
         check(kept->bytes == (png ? *png : delivered(mime::kTiff).value_or("not offered")));
     } else if (const auto *rich = std::get_if<ClipContent::RichText>(&content->value)) {
-        const auto rtf = delivered(mime::kRtf);
-        check(rich->rtf == (rtf ? *rtf : delivered(mime::kRtfAlternative).value_or("not offered")));
+        check(rich->rtf == rtf);
+        if (utf16Html)
+            check(!rich->html
+                || (!rich->html->isEmpty() && QByteArrayView(*rich->html).isValidUtf8()));
+        else
+            check(rich->html == (utf8Html ? html : std::nullopt));
+        check(rich->rtf || rich->html);
         check(!image && readableText && sameText(rich->plain));
     } else if (const auto *plain = std::get_if<ClipContent::Text>(&content->value)) {
         // A list that is not only files is kept as text: the owner's, else
@@ -122,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool fromList = delivered(mime::kUriList).has_value();
         check(!image);
         if (readableText)
-            check(sameText(plain->text) && (!rtf || fromList));
+            check(sameText(plain->text) && ((!rtf && !utf8Html) || fromList));
         else
             check(fromList && !plain->text.isEmpty());
     }

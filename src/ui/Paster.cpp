@@ -79,6 +79,8 @@ std::optional<Pasteboard::Representations> representations(
         Pasteboard::Representations written;
         if (const std::optional<QByteArray> rtf = item.richData())
             written.append({mime::kRtf, *rtf});
+        if (const std::optional<QByteArray> html = item.html())
+            written.append({mime::kHtml, *html});
         written.append({mime::kText, item.text().toUtf8()});
         return written;
     }

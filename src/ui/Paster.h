@@ -21,7 +21,8 @@ inline constexpr qint64 kMaxImagePixels = 256LL * 1024 * 1024;
 
 // What the entry offers, by MIME type; none when there is nothing to write
 // (a missing image or bytes that are no image, a file entry without paths).
-// Plain is the text alone, except for an image, which stays the image.
+// Rich text offers its RTF and HTML beside the text; plain is the text
+// alone, except for an image, which stays the image.
 [[nodiscard]] std::optional<Pasteboard::Representations> representations(
     const ClipItem &item, bool plain, const ImageStore &images);
 

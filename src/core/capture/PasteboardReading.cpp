@@ -2,6 +2,7 @@
 #include "PasteboardReading.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QUrl>
 
 namespace scrivlet {
@@ -70,6 +71,35 @@ std::optional<QString> readText(const PasteboardSnapshot &snapshot)
     return empty;
 }
 
+// HTML as UTF-8. Chromium and older Firefox write it as UTF-16 on X11,
+// with or without a byte order mark; a NUL in the first two bytes gives
+// away the latter, as no UTF-8 HTML starts with one.
+std::optional<QByteArray> readHtml(const PasteboardSnapshot &snapshot)
+{
+    std::optional<QByteArray> bytes = offered(snapshot, mime::kHtml);
+    if (!bytes || bytes->isEmpty())
+        return std::nullopt;
+    const auto byte = [&](qsizetype i) { return quint8(bytes->at(i)); };
+    if (bytes->size() >= 2
+        && ((byte(0) == 0xff && byte(1) == 0xfe) || (byte(0) == 0xfe && byte(1) == 0xff)
+            || (byte(0) == 0) != (byte(1) == 0))) {
+        // Without a mark, the zero byte says which half comes first.
+        const bool bigEndian = byte(0) == 0xfe || byte(0) == 0;
+        QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
+            QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(*bytes);
+        // The decoder lets a lone surrogate through; the encoder does not.
+        QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        QByteArray utf8 = encoder.encode(text);
+        if (decoder.hasError() || encoder.hasError() || utf8.isEmpty())
+            return std::nullopt;
+        return utf8;
+    }
+    if (!decodeUtf8(*bytes))
+        return std::nullopt;
+    return bytes;
+}
+
 } // namespace
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
@@ -119,10 +149,11 @@ std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot)
     std::optional<QByteArray> rtf = offered(snapshot, mime::kRtf);
     if (!rtf)
         rtf = offered(snapshot, mime::kRtfAlternative);
+    std::optional<QByteArray> html = readHtml(snapshot);
     const std::optional<QString> text = readText(snapshot);
     const bool hasText = text && !text->isEmpty();
-    if (rtf && hasText)
-        return ClipContent::richText(*text, std::move(*rtf));
+    if ((rtf || html) && hasText)
+        return ClipContent::richText(*text, std::move(rtf), std::move(html));
     if (hasText)
         return ClipContent::text(*text);
     if (listAsText)

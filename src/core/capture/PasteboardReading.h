@@ -17,6 +17,7 @@ inline const QString kPng = QStringLiteral("image/png");
 inline const QString kTiff = QStringLiteral("image/tiff");
 inline const QString kRtf = QStringLiteral("text/rtf");
 inline const QString kRtfAlternative = QStringLiteral("application/rtf");
+inline const QString kHtml = QStringLiteral("text/html");
 inline const QString kText = QStringLiteral("text/plain");
 // Text comes under several names; read in this order, the next one when an
 // owner refuses one. All are UTF-8 but the last, which is Latin-1.
@@ -55,10 +56,11 @@ public:
 
 // The read policy, the same for every reader. At most one content: nothing
 // for private contents (whose other types are never asked for), else files,
-// PNG, TIFF, rich text (only with its plain text), plain text. Types are
-// asked for in that order, only while no entry has come of them; one the
-// owner cannot supply counts as absent. A list that holds files but is not a
-// file list is kept as text.
+// PNG, TIFF, rich text (RTF and/or HTML, only with its plain text), plain
+// text. Types are asked for in that order, only while no entry has come of
+// them; one the owner cannot supply counts as absent, and so does HTML that
+// is neither UTF-8 nor UTF-16. A list that holds files but is not a file
+// list is kept as text.
 [[nodiscard]] std::optional<ClipContent> readClip(const PasteboardSnapshot &snapshot);
 
 // UTF-8 text, none when the bytes are not UTF-8.

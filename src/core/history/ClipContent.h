@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 namespace scrivlet {
@@ -17,10 +18,12 @@ struct ClipContent
     {
         QString text;
     };
+    // The plain text with at least one of its formatted forms.
     struct RichText
     {
         QString plain;
-        QByteArray rtf;
+        std::optional<QByteArray> rtf;
+        std::optional<QByteArray> html; // UTF-8
     };
     struct Image
     {
@@ -34,9 +37,10 @@ struct ClipContent
     std::variant<Text, RichText, Image, Files> value;
 
     static ClipContent text(QString text) { return {Text {std::move(text)}}; }
-    static ClipContent richText(QString plain, QByteArray rtf)
+    static ClipContent richText(
+        QString plain, std::optional<QByteArray> rtf, std::optional<QByteArray> html = std::nullopt)
     {
-        return {RichText {std::move(plain), std::move(rtf)}};
+        return {RichText {std::move(plain), std::move(rtf), std::move(html)}};
     }
     static ClipContent image(QByteArray bytes) { return {Image {std::move(bytes)}}; }
     static ClipContent files(QStringList paths) { return {Files {std::move(paths)}}; }

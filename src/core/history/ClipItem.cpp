@@ -37,21 +37,44 @@ void ClipItem::setText(const QString &text)
     setTextCipher(crypto ? crypto->seal(text.toUtf8()) : QByteArray());
 }
 
-std::optional<QByteArray> ClipItem::richData() const
+namespace {
+
+std::optional<QByteArray> openBox(const std::optional<QByteArray> &cipher)
 {
     const auto &crypto = Crypto::shared();
-    if (!m_record.richCipher || !crypto)
+    if (!cipher || !crypto)
         return std::nullopt;
-    return crypto->open(*m_record.richCipher);
+    return crypto->open(*cipher);
+}
+
+std::optional<QByteArray> sealBox(const std::optional<QByteArray> &plain)
+{
+    const auto &crypto = Crypto::shared();
+    if (!plain || !crypto)
+        return std::nullopt;
+    return crypto->seal(*plain);
+}
+
+} // namespace
+
+std::optional<QByteArray> ClipItem::richData() const
+{
+    return openBox(m_record.richCipher);
 }
 
 void ClipItem::setRichData(const std::optional<QByteArray> &rtf)
 {
-    const auto &crypto = Crypto::shared();
-    if (!rtf || !crypto)
-        setRichCipher(std::nullopt);
-    else
-        setRichCipher(crypto->seal(*rtf));
+    setRichCipher(sealBox(rtf));
+}
+
+std::optional<QByteArray> ClipItem::html() const
+{
+    return openBox(m_record.htmlCipher);
+}
+
+void ClipItem::setHtml(const std::optional<QByteArray> &html)
+{
+    setHtmlCipher(sealBox(html));
 }
 
 void ClipItem::setRecord(ClipRecord record)
@@ -69,6 +92,12 @@ void ClipItem::setTextCipher(QByteArray cipher)
 void ClipItem::setRichCipher(std::optional<QByteArray> cipher)
 {
     m_record.richCipher = std::move(cipher);
+    changed();
+}
+
+void ClipItem::setHtmlCipher(std::optional<QByteArray> cipher)
+{
+    m_record.htmlCipher = std::move(cipher);
     changed();
 }
 

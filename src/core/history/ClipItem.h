@@ -32,12 +32,13 @@ struct ClipRecord
     bool isPinned = false;
     std::optional<double> pinnedAt;
     qint64 byteSize = 0;
+    std::optional<QByteArray> htmlCipher;
 };
 
 // One history entry. A reference type: the model context hands out one object
 // per stored record, so two pointers are equal exactly when they denote the
-// same entry. Payloads stay sealed; `text` and `richData` open them on every
-// read with the process-wide cipher.
+// same entry. Payloads stay sealed; `text`, `richData` and `html` open them
+// on every read with the process-wide cipher.
 class ClipItem : public std::enable_shared_from_this<ClipItem>
 {
 public:
@@ -74,18 +75,25 @@ public:
     [[nodiscard]] bool isPinned() const { return m_record.isPinned; }
     [[nodiscard]] const std::optional<double> &pinnedAt() const { return m_record.pinnedAt; }
     [[nodiscard]] qint64 byteSize() const { return m_record.byteSize; }
+    [[nodiscard]] const std::optional<QByteArray> &htmlCipher() const
+    {
+        return m_record.htmlCipher;
+    }
 
     [[nodiscard]] ClipKind kind() const { return clipKindFromRaw(m_record.kindRaw); }
     [[nodiscard]] QString text() const;
     void setText(const QString &text);
     [[nodiscard]] std::optional<QByteArray> richData() const;
     void setRichData(const std::optional<QByteArray> &rtf);
+    [[nodiscard]] std::optional<QByteArray> html() const;
+    void setHtml(const std::optional<QByteArray> &html);
 
     // Every write marks the entry changed in its context, which stores it at
     // the next save.
     void setRecord(ClipRecord record);
     void setTextCipher(QByteArray cipher);
     void setRichCipher(std::optional<QByteArray> cipher);
+    void setHtmlCipher(std::optional<QByteArray> cipher);
     void setLegacyText(std::optional<QString> text);
     void setLegacyRich(std::optional<QByteArray> rtf);
     void setPinned(bool pinned, std::optional<double> pinnedAt);

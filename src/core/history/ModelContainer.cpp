@@ -37,6 +37,8 @@ constexpr Column kColumns[] = {
     {"isPinned", "INTEGER NOT NULL DEFAULT 0"},
     {"pinnedAt", "REAL"},
     {"byteSize", "INTEGER NOT NULL DEFAULT 0"},
+    // From version 2: the HTML of a rich-text entry, sealed.
+    {"htmlCipher", "BLOB"},
 };
 
 QString systemError()
@@ -218,10 +220,18 @@ Check prepare(sqlite3 *db, const QString &path, int version)
                 QStringLiteral("cannot prepare %1: %2").arg(path, upgraded.error())};
     }
 
-    // Pruning reads the unpinned records newest first; without this index it
-    // reads every record to skip the ones it keeps.
+    // Pruning reads the unpinned records newest first, or those past the
+    // retention; the opening sweep and migration read the few records with an
+    // image or a legacy payload. Without these, each reads every record.
+    // Indexes only: a history with them still opens in an older Scrivlet.
     if (Status indexed = sqlite::execute(db,
-            "CREATE INDEX IF NOT EXISTS ClipItem_unpinned_seq ON ClipItem(seq) WHERE isPinned = 0");
+            "CREATE INDEX IF NOT EXISTS ClipItem_unpinned_seq ON ClipItem(seq) WHERE isPinned = 0;"
+            "CREATE INDEX IF NOT EXISTS ClipItem_unpinned_createdAt ON ClipItem(createdAt) "
+            "WHERE isPinned = 0;"
+            "CREATE INDEX IF NOT EXISTS ClipItem_imageFileRef ON ClipItem(imageFileRef) "
+            "WHERE imageFileRef IS NOT NULL;"
+            "CREATE INDEX IF NOT EXISTS ClipItem_legacy_seq ON ClipItem(seq) "
+            "WHERE text IS NOT NULL OR richData IS NOT NULL");
         !indexed)
         return Refusal {Failure::open, indexed.error()};
     return std::nullopt;

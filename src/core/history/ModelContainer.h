@@ -17,7 +17,7 @@ namespace scrivlet {
 class ModelContainer
 {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr char kFileName[] = "history.sqlite";
 
     enum class Failure {

@@ -11,7 +11,7 @@ namespace {
 constexpr char kColumnList[]
     = "id, createdAt, seq, kindRaw, textCipher, richCipher, text, richData, "
       "contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, "
-      "byteSize";
+      "byteSize, htmlCipher";
 
 std::string selectSql(const FetchDescriptor &d)
 {
@@ -33,6 +33,8 @@ std::string selectSql(const FetchDescriptor &d)
         sql += " AND createdAt < ?1";
     if (d.sort == FetchDescriptor::Sort::seqDescending)
         sql += " ORDER BY seq DESC";
+    else if (d.sort == FetchDescriptor::Sort::seqAscending)
+        sql += " ORDER BY seq ASC";
     if (d.limit || d.offset > 0)
         sql += " LIMIT " + std::to_string(d.limit.value_or(-1)) + " OFFSET "
             + std::to_string(d.offset);
@@ -70,6 +72,7 @@ void bindRecord(sqlite::Statement &statement, const ClipRecord &r)
     statement.bind(12, qint64(r.isPinned ? 1 : 0));
     statement.bind(13, r.pinnedAt);
     statement.bind(14, r.byteSize);
+    statement.bind(15, r.htmlCipher);
 }
 
 // Whether the write touched a row.
@@ -88,12 +91,13 @@ ModelContext::ModelContext(sqlite3 *db)
     : m_db(db)
     , m_insert(db,
           "INSERT INTO ClipItem (id, createdAt, seq, kindRaw, textCipher, richCipher, text, "
-          "richData, contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, byteSize) "
-          "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)")
+          "richData, contentHash, imageFileRef, sourceAppBundleID, isPinned, pinnedAt, byteSize, "
+          "htmlCipher) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)")
     , m_update(db,
           "UPDATE ClipItem SET createdAt = ?2, seq = ?3, kindRaw = ?4, textCipher = ?5, "
           "richCipher = ?6, text = ?7, richData = ?8, contentHash = ?9, imageFileRef = ?10, "
-          "sourceAppBundleID = ?11, isPinned = ?12, pinnedAt = ?13, byteSize = ?14 WHERE id = ?1")
+          "sourceAppBundleID = ?11, isPinned = ?12, pinnedAt = ?13, byteSize = ?14, "
+          "htmlCipher = ?15 WHERE id = ?1")
     , m_delete(db, "DELETE FROM ClipItem WHERE id = ?1")
 { }
 
@@ -146,6 +150,9 @@ Result<std::vector<ClipItemPtr>> ModelContext::fetch(const FetchDescriptor &desc
     if (descriptor.sort == FetchDescriptor::Sort::seqDescending)
         std::stable_sort(items.begin(), items.end(),
             [](const ClipItemPtr &a, const ClipItemPtr &b) { return a->seq() > b->seq(); });
+    else if (descriptor.sort == FetchDescriptor::Sort::seqAscending)
+        std::stable_sort(items.begin(), items.end(),
+            [](const ClipItemPtr &a, const ClipItemPtr &b) { return a->seq() < b->seq(); });
     const auto skip = std::min(items.size(), std::size_t(std::max(descriptor.offset, 0)));
     items.erase(items.begin(), items.begin() + std::ptrdiff_t(skip));
     if (descriptor.limit && items.size() > std::size_t(std::max(*descriptor.limit, 0)))
@@ -248,6 +255,7 @@ ClipItemPtr ModelContext::materialise(const sqlite::Statement &row)
     r.isPinned = row.integer(11) != 0;
     r.pinnedAt = row.isNull(12) ? std::nullopt : std::optional<double>(row.real(12));
     r.byteSize = row.integer(13);
+    r.htmlCipher = optionalBlob(row, 14);
 
     ClipItemPtr item = ClipItem::create(std::move(r));
     item->m_context = this;
@@ -269,7 +277,9 @@ void ModelContext::remove(const ClipItemPtr &item)
 {
     if (!item || item->m_context != this)
         return;
-    m_changed.remove(item->id());
+    // A pending change may have moved its pin: what is stored is unknown here.
+    if (m_changed.remove(item->id()))
+        m_unpinnedCount.reset();
     if (m_inserted.remove(item->id())) {
         // Never stored: forgetting it is enough.
         item->m_context = nullptr;
@@ -291,6 +301,35 @@ bool ModelContext::hasChanges() const
     return !m_inserted.isEmpty() || !m_changed.isEmpty() || !m_removed.isEmpty();
 }
 
+std::optional<qint64> ModelContext::storedUnpinnedCount()
+{
+    if (hasChanges())
+        return std::nullopt;
+    if (!m_unpinnedCount) {
+        sqlite::Statement query(m_db, "SELECT count(*) FROM ClipItem WHERE isPinned = 0");
+        if (query.isValid() && query.step() == SQLITE_ROW)
+            m_unpinnedCount = query.integer(0);
+    }
+    return m_unpinnedCount;
+}
+
+std::optional<QStringList> ModelContext::storedImageFileNames()
+{
+    if (hasChanges())
+        return std::nullopt;
+    sqlite::Statement query(
+        m_db, "SELECT imageFileRef FROM ClipItem WHERE imageFileRef IS NOT NULL");
+    if (!query.isValid())
+        return std::nullopt;
+    QStringList names;
+    int rc = SQLITE_ROW;
+    while ((rc = query.step()) == SQLITE_ROW)
+        names.append(query.text(0));
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return names;
+}
+
 Status ModelContext::save()
 {
     if (!hasChanges())
@@ -305,7 +344,19 @@ Status ModelContext::save()
         (void)sqlite::execute(m_db, "ROLLBACK"); // the first error is the one to report
         for (const ClipItemPtr &item : unstored)
             forget(item);
+        m_unpinnedCount.reset();
         return written;
+    }
+
+    // Inserts and removals move the count by what they are; a changed
+    // record may have been pinned or unpinned, so then it is counted again.
+    if (m_unpinnedCount && !m_changed.isEmpty())
+        m_unpinnedCount.reset();
+    if (m_unpinnedCount) {
+        for (const ClipItemPtr &item : std::as_const(m_inserted))
+            *m_unpinnedCount += item->isPinned() ? 0 : 1;
+        for (const ClipItemPtr &item : std::as_const(m_removed))
+            *m_unpinnedCount -= item->isPinned() ? 0 : 1;
     }
 
     for (const ClipItemPtr &item : std::as_const(m_removed)) {

@@ -15,7 +15,7 @@ namespace scrivlet {
 
 struct FetchDescriptor
 {
-    enum class Sort { none, seqDescending };
+    enum class Sort { none, seqDescending, seqAscending };
     // Narrowing that the store uses where it makes an operation cheaper; the
     // result is what filtering the whole history would give.
     enum class Filter { all, unpinned, withLegacyPayload, withImageFile };
@@ -73,6 +73,12 @@ public:
     // save could write them, so their records leave the context.
     [[nodiscard]] Status save();
     [[nodiscard]] bool hasChanges() const;
+    // How many unpinned records the database holds; none while changes are
+    // pending. Counted once, then followed through this context's saves.
+    [[nodiscard]] std::optional<qint64> storedUnpinnedCount();
+    // The image file names the database holds, read from their index alone;
+    // none while changes are pending.
+    [[nodiscard]] std::optional<QStringList> storedImageFileNames();
 
 private:
     friend class ClipItem;
@@ -92,6 +98,7 @@ private:
     QHash<QUuid, ClipItemPtr> m_inserted;
     QHash<QUuid, ClipItemPtr> m_changed;
     QHash<QUuid, ClipItemPtr> m_removed;
+    std::optional<qint64> m_unpinnedCount;
 };
 
 } // namespace scrivlet

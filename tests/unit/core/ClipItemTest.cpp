@@ -38,14 +38,18 @@ TEST_F(ClipItemTest, KindFollowsTheRawValueExactly)
         EXPECT_EQ(clipKindFromRaw(rawValue(kind)), kind);
 }
 
-TEST_F(ClipItemTest, TextAndRichDataRoundTripThroughSealedFields)
+TEST_F(ClipItemTest, TextRichDataAndHtmlRoundTripThroughSealedFields)
 {
     auto item = ClipItem::create();
     item->setText(QStringLiteral("Déjà vu — 😀"));
     item->setRichData(QByteArray("{\\rtf1 hi}"));
+    item->setHtml(QByteArray("<b>Déjà</b>"));
     EXPECT_EQ(item->text(), QStringLiteral("Déjà vu — 😀"));
     EXPECT_EQ(item->richData().value_or(QByteArray()), QByteArray("{\\rtf1 hi}"));
+    EXPECT_EQ(item->html().value_or(QByteArray()), QByteArray("<b>Déjà</b>"));
     EXPECT_FALSE(item->textCipher().contains("Déjà")) << "text must be stored sealed";
+    EXPECT_FALSE(item->htmlCipher()->contains("<b>")) << "HTML must be stored sealed";
+    EXPECT_NE(item->htmlCipher(), item->richCipher());
 
     item->setText(QString());
     EXPECT_EQ(item->textCipher().size(), 28);
@@ -54,6 +58,10 @@ TEST_F(ClipItemTest, TextAndRichDataRoundTripThroughSealedFields)
     item->setRichData(std::nullopt);
     EXPECT_FALSE(item->richCipher().has_value());
     EXPECT_FALSE(item->richData().has_value());
+    EXPECT_TRUE(item->html().has_value()) << "each format is cleared on its own";
+    item->setHtml(std::nullopt);
+    EXPECT_FALSE(item->htmlCipher().has_value());
+    EXPECT_FALSE(item->html().has_value());
 }
 
 TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
@@ -62,6 +70,7 @@ TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
     Crypto::setShared(Crypto(testing::testKey(0x01)));
     sealedElsewhere->setText(QStringLiteral("other key"));
     sealedElsewhere->setRichData(QByteArray("rtf"));
+    sealedElsewhere->setHtml(QByteArray("<p>"));
     Crypto::setShared(Crypto(testing::testKey(0x42)));
 
     const std::pair<const char *, ClipItemPtr> cases[] = {
@@ -70,8 +79,10 @@ TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
              r.legacyText = QStringLiteral("plaintext from an old version");
              r.legacyRich = QByteArray("old rtf");
          })},
-        {"shorter than a box",
-            itemWith([](ClipRecord &r) { r.textCipher = r.richCipher.emplace(27, 'x'); })},
+        {"shorter than a box", itemWith([](ClipRecord &r) {
+             r.textCipher = r.richCipher.emplace(27, 'x');
+             r.htmlCipher = r.textCipher;
+         })},
         {"not UTF-8", itemWith([](ClipRecord &r) {
              r.textCipher = Crypto::shared()->seal(QByteArray("\xff\xfe bad", 6));
          })},
@@ -79,6 +90,7 @@ TEST_F(ClipItemTest, UnreadablePayloadsReadAsEmptyOrAbsent)
     for (const auto &[name, item] : cases) {
         EXPECT_EQ(item->text(), QString()) << name;
         EXPECT_FALSE(item->richData().has_value()) << name;
+        EXPECT_FALSE(item->html().has_value()) << name;
     }
 }
 
@@ -87,14 +99,18 @@ TEST_F(ClipItemTest, WithoutACipherNothingIsSealedOrOpened)
     auto item = ClipItem::create();
     item->setText(QStringLiteral("before"));
     item->setRichData(QByteArray("rtf"));
+    item->setHtml(QByteArray("<i>"));
     Crypto::setShared(std::nullopt);
 
     EXPECT_EQ(item->text(), QString());
     EXPECT_FALSE(item->richData().has_value());
+    EXPECT_FALSE(item->html().has_value());
     item->setText(QStringLiteral("after"));
     item->setRichData(QByteArray("rtf"));
+    item->setHtml(QByteArray("<i>"));
     EXPECT_TRUE(item->textCipher().isEmpty());
     EXPECT_FALSE(item->richCipher().has_value());
+    EXPECT_FALSE(item->htmlCipher().has_value());
 }
 
 } // namespace

@@ -11,6 +11,23 @@ namespace {
 
 using testing::runSql;
 
+int userVersion(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    int version = -1;
+    if (sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK) {
+        sqlite3_exec(
+            db, "PRAGMA user_version",
+            [](void *out, int, char **values, char **) {
+                *static_cast<int *>(out) = std::atoi(values[0]);
+                return 0;
+            },
+            &version, nullptr);
+    }
+    sqlite3_close(db);
+    return version;
+}
+
 // A history as an earlier version left it: payloads in the clear under the
 // attributes "text" and "richData", ids written in any case, columns missing
 // and a hash left empty.
@@ -92,6 +109,48 @@ TEST_F(MigrationTest, WithoutACipherThePlaintextIsKeptForLater)
 
     Crypto::setShared(Crypto(testing::testKey(3)));
     EXPECT_EQ(open()[0]->text(), QStringLiteral("bonjour"));
+}
+
+// A history as the version before HTML left it: every record keeps its
+// fields and its hash, which new copies of the same content still match.
+TEST(SchemaUpgrade, AHistoryWithoutHtmlGainsTheColumnAndKeepsItsRecordsAndHashes)
+{
+    testing::TestHistory history;
+    const ClipContent rtf = ClipContent::richText(QStringLiteral("Gras"), "{\\rtf1 {\\b Gras}}");
+    history.record(ClipContent::text(QStringLiteral("alpha")));
+    history.record(rtf);
+    history.record(ClipContent::text(QStringLiteral("beta")));
+    std::vector<ClipRecord> before;
+    for (const ClipItemPtr &item : history.store().recentItems(10))
+        before.push_back(item->record());
+    history.close();
+    runSql(history.databaseFile(),
+        "ALTER TABLE ClipItem DROP COLUMN htmlCipher; PRAGMA user_version = 1;");
+
+    history.reopen();
+    const auto items = history.store().recentItems(10);
+    ASSERT_EQ(items.size(), before.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const ClipRecord &r = items[i]->record();
+        EXPECT_EQ(std::tie(r.id, r.seq, r.kindRaw, r.textCipher, r.richCipher, r.contentHash,
+                      r.byteSize, r.createdAt),
+            std::tie(before[i].id, before[i].seq, before[i].kindRaw, before[i].textCipher,
+                before[i].richCipher, before[i].contentHash, before[i].byteSize,
+                before[i].createdAt));
+        EXPECT_FALSE(r.htmlCipher.has_value());
+    }
+    EXPECT_EQ(userVersion(history.databaseFile()), 2);
+
+    history.record(rtf);
+    history.record(ClipContent::text(QStringLiteral("alpha")));
+    const auto after = history.store().recentItems(10);
+    ASSERT_EQ(after.size(), 3u) << "the same copies again are the stored entries, moved up";
+    EXPECT_EQ(after[0]->text(), QStringLiteral("alpha"));
+    EXPECT_EQ(after[1]->richData(), QByteArray("{\\rtf1 {\\b Gras}}"));
+
+    history.record(ClipContent::richText(QStringLiteral("Gras"), std::nullopt, "<b>Gras</b>"));
+    history.reopen();
+    EXPECT_EQ(history.store().recentItems(1).at(0)->html(), QByteArray("<b>Gras</b>"));
 }
 
 } // namespace

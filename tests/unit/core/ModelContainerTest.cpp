@@ -30,7 +30,7 @@ auto fields(const ClipRecord &r)
 {
     return std::tie(r.id, r.createdAt, r.seq, r.kindRaw, r.textCipher, r.richCipher, r.legacyText,
         r.legacyRich, r.contentHash, r.imageFileRef, r.sourceAppBundleID, r.isPinned, r.pinnedAt,
-        r.byteSize);
+        r.byteSize, r.htmlCipher);
 }
 
 Seqs seqs(const Result<std::vector<ClipItemPtr>> &items)
@@ -85,7 +85,8 @@ TEST_F(ModelContainerTest, EveryFieldSurvivesReopeningAndAbsentStaysAbsent)
         .sourceAppBundleID = QStringLiteral("org.gnome.TextEditor"),
         .isPinned = true,
         .pinnedAt = 1733567999.5,
-        .byteSize = 1234567890123};
+        .byteSize = 1234567890123,
+        .htmlCipher = QByteArray("\x00<b>sealed</b>", 14)};
     ClipRecord sparse = makeItem(2)->record();
     sparse.textCipher.clear();
     {
@@ -178,8 +179,8 @@ TEST_F(ModelContainerTest, UnopenableHistoriesAreLeftUntouched)
     using Failure = ModelContainer::Failure;
     const std::tuple<const char *, Failure> cases[] = {
         {nullptr, Failure::damaged}, // garbage
-        {"PRAGMA user_version = 2; CREATE TABLE ClipItem (id TEXT);", Failure::newer},
-        {"PRAGMA user_version = 1;", Failure::damaged}, // without the record table
+        {"PRAGMA user_version = 3; CREATE TABLE ClipItem (id TEXT);", Failure::newer},
+        {"PRAGMA user_version = 2;", Failure::damaged}, // without the record table
         {"", Failure::folder}, // a file where the folder should be
     };
     for (const auto &[sql, failure] : cases) {

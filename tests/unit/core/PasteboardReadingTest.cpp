@@ -39,8 +39,12 @@ std::string describe(const std::optional<ClipContent> &content)
         return "nothing";
     if (const auto *text = std::get_if<ClipContent::Text>(&content->value))
         return "text:" + text->text.toStdString();
-    if (const auto *rich = std::get_if<ClipContent::RichText>(&content->value))
-        return "rich:" + rich->plain.toStdString() + "|" + rich->rtf.toStdString();
+    if (const auto *rich = std::get_if<ClipContent::RichText>(&content->value)) {
+        const auto part = [](const std::optional<QByteArray> &bytes) {
+            return bytes ? bytes->toStdString() : std::string("-");
+        };
+        return "rich:" + rich->plain.toStdString() + "|" + part(rich->rtf) + "|" + part(rich->html);
+    }
     if (const auto *image = std::get_if<ClipContent::Image>(&content->value))
         return "image:" + image->bytes.toStdString();
     return "files:"
@@ -82,11 +86,40 @@ TEST(ReadClip, FollowsTheOrderOfPreferenceAndRefusesPrivateContents)
         {"PNG before TIFF", {{mime::kTiff, "tiff"}, {mime::kPng, "png"}}, "image:png"},
         {"empty PNG still counts", {{mime::kPng, QByteArray()}, {mime::kText, "t"}}, "image:"},
         {"RTF with its text", {{mime::kRtf, "{\\rtf1 abc}"}, {mime::kText, "abc"}},
-            "rich:abc|{\\rtf1 abc}"},
+            "rich:abc|{\\rtf1 abc}|-"},
         {"RTF under its other name", {{mime::kRtfAlternative, "{\\rtf1}"}, {mime::kText, "a"}},
-            "rich:a|{\\rtf1}"},
+            "rich:a|{\\rtf1}|-"},
         {"RTF without text", {{mime::kRtf, "{\\rtf1 abc}"}}, "nothing"},
         {"RTF with empty text", {{mime::kRtf, "{\\rtf1 abc}"}, {mime::kText, ""}}, "nothing"},
+        {"HTML with its text, as a browser copies",
+            {{mime::kHtml, "<b>Gras</b>"}, {mime::kText, "Gras"}}, "rich:Gras|-|<b>Gras</b>"},
+        {"RTF and HTML both kept",
+            {{mime::kHtml, "<b>G</b>"}, {mime::kRtf, "{\\rtf1 G}"}, {mime::kText, "G"}},
+            "rich:G|{\\rtf1 G}|<b>G</b>"},
+        {"HTML without text", {{mime::kHtml, "<b>Gras</b>"}}, "nothing"},
+        {"HTML with empty text", {{mime::kHtml, "<b>Gras</b>"}, {mime::kText, ""}}, "nothing"},
+        {"empty HTML", {{mime::kHtml, ""}, {mime::kText, "t"}}, "text:t"},
+        {"HTML that is not UTF-8", {{mime::kHtml, "<b>\xe9t\xe9</b>"}, {mime::kText, "t"}},
+            "text:t"},
+        {"HTML that is not UTF-8 beside RTF",
+            {{mime::kHtml, "\xff<b>"}, {mime::kRtf, "{\\rtf1}"}, {mime::kText, "t"}},
+            "rich:t|{\\rtf1}|-"},
+        {"UTF-16 HTML with a little-endian mark",
+            {{mime::kHtml, QByteArray("\xff\xfe<\0\xe9\0", 6)}, {mime::kText, "t"}},
+            "rich:t|-|<\xc3\xa9"},
+        {"UTF-16 HTML with a big-endian mark",
+            {{mime::kHtml, QByteArray("\xfe\xff\0<\0\xe9", 6)}, {mime::kText, "t"}},
+            "rich:t|-|<\xc3\xa9"},
+        {"UTF-16 HTML without a mark",
+            {{mime::kHtml, QByteArray("<\0b\0>\0", 6)}, {mime::kText, "b"}}, "rich:b|-|<b>"},
+        {"UTF-16 HTML with a lone surrogate",
+            {{mime::kHtml, QByteArray("\xff\xfe\x00\xd8", 4)}, {mime::kText, "t"}}, "text:t"},
+        {"UTF-16 HTML with a lone low surrogate inside",
+            {{mime::kHtml, QByteArray("<\0\x00\xdc>\0", 6)}, {mime::kText, "t"}}, "text:t"},
+        {"UTF-16 HTML with a pair of surrogates",
+            {{mime::kHtml, QByteArray("\xff\xfe\x3d\xd8\x00\xde", 6)}, {mime::kText, "t"}},
+            "rich:t|-|\xf0\x9f\x98\x80"},
+        {"HTML beside an image", {{mime::kHtml, "<img>"}, {mime::kPng, "png"}}, "image:png"},
         {"three spaces", {{mime::kText, "   "}}, "text:   "},
         {"text that is not UTF-8", {{mime::kText, "\xff\xfe"}}, "nothing"},
         // Found by fuzzing: a last character cut short was silently dropped.
@@ -134,6 +167,13 @@ TEST(ReadClip, AsksOnlyForWhatItNeedsAndCountsATypeItCannotHaveAsAbsent)
             {"image/png", "image/tiff"}},
         {"text beside an RTF that never comes", {{mime::kRtf, std::nullopt}, {mime::kText, "t"}},
             ReadScope::contents, "text:t", {"text/rtf", "text/plain"}},
+        {"text beside an HTML that never comes", {{mime::kHtml, std::nullopt}, {mime::kText, "t"}},
+            ReadScope::contents, "text:t", {"text/html", "text/plain"}},
+        {"RTF, then HTML, then the text",
+            {{mime::kText, "t"}, {mime::kHtml, "<p>"}, {mime::kRtf, "{\\rtf1}"}},
+            ReadScope::contents, "rich:t|{\\rtf1}|<p>", {"text/rtf", "text/html", "text/plain"}},
+        {"an image: its HTML is never asked for", {{mime::kHtml, "<img>"}, {mime::kPng, "png"}},
+            ReadScope::contents, "image:png", {"image/png"}},
         {"a file list that never comes, then its text",
             {{mime::kUriList, std::nullopt}, {mime::kText, "a.txt"}}, ReadScope::contents,
             "text:a.txt", {"text/uri-list", "text/plain"}},

@@ -47,6 +47,12 @@ protected:
         return item;
     }
 
+    ClipItemPtr richEntry(std::optional<QByteArray> rtf, std::optional<QByteArray> html)
+    {
+        auto item = entry(ClipKind::richText, QStringLiteral("Gras"), std::move(rtf));
+        item->setHtml(html);
+        return item;
+    }
     ClipItemPtr imageEntry(const std::optional<QString> &file)
     {
         return entry(ClipKind::image, QString(), std::nullopt, file);
@@ -97,6 +103,11 @@ TEST_F(PasterTest, EachKindOffersItsRepresentationsOrPlainText)
             entry(ClipKind::richText, QStringLiteral("bold"), QByteArray("{\\rtf1 bold}")),
             {QStringLiteral("text/rtf"), QStringLiteral("text/plain")}, text},
         {"rich text whose RTF cannot be opened", richWithoutRtf, text, text},
+        {"rich text from a browser", richEntry(std::nullopt, QByteArray("<b>Gras</b>")),
+            {QStringLiteral("text/html"), QStringLiteral("text/plain")}, text},
+        {"rich text with RTF and HTML", richEntry(QByteArray("{\\rtf1}"), QByteArray("<b>")),
+            {QStringLiteral("text/rtf"), QStringLiteral("text/html"), QStringLiteral("text/plain")},
+            text},
         // An image pasted plain is still the image, never an empty text.
         {"image", imageEntry(image), png, png},
         {"unsealed image", imageEntry(QStringLiteral("CLEAR.png")), png, png},
@@ -129,6 +140,12 @@ TEST_F(PasterTest, WrittenBytesAreTheEntrysOwn)
     claim[16] = '\x7f'; // the width's first byte
     const auto huge = imageEntry(m_images->write(claim).value());
     EXPECT_FALSE(Paster::representations(*huge, false, *m_images));
+
+    const auto rich = richEntry(QByteArray("{\\rtf1 x}"), QStringLiteral("<b>été</b>").toUtf8());
+    EXPECT_EQ(*Paster::representations(*rich, false, *m_images),
+        (Pasteboard::Representations {{QStringLiteral("text/rtf"), "{\\rtf1 x}"},
+            {QStringLiteral("text/html"), QStringLiteral("<b>été</b>").toUtf8()},
+            {QStringLiteral("text/plain"), "Gras"}}));
 
     const auto files = entry(ClipKind::file, QStringLiteral("/tmp/a b\n\n/tmp/c\n/été"));
     const auto written = Paster::representations(*files, false, *m_images);

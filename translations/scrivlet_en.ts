@@ -562,6 +562,10 @@ The file is left as it is. Scrivlet will now quit.</translation>
         <source>Collage automatique</source>
         <translation>Automatic paste</translation>
     </message>
+    <message>
+        <source>Enregistrer aussi la sélection</source>
+        <translation>Also record the selection</translation>
+    </message>
 </context>
 <context>
     <name>scrivlet::TrayIcon</name>

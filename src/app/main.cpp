@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
     AppDelegate delegate({desktop.pasteboard(), desktop.workspace(), desktop.keys(), secretService,
         keyFile, applications, desktop.hotkeys(), desktop.keyboardLayout(), *colorScheme, dialogs,
         defaults, paths::dataFolder(), paths::configFolder(), language, desktop.abilities(),
-        desktop.shellExtensionEnabler()});
+        desktop.shellExtensionEnabler(), desktop.selection(), desktop.pointerButtons()});
     if (!delegate.launch())
         return 1;
     CommandHandler commands({[&delegate] { return delegate.store(); }, delegate.settings(),

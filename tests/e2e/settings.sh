@@ -80,8 +80,9 @@ has "while capture is off" && fail "recorded with capture off"
 xdotool key space
 wait_for setting_is captureEnabled True || fail "capture was not switched on"
 
-# On to "Ajouter une app…": the chooser finds LXTerminal by name.
-tab 3
+# On to "Ajouter une app…", past the selection and login switches: the
+# chooser finds LXTerminal by name.
+tab 4
 xdotool key space
 sleep 1
 xdotool type LXTerminal

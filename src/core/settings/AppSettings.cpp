@@ -14,6 +14,7 @@ namespace {
 const QString kHistoryLimit = QStringLiteral("historyLimit");
 const QString kRetentionDays = QStringLiteral("retentionDays");
 const QString kCaptureEnabled = QStringLiteral("captureEnabled");
+const QString kRecordSelection = QStringLiteral("recordSelection");
 const QString kExcludedApps = QStringLiteral("excludedApps");
 const QString kPasteOnSingleClick = QStringLiteral("pasteOnSingleClick");
 const QString kAppearance = QStringLiteral("appearance");
@@ -82,6 +83,7 @@ struct AppSettings::Loaded
     QString language;
     bool historyLimitKnown;
     bool retentionDaysKnown;
+    bool recordSelection;
 
     bool operator==(const Loaded &) const = default;
 };
@@ -99,6 +101,7 @@ AppSettings::Loaded AppSettings::load(const DefaultsStore &defaults)
         stringOr(defaults.value(kLanguage), QStringLiteral("system")),
         isKnown(defaults, kHistoryLimit),
         isKnown(defaults, kRetentionDays),
+        booleanOr(defaults.value(kRecordSelection), false),
     };
 }
 
@@ -114,6 +117,7 @@ void AppSettings::take(const Loaded &loaded)
     m_language = loaded.language;
     m_historyLimitKnown = loaded.historyLimitKnown;
     m_retentionDaysKnown = loaded.retentionDaysKnown;
+    m_recordSelection = loaded.recordSelection;
 }
 
 AppSettings::AppSettings(
@@ -133,7 +137,7 @@ void AppSettings::reload()
     if (loaded
         == Loaded {m_historyLimit, m_retentionDays, m_captureEnabled, m_excludedApps,
             m_pasteOnSingleClick, m_appearance, m_accentColorID, m_language, m_historyLimitKnown,
-            m_retentionDaysKnown})
+            m_retentionDaysKnown, m_recordSelection})
         return;
     take(loaded);
     if (m_appearance != appearance && m_applyAppearance)
@@ -166,6 +170,11 @@ void AppSettings::setRetentionDays(qint64 value)
 void AppSettings::setCaptureEnabled(bool value)
 {
     assign(m_captureEnabled, value, kCaptureEnabled, value);
+}
+
+void AppSettings::setRecordSelection(bool value)
+{
+    assign(m_recordSelection, value, kRecordSelection, value);
 }
 
 void AppSettings::setExcludedApps(const QStringList &value)

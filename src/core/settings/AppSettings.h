@@ -34,6 +34,8 @@ public:
     [[nodiscard]] bool historyLimitIsKnown() const { return m_historyLimitKnown; }
     [[nodiscard]] bool retentionDaysIsKnown() const { return m_retentionDaysKnown; }
     [[nodiscard]] bool captureEnabled() const { return m_captureEnabled; }
+    // Whether the primary selection is recorded too, once settled.
+    [[nodiscard]] bool recordSelection() const { return m_recordSelection; }
     [[nodiscard]] const QStringList &excludedApps() const { return m_excludedApps; }
     [[nodiscard]] bool pasteOnSingleClick() const { return m_pasteOnSingleClick; }
     [[nodiscard]] const QString &appearance() const { return m_appearance; }
@@ -43,6 +45,7 @@ public:
     void setHistoryLimit(qint64 value);
     void setRetentionDays(qint64 value);
     void setCaptureEnabled(bool value);
+    void setRecordSelection(bool value);
     void setExcludedApps(const QStringList &value);
     void setPasteOnSingleClick(bool value);
     void setAppearance(const QString &value);
@@ -71,6 +74,7 @@ private:
     qint64 m_historyLimit;
     qint64 m_retentionDays;
     bool m_captureEnabled;
+    bool m_recordSelection;
     QStringList m_excludedApps;
     bool m_pasteOnSingleClick;
     QString m_appearance;

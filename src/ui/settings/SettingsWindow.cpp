@@ -302,6 +302,11 @@ QWidget *SettingsWindow::buildCapture()
     connect(m_capture, &ToggleSwitch::clicked, this,
         [this](bool on) { m_services.settings.setCaptureEnabled(on); });
 
+    m_recordSelection = new ToggleSwitch;
+    m_recordSelection->setAccessibleName(tr("Enregistrer aussi la sélection"));
+    connect(m_recordSelection, &ToggleSwitch::clicked, this,
+        [this](bool on) { m_services.settings.setRecordSelection(on); });
+
     m_launchAtLogin = new ToggleSwitch;
     m_launchAtLogin->setAccessibleName(tr("Lancer au démarrage"));
     m_launchAtLogin->setChecked(LaunchAtLogin::isEnabled(m_autostartPath));
@@ -313,6 +318,7 @@ QWidget *SettingsWindow::buildCapture()
 
     return prefs::section(QStringLiteral("clipboard"), kBlue, tr("Capture"),
         {prefs::row(tr("Capturer le presse-papiers"), m_capture), new Divider,
+            prefs::row(tr("Enregistrer aussi la sélection"), m_recordSelection), new Divider,
             prefs::row(tr("Lancer au démarrage"), m_launchAtLogin)},
         this);
 }
@@ -380,6 +386,7 @@ void SettingsWindow::refresh()
         showValue(m_retention, int(std::clamp<qint64>(settings.retentionDays(), 1, 365)));
     }
     m_capture->setChecked(settings.captureEnabled());
+    m_recordSelection->setChecked(settings.recordSelection());
     refreshExcluded();
 }
 

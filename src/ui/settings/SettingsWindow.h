@@ -70,6 +70,7 @@ public:
     [[nodiscard]] QPushButton &clearButton() const { return *m_clear; }
     [[nodiscard]] QComboBox &clickPicker() const { return *m_clickPicker; }
     [[nodiscard]] ToggleSwitch &captureSwitch() const { return *m_capture; }
+    [[nodiscard]] ToggleSwitch &recordSelectionSwitch() const { return *m_recordSelection; }
     [[nodiscard]] ToggleSwitch &launchAtLoginSwitch() const { return *m_launchAtLogin; }
     [[nodiscard]] QLabel &pastePermission() const { return *m_permission; }
     [[nodiscard]] QPushButton &addExcludedButton() const { return *m_addExcluded; }
@@ -111,6 +112,7 @@ private:
     QPushButton *m_clear = nullptr;
     QComboBox *m_clickPicker = nullptr;
     ToggleSwitch *m_capture = nullptr;
+    ToggleSwitch *m_recordSelection = nullptr;
     ToggleSwitch *m_launchAtLogin = nullptr;
     QLabel *m_permission = nullptr;
     QPushButton *m_addExcluded = nullptr;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The history's hot paths on a real database file.
+#include "BenchRecords.h"
 #include "support/TestHistory.h"
 
 #include <QFile>
@@ -12,7 +13,7 @@ using namespace scrivlet;
 
 namespace {
 
-constexpr int kTextLength = 1024;
+using bench::kTextLength;
 constexpr int kRepetitions = 7;
 
 // Distinct for every `n`, always kTextLength characters.
@@ -41,21 +42,7 @@ const QString &templateFile(int records)
     const QString file = root.path() + QStringLiteral("/history-%1.sqlite").arg(records);
     testing::TestHistory history;
     ModelContext &context = history.container().mainContext();
-    const SecretBytes hashKey = ClipStore::hashKeyFor(Crypto::shared()->key());
-    for (qint64 seq = 1; seq <= records; ++seq) {
-        const QString text = textNumber(seq);
-        ClipRecord record;
-        record.id = QUuid::createUuid();
-        record.createdAt = 1'700'000'000.0 + double(seq);
-        record.seq = seq;
-        record.kindRaw = QStringLiteral("text");
-        record.contentHash = *ClipStore::contentHash(ClipContent::text(text), hashKey);
-        record.sourceAppBundleID = QStringLiteral("org.example.Bench");
-        record.byteSize = text.toUtf8().size();
-        ClipItemPtr item = ClipItem::create(std::move(record));
-        item->setText(text);
-        context.insert(item);
-    }
+    bench::insertRecords(context, records, textNumber);
     if (!context.save())
         throw std::runtime_error("cannot fill the template history");
     history.close();
@@ -82,6 +69,10 @@ void recordContent(benchmark::State &state)
     const auto history = historyOf(records);
     ClipStore &store = history->store();
     store.maxItems = records;
+    // The app's default retention, with every record inside it: the age
+    // query runs on each record and finds nothing.
+    store.retentionDays = 30;
+    history->clock.time = 1'700'000'000.0 + double(records) + 1;
 
     qint64 n = records;
     for (auto _ : state)
@@ -91,16 +82,19 @@ void recordContent(benchmark::State &state)
     if (store.recentItems(records + 1).size() != std::size_t(records))
         state.SkipWithError("the history did not keep its size");
 }
+// The history is full and the limit is its size: every record also prunes
+// the oldest entry, as the app's recordContent + enforceLimits do.
 BENCHMARK(recordContent)
     ->Arg(1'000)
     ->Arg(10'000)
+    ->Arg(100'000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 
 void recentItems(benchmark::State &state)
 {
-    const auto history = historyOf(10'000);
+    const auto history = historyOf(int(state.range(0)));
     ClipStore &store = history->store();
 
     for (auto _ : state) {
@@ -111,13 +105,15 @@ void recentItems(benchmark::State &state)
     }
 }
 BENCHMARK(recentItems)
+    ->Arg(10'000)
+    ->Arg(100'000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 
 void openStore(benchmark::State &state)
 {
-    const auto history = historyOf(10'000);
+    const auto history = historyOf(int(state.range(0)));
 
     for (auto _ : state) {
         // Closing is not part of opening.
@@ -129,6 +125,8 @@ void openStore(benchmark::State &state)
     }
 }
 BENCHMARK(openStore)
+    ->Arg(10'000)
+    ->Arg(100'000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);

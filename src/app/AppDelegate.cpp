@@ -3,6 +3,7 @@
 
 #include "HotkeyManager.h"
 #include "core/capture/ClipboardMonitor.h"
+#include "core/capture/SelectionMonitor.h"
 #include "core/crypto/Crypto.h"
 #include "core/history/ClipStore.h"
 #include "core/history/HistoryFolder.h"
@@ -24,6 +25,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <cstdlib>
 #include <utility>
@@ -257,6 +259,19 @@ void AppDelegate::startRecording(SecretBytes key)
     m_monitor->start();
     m_keyProblem.clear();
     m_tray->setStatus(QString());
+    // The search index is built a page at a time between events, once
+    // start-up is over: the first search finds it ready, and no copy or
+    // keystroke waits for the whole history to be read.
+    constexpr int kIndexDelayMs = 2000;
+    auto *indexing = new QTimer(this);
+    indexing->setInterval(0);
+    connect(indexing, &QTimer::timeout, this, [this, indexing, store = m_store.get()] {
+        if (m_store.get() == store && !store->prepareSearchStep())
+            return;
+        indexing->stop();
+        indexing->deleteLater();
+    });
+    QTimer::singleShot(kIndexDelayMs, indexing, qOverload<>(&QTimer::start));
     Q_EMIT ready(true);
 }
 
@@ -313,6 +328,26 @@ void AppDelegate::applySettings()
     m_store->retentionDays
         = limitOrNone(m_settings->retentionDays(), m_settings->retentionDaysIsKnown());
     m_store->enforceLimits();
+    followSelection();
+}
+
+void AppDelegate::followSelection()
+{
+    const bool wanted = m_settings->recordSelection() && m_services.selection;
+    if (!wanted) {
+        // Gone at once: a selection settling now is not recorded.
+        m_selectionMonitor.reset();
+        return;
+    }
+    if (m_selectionMonitor)
+        return;
+    // Takes the selection's counter now: what is selected already is not recorded.
+    m_selectionMonitor = std::make_unique<SelectionMonitor>(*m_store, *m_services.selection,
+        m_services.workspace, m_services.pointerButtons,
+        [settings = m_settings.get()](const std::optional<QString> &app) {
+            return settings->captureEnabled() && !(app && settings->excludedApps().contains(*app));
+        });
+    m_selectionMonitor->start();
 }
 
 void AppDelegate::sayPreferencesSetAside(const QString &path)

@@ -30,6 +30,8 @@ class KeySender;
 class ModelContainer;
 class PaletteController;
 class Pasteboard;
+class PointerButtons;
+class SelectionMonitor;
 class ThemeApplier;
 class SettingsWindow;
 class TrayIcon;
@@ -81,6 +83,10 @@ struct PlatformServices
     DesktopAbilities abilities = {};
     // Turns Scrivlet's GNOME Shell extension on; none elsewhere.
     std::function<void()> enableShellExtension = {};
+    // The primary selection, none where it cannot be followed; the pointer's
+    // buttons, none where the desktop does not say.
+    Pasteboard *selection = nullptr;
+    PointerButtons *pointerButtons = nullptr;
 };
 
 // Makes every long-lived object once, wires them together and to the
@@ -135,6 +141,7 @@ private:
     void startRecording(SecretBytes key);
     void offerNewHistory(const QString &why);
     void applySettings();
+    void followSelection();
     void sayPreferencesSetAside(const QString &path);
     void followHotkey();
     void showShortcutInTray();
@@ -149,6 +156,8 @@ private:
     std::unique_ptr<ImageStore> m_images;
     std::unique_ptr<ClipStore> m_store;
     std::unique_ptr<ClipboardMonitor> m_monitor;
+    // Only while the user has selections recorded.
+    std::unique_ptr<SelectionMonitor> m_selectionMonitor;
     std::unique_ptr<AppIconCache> m_icons;
     std::unique_ptr<PaletteController> m_palette;
     std::unique_ptr<GlobalShortcuts::ShortcutStore> m_shortcuts;

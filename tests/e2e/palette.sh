@@ -101,6 +101,21 @@ xdotool mousemove 100 100
 open_palette
 eval "\$(xdotool getwindowgeometry --shell "\$(palette_window)")"
 [ "\$WIDTH" -eq 640 ] && [ "\$HEIGHT" -eq 460 ] || fail "the size was not kept: \${WIDTH}x\$HEIGHT"
+xdotool key Escape
+stop_scrivlet
+
+# A search looks through the whole history: an entry older than the 200
+# newest is found by the palette and by the command line.
+/usr/bin/python3 -c "import json,sys; d=json.load(open('\$XDG_CONFIG_HOME/Scrivlet/defaults.json')); d['historyLimit']=1000; json.dump(d, open('\$XDG_CONFIG_HOME/Scrivlet/defaults.json','w'))"
+"\$dump" --seed 300
+start_scrivlet
+wait_for count_is 302 || fail "the history was not seeded: \$(count)"
+"\$scrivlet" search "entree 5 :" | grep -qF "\$(printf '296\ttext\t\tEntrée 5 : le café')" \
+    || fail "search did not find an old entry: \$("\$scrivlet" search "entree 5 :")"
+xdotool windowactivate --sync "\$probe_window"
+open_palette
+xdotool type --delay 40 "ENTREE 5 :"; sleep 0.3; xdotool key Return
+wait_for probe_has "Entrée 5 : le café" || fail "the palette did not find an old entry: \$(tail -2 \$HOME/probe.log)"
 stop_scrivlet
 kill \$probe_pid
 echo "palette: all checks passed"

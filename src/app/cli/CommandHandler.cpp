@@ -2,7 +2,6 @@
 #include "CommandHandler.h"
 
 #include "HistoryListing.h"
-#include "core/filter/ClipFilter.h"
 #include "core/history/ClipStore.h"
 #include "core/services/KeySender.h"
 #include "core/services/Workspace.h"
@@ -127,19 +126,19 @@ Result<ClipItemPtr> CommandHandler::find(const QString &target) const
 
 CommandResponse CommandHandler::listing(const CommandRequest &request) const
 {
-    // Positions are those of the whole list, so that "copy N" after a search
-    // copies what the search showed.
-    const bool searching = request.command == Command::search;
-    const std::vector<ClipItemPtr> all = displayed(searching ? std::nullopt : request.limit);
-    const std::vector<ClipItemPtr> shown = searching ? filterClips(all, request.query) : all;
     std::vector<HistoryListing::Entry> entries;
-    std::size_t next = 0;
-    for (const ClipItemPtr &item : shown) {
-        while (next < all.size() && all[next] != item)
-            ++next;
-        entries.push_back({int(next) + 1, item});
-        if (request.limit && int(entries.size()) >= *request.limit)
-            break;
+    // A blank query keeps every entry, as listing does.
+    if (request.command == Command::search && !request.query.trimmed().isEmpty()) {
+        // Positions are those of the whole list, so that "copy N" after a
+        // search copies what the search showed.
+        const int limit = request.limit.value_or(std::numeric_limits<int>::max());
+        for (const ClipStore::Found &found :
+            m_services.store()->search(request.query, limit, /*withPositions=*/true))
+            entries.push_back({found.position, found.item});
+    } else {
+        int position = 0;
+        for (const ClipItemPtr &item : displayed(request.limit))
+            entries.push_back({++position, item});
     }
     return done(request.json ? HistoryListing::json(entries)
                              : HistoryListing::lines(entries, request.nullSeparated));

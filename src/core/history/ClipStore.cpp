@@ -13,6 +13,7 @@ namespace scrivlet {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
+const QByteArray kHtmlHashInfo = QByteArrayLiteral("org.scrivlet.Scrivlet/content-hash/html");
 
 QByteArray joinedPaths(const QStringList &paths)
 {
@@ -30,7 +31,19 @@ std::optional<QByteArray> identifyingBytes(const ClipContent &content)
                 return std::nullopt;
             return c.text.toUtf8();
         }
-        std::optional<QByteArray> operator()(const ClipContent::RichText &c) const { return c.rtf; }
+        std::optional<QByteArray> operator()(const ClipContent::RichText &c) const
+        {
+            if (!c.html)
+                return c.rtf; // as before HTML was kept, so stored hashes still match
+            // Each part with its length: no two different contents give one message.
+            QByteArray bytes;
+            for (const std::optional<QByteArray> &part :
+                {std::optional(c.plain.toUtf8()), c.rtf, c.html}) {
+                bytes += part ? QByteArray::number(part->size()) + ':' + *part : QByteArray("-");
+                bytes += ';';
+            }
+            return bytes;
+        }
         std::optional<QByteArray> operator()(const ClipContent::Image &c) const { return c.bytes; }
         std::optional<QByteArray> operator()(const ClipContent::Files &c) const
         {
@@ -61,6 +74,7 @@ ClipStore::ClipStore(ModelContext &context, ImageStore imageStore, const Clock &
     : m_context(context)
     , m_imageStore(std::move(imageStore))
     , m_clock(clock)
+    , m_searchIndex(context)
 {
     if (const auto &crypto = Crypto::shared())
         m_hashKey = hashKeyFor(crypto->key());
@@ -85,7 +99,12 @@ std::optional<QString> ClipStore::contentHash(
     const std::optional<QByteArray> bytes = identifyingBytes(content);
     if (!bytes)
         return std::nullopt;
-    const QByteArray mac = digest::hmacSha256(hashKey, *bytes);
+    // Contents with HTML are hashed under a key of their own, so that none
+    // can take the hash of a text or an RTF whose bytes spell its message.
+    const auto *rich = std::get_if<ClipContent::RichText>(&content.value);
+    const QByteArray mac = rich && rich->html
+        ? digest::hmacSha256(digest::hkdfSha256(hashKey, kHtmlHashInfo, 32), *bytes)
+        : digest::hmacSha256(hashKey, *bytes);
     if (mac.isEmpty())
         return std::nullopt;
     return digest::hex(mac);
@@ -127,6 +146,7 @@ ClipItemPtr ClipStore::recordContent(
             removeItem(earlier.value());
     }
     m_context.insert(item);
+    m_searchIndex.inserted(*item);
     (void)save(); // unsaved, the entry is still listed and the next save stores it
     enforceLimits();
     return item;
@@ -145,12 +165,14 @@ ClipItemPtr ClipStore::makeItem(
 
     QString text;
     std::optional<QByteArray> rtf;
+    std::optional<QByteArray> html;
     if (const auto *c = std::get_if<ClipContent::Text>(&content.value)) {
         text = c->text;
         record.byteSize = c->text.toUtf8().size();
     } else if (const auto *c = std::get_if<ClipContent::RichText>(&content.value)) {
         text = c->plain;
         rtf = c->rtf;
+        html = c->html;
         record.byteSize = c->plain.toUtf8().size();
     } else if (const auto *c = std::get_if<ClipContent::Files>(&content.value)) {
         const QByteArray joined = joinedPaths(c->paths);
@@ -167,8 +189,10 @@ ClipItemPtr ClipStore::makeItem(
     ClipItemPtr item = ClipItem::create(std::move(record));
     item->setText(text);
     item->setRichData(rtf);
+    item->setHtml(html);
     // An empty box would read back as an empty entry: better not to record.
-    if (item->textCipher().isEmpty() || (rtf && item->richCipher()->isEmpty())) {
+    if (item->textCipher().isEmpty() || (rtf && item->richCipher()->isEmpty())
+        || (html && item->htmlCipher()->isEmpty())) {
         if (item->imageFileRef())
             m_imageStore.deleteFile(*item->imageFileRef());
         return nullptr;
@@ -196,21 +220,45 @@ std::vector<ClipItemPtr> ClipStore::recentItems(int limit)
     return items;
 }
 
+std::vector<ClipStore::Found> ClipStore::search(const QString &query, int limit, bool withPositions)
+{
+    std::vector<Found> found;
+    for (const SearchIndex::Hit &hit : m_searchIndex.search(query, limit, withPositions)) {
+        if (auto item = m_context.fetchById(hit.id); item && item.value())
+            found.push_back({item.value(), hit.position});
+    }
+    return found;
+}
+
 void ClipStore::enforceLimits()
 {
     // Only what pruning removes is read: the unpinned records past the count,
     // then those older than the cut-off.
     std::vector<ClipItemPtr> marked;
     if (maxItems != kNoLimit) {
+        const int keep = int(std::clamp<qint64>(maxItems, 0, std::numeric_limits<int>::max()));
         FetchDescriptor beyondCount
             = FetchDescriptor::newestFirst(std::nullopt, FetchDescriptor::Filter::unpinned);
-        beyondCount.offset = int(std::clamp<qint64>(maxItems, 0, std::numeric_limits<int>::max()));
-        if (auto fetched = m_context.fetch(beyondCount))
-            marked = std::move(fetched).value();
+        beyondCount.offset = keep;
+        // Knowing the count, the surplus is the oldest few, taken from the
+        // old end: skipping the kept ones would walk the whole history.
+        const std::optional<qint64> count = m_context.storedUnpinnedCount();
+        if (count) {
+            beyondCount.sort = FetchDescriptor::Sort::seqAscending;
+            beyondCount.offset = 0;
+            beyondCount.limit
+                = int(std::clamp<qint64>(*count - keep, 0, std::numeric_limits<int>::max()));
+        }
+        if (!count || *count > keep) {
+            if (auto fetched = m_context.fetch(beyondCount))
+                marked = std::move(fetched).value();
+        }
     }
     if (retentionDays != kNoLimit) {
-        FetchDescriptor tooOld
-            = FetchDescriptor::newestFirst(std::nullopt, FetchDescriptor::Filter::unpinned);
+        // In no order: sorting by seq would walk every record instead of the
+        // index on createdAt.
+        FetchDescriptor tooOld;
+        tooOld.filter = FetchDescriptor::Filter::unpinned;
         tooOld.createdBefore = m_clock.now() - double(retentionDays) * kSecondsPerDay;
         if (auto fetched = m_context.fetch(tooOld)) {
             for (const ClipItemPtr &item : fetched.value()) {
@@ -232,6 +280,7 @@ bool ClipStore::togglePin(const ClipItemPtr &item)
         return false;
     const bool pinned = !item->isPinned();
     item->setPinned(pinned, pinned ? std::optional<double>(m_clock.now()) : std::nullopt);
+    m_searchIndex.pinChanged(*item);
     return save();
 }
 
@@ -259,6 +308,7 @@ void ClipStore::removeItem(const ClipItemPtr &item)
     if (item->imageFileRef())
         m_filesToDelete.insert(*item->imageFileRef());
     m_context.remove(item);
+    m_searchIndex.removed(*item);
 }
 
 bool ClipStore::save()
@@ -319,13 +369,18 @@ void ClipStore::migrateLegacyPlaintext()
 void ClipStore::sweepImages()
 {
     // Only a complete list of names may decide that a file is unnamed.
-    const auto withImages = m_context.fetch(
-        FetchDescriptor::newestFirst(std::nullopt, FetchDescriptor::Filter::withImageFile));
-    if (!withImages)
-        return;
     QSet<QString> named;
-    for (const ClipItemPtr &item : withImages.value())
-        named.insert(*item->imageFileRef());
+    if (const std::optional<QStringList> stored = m_context.storedImageFileNames()) {
+        named = QSet<QString>(stored->begin(), stored->end());
+    } else {
+        FetchDescriptor imageFiles;
+        imageFiles.filter = FetchDescriptor::Filter::withImageFile;
+        const auto withImages = m_context.fetch(imageFiles);
+        if (!withImages)
+            return;
+        for (const ClipItemPtr &item : withImages.value())
+            named.insert(*item->imageFileRef());
+    }
     m_imageStore.sweep(named, m_clock.now(), kSweepGraceSeconds);
 }
 

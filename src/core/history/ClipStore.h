@@ -4,6 +4,7 @@
 #include "ClipContent.h"
 #include "ClipItem.h"
 #include "ImageStore.h"
+#include "SearchIndex.h"
 #include "core/Clock.h"
 #include "core/crypto/SecretBytes.h"
 
@@ -42,6 +43,20 @@ public:
     // Display order: pinned first (most recently pinned first), then newest
     // first; only the `limit` newest records take part.
     [[nodiscard]] std::vector<ClipItemPtr> recentItems(int limit);
+    struct Found
+    {
+        ClipItemPtr item;
+        int position = 0; // in the display order of the whole history, when asked
+    };
+    // The entries of the whole history whose text contains the query, in
+    // display order, at most `limit`. The first search builds the index.
+    [[nodiscard]] std::vector<Found> search(
+        const QString &query, int limit, bool withPositions = false);
+    // Builds the search index now rather than at the first search; or one
+    // page of it, saying whether it is complete, for a program that must stay
+    // responsive meanwhile.
+    void prepareSearch() { m_searchIndex.build(); }
+    bool prepareSearchStep() { return m_searchIndex.buildStep(); }
     void enforceLimits();
     // Each says whether its change is stored; a record that another program
     // removed from the database meanwhile can be neither pinned nor deleted.
@@ -78,6 +93,7 @@ private:
     std::optional<SecretBytes> m_hashKey;
     qint64 m_nextSeq = 1;
     QSet<QString> m_filesToDelete;
+    SearchIndex m_searchIndex;
 };
 
 } // namespace scrivlet

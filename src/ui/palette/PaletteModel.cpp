@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PaletteModel.h"
 
-#include "core/filter/ClipFilter.h"
 #include "core/history/ClipStore.h"
 
 #include <algorithm>
@@ -40,8 +39,7 @@ QVariant PaletteModel::data(const QModelIndex &index, int role) const
 void PaletteModel::reload()
 {
     beginResetModel();
-    m_allItems = m_store.recentItems(kHistoryWindow);
-    m_filtered = filterClips(m_allItems, m_query);
+    m_filtered = listed();
     m_selection = 0;
     endResetModel();
     Q_EMIT selectionChanged(m_selection);
@@ -50,12 +48,24 @@ void PaletteModel::reload()
 void PaletteModel::refilter()
 {
     beginResetModel();
-    // The same list the filter gives on every use; kept until the query or
+    // The same list the query gives on every use; kept until the query or
     // the entries change.
-    m_filtered = filterClips(m_allItems, m_query);
+    m_filtered = listed();
     m_selection = 0;
     endResetModel();
     Q_EMIT selectionChanged(m_selection);
+}
+
+std::vector<ClipItemPtr> PaletteModel::listed() const
+{
+    // Without a query only the newest are read; a query looks through the
+    // whole history, through the store's index of its text.
+    if (m_query.trimmed().isEmpty())
+        return m_store.recentItems(kHistoryWindow);
+    std::vector<ClipItemPtr> items;
+    for (ClipStore::Found &found : m_store.search(m_query, kHistoryWindow))
+        items.push_back(std::move(found.item));
+    return items;
 }
 
 void PaletteModel::setQuery(const QString &query)

@@ -11,8 +11,8 @@ namespace scrivlet {
 
 class ClipStore;
 
-// What the palette shows and acts on: the newest entries, narrowed by the
-// query, and a selection in that narrowed list. Every action checks that its
+// What the palette shows and acts on: the newest entries, or the matches of
+// the query in the whole history, and a selection in that list. Every action checks that its
 // entry is still in the history; one that vanished (pruned, cleared) is never
 // acted on, and the list is reloaded instead.
 class PaletteModel : public QAbstractListModel
@@ -52,9 +52,9 @@ private:
     // The entry at `row` if it is still in the history; otherwise reloads.
     [[nodiscard]] ClipItemPtr liveEntryAt(int row);
     void refilter();
+    [[nodiscard]] std::vector<ClipItemPtr> listed() const;
 
     ClipStore &m_store;
-    std::vector<ClipItemPtr> m_allItems;
     std::vector<ClipItemPtr> m_filtered;
     QString m_query;
     int m_selection = 0;

@@ -137,6 +137,19 @@ TEST_F(CommandHandlerTest, CaptureAndClear)
 
 // KWin's grants missing: each line says what is missing, why (naming this
 // program's path, which the desktop entry must name) and what stands in.
+TEST_F(CommandHandlerTest, SearchLooksThroughTheWholeHistory)
+{
+    launch.delegate().settings().setHistoryLimit(1000);
+    ClipStore &store = *launch.delegate().store();
+    for (int i = 0; i < 250; ++i)
+        store.recordContent(ClipContent::text(QStringLiteral("ligne %1").arg(i)), std::nullopt);
+    // deux (pinned), the 250 lines, quatre, trois, un.
+    EXPECT_EQ(run("search trois").output, "253\ttext\t\ttrois\n");
+    EXPECT_EQ(run("search ligne --limit 2").output, "2\ttext\t\tligne 249\n3\ttext\t\tligne 248\n");
+    EXPECT_EQ(run("copy 253").ok, true);
+    EXPECT_EQ(clipboard(), QStringLiteral("trois"));
+}
+
 TEST(KwinGrants, OneLinePerMissingGrantWithItsFallback)
 {
     const QString exe = QStringLiteral("/home/u/build/src/app/scrivlet");

@@ -2,6 +2,7 @@
 #include "core/history/ClipStore.h"
 
 #include "TestSql.h"
+#include "core/crypto/Digest.h"
 #include "support/TestHistory.h"
 
 #include <QCryptographicHash>
@@ -166,6 +167,48 @@ TEST_F(ClipStoreTest, TheContentHashIsKeyed)
     EXPECT_EQ(*hash, ClipStore::contentHash(ClipContent::files({QStringLiteral("1234")}), hashKey));
     record(text("1234"));
     EXPECT_EQ(first()->contentHash(), *hash);
+}
+
+TEST_F(ClipStoreTest, HtmlTellsCopiesApartWhileOtherHashesStayAsStored)
+{
+    const SecretBytes key = ClipStore::hashKeyFor(testing::testKey(0x11));
+    const auto hash = [&](const ClipContent &content) {
+        return ClipStore::contentHash(content, key).value_or(QString());
+    };
+    const auto html = [](const char *plain, std::optional<QByteArray> rtf, const char *markup) {
+        return ClipContent::richText(QString::fromUtf8(plain), std::move(rtf), QByteArray(markup));
+    };
+    // Histories already hold these: the hash of a text is of its UTF-8, of
+    // rich text of its RTF alone.
+    EXPECT_EQ(hash(text("Gras")), digest::hex(digest::hmacSha256(key, "Gras")));
+    EXPECT_EQ(hash(ClipContent::richText(QStringLiteral("Gras"), "{\\rtf1 G}")),
+        digest::hex(digest::hmacSha256(key, "{\\rtf1 G}")));
+
+    const std::tuple<const char *, ClipContent, ClipContent> different[] = {
+        {"other HTML, same text", html("Gras", {}, "<b>Gras</b>"), html("Gras", {}, "<i>Gras</i>")},
+        {"HTML and its text alone", html("Gras", {}, "<b>Gras</b>"), text("Gras")},
+        {"HTML whose markup is the text", html("Gras", {}, "Gras"), text("Gras")},
+        {"RTF with and without HTML", html("G", "{\\rtf1 G}", "<b>G</b>"),
+            ClipContent::richText(QStringLiteral("G"), "{\\rtf1 G}")},
+        {"HTML that spells another's RTF", html("G", {}, "{\\rtf1 G}"),
+            ClipContent::richText(QStringLiteral("G"), "{\\rtf1 G}")},
+        {"a part moved from the text to the markup", html("ab", {}, "c"), html("a", {}, "bc")},
+        {"other text, same HTML", html("Gras", {}, "<b>Gras</b>"), html("gras", {}, "<b>Gras</b>")},
+    };
+    for (const auto &[name, a, b] : different)
+        EXPECT_NE(hash(a), hash(b)) << name;
+    EXPECT_EQ(hash(html("G", "{\\rtf1}", "<b>G</b>")), hash(html("G", "{\\rtf1}", "<b>G</b>")));
+
+    record(html("Gras", {}, "<b>Gras</b>"));
+    record(html("Gras", {}, "<i>Gras</i>"));
+    record(html("Gras", {}, "<b>Gras</b>"));
+    const auto items = store().recentItems(10);
+    ASSERT_EQ(items.size(), 2u) << "the repeat replaces the first copy, the other stays";
+    EXPECT_EQ(items[0]->html(), QByteArray("<b>Gras</b>"));
+    EXPECT_EQ(items[1]->html(), QByteArray("<i>Gras</i>"));
+    EXPECT_EQ(items[0]->kind(), ClipKind::richText);
+    EXPECT_FALSE(items[0]->richCipher().has_value());
+    EXPECT_EQ(items[0]->byteSize(), 4) << "the plain text's size, as for RTF";
 }
 
 TEST_F(ClipStoreTest, NothingIsRecordedWithoutAKey)
@@ -335,6 +378,47 @@ TEST_F(ClipStoreTest, AChangeToARecordNoLongerStoredFailsAndHoldsUpNothingElse)
         EXPECT_TRUE(store().togglePin(entry("kept")));
         m_history.reopen();
         EXPECT_EQ(texts(), (Texts {"kept", "next"}));
+    }
+}
+
+TEST_F(ClipStoreTest, PruningByCountKeepsTheNewestUnpinnedThroughPinsDeletionsAndRepeats)
+{
+    int fresh = 0;
+    const auto recordFresh = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            record(ClipContent::text(QStringLiteral("f%1").arg(fresh++)));
+    };
+    const auto unpinned = [&] {
+        std::size_t count = 0;
+        for (const auto &item : store().recentItems(1000))
+            count += item->isPinned() ? 0 : 1;
+        return count;
+    };
+    // Each step ends with more unpinned copies than the limit, so a count
+    // that drifted either way shows as a wrong number kept.
+    const std::vector<std::pair<const char *, std::function<void()>>> steps = {
+        {"a full history", [&] { recordFresh(8); }},
+        {"a kept entry pinned", [&] { store().togglePin(entry("f7")), recordFresh(2); }},
+        {"unpinned again", [&] { store().togglePin(entry("f7")), recordFresh(1); }},
+        {"an entry deleted", [&] { store().deleteItem(entry("f9")), recordFresh(1); }},
+        {"an older entry copied again", [&] { record(text("f8")); }},
+        {"the limit lowered",
+            [&] { store().maxItems = 2, store().enforceLimits(), recordFresh(1); }},
+        {"the limit raised", [&] { store().maxItems = 6, recordFresh(7); }},
+        {"a pinned entry deleted",
+            [&] { store().togglePin(first()), store().deleteItem(first()), recordFresh(1); }},
+        {"everything cleared", [&] { store().clearAll(), recordFresh(9); }},
+    };
+    store().maxItems = 5;
+    for (const auto &[name, step] : steps) {
+        step();
+        EXPECT_EQ(unpinned(), std::size_t(store().maxItems)) << name;
+        const Texts before = texts();
+        const qint64 limit = store().maxItems;
+        m_history.reopen();
+        store().maxItems = limit;
+        store().enforceLimits();
+        EXPECT_EQ(texts(), before) << name << ": counted afresh, nothing more goes";
     }
 }
 

@@ -111,5 +111,31 @@ TEST_F(PaletteModelTest, RowsWhoseEntryVanishedAreNeverActedOn)
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+TEST_F(PaletteModelTest, AQuerySearchesTheWholeHistoryAndShowsAtMostTheWindow)
+{
+    record({"ancienne adresse"});
+    for (int i = 0; i < PaletteModel::kHistoryWindow + 50; ++i)
+        history.record(ClipContent::text(QStringLiteral("ligne %1").arg(i)));
+    PaletteModel model(store);
+    model.reload();
+    EXPECT_EQ(model.rowCount(), PaletteModel::kHistoryWindow);
+    EXPECT_FALSE(rows(model).contains(QStringLiteral("ancienne adresse")));
+
+    model.setQuery(QStringLiteral("ADRESSE"));
+    EXPECT_EQ(rows(model), QStringList {"ancienne adresse"});
+    model.pasteAt(0, false); // still in the history: acted on
+    model.togglePinAt(0);
+    EXPECT_EQ(rows(model), QStringList {"ancienne adresse"}) << "the query survives the reload";
+    EXPECT_TRUE(model.entryAt(0)->isPinned());
+
+    model.setQuery(QStringLiteral("ligne"));
+    EXPECT_EQ(model.rowCount(), PaletteModel::kHistoryWindow);
+    EXPECT_EQ(rows(model).front(), QStringLiteral("ligne 249"));
+    model.setQuery(QString());
+    EXPECT_EQ(model.rowCount(), PaletteModel::kHistoryWindow);
+    EXPECT_EQ(rows(model).front(), QStringLiteral("ligne 249"))
+        << "without a query, only the newest are listed";
+}
+
 } // namespace
 } // namespace scrivlet

@@ -64,6 +64,9 @@ public:
             m_xfixesEvent = xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY;
         }
         renewWindow();
+        // Once answered, the server has taken the wish to hear of changes.
+        std::free(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     }
     ~Session() { xcb_disconnect(m_connection); }
     Session(const Session &) = delete;
@@ -359,7 +362,13 @@ X11ClipboardReader::X11ClipboardReader(Limits limits, X11Selection selection, QO
     , m_selection(selection)
     , m_own(ownWindows())
     , m_worker([this] { run(); })
-{ }
+{
+    // A clipboard emptied just after this returns is told as emptied; a
+    // server that does not answer soon delays no more than this.
+    constexpr auto kListenWait = std::chrono::seconds(2);
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, kListenWait, [this] { return m_listening; });
+}
 
 X11ClipboardReader::~X11ClipboardReader()
 {
@@ -384,6 +393,11 @@ void X11ClipboardReader::run()
 {
     // Made at once, so that it hears how the clipboard is emptied from the start.
     auto session = std::make_unique<Session>(m_limits, m_selection);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_listening = true;
+    }
+    m_wake.notify_all();
     for (;;) {
         Job job;
         {

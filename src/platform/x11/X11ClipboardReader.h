@@ -69,6 +69,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
     bool m_stopping = false;
+    bool m_listening = false; // the server tells the worker of changes from now on
     std::thread m_worker;
 };
 

@@ -272,6 +272,12 @@ void AppDelegate::startRecording(SecretBytes key)
         indexing->deleteLater();
     });
     QTimer::singleShot(kIndexDelayMs, indexing, qOverload<>(&QTimer::start));
+    // Then too the palette is made, hidden: the hotkey's first press shows it
+    // as fast as the next.
+    QTimer::singleShot(kIndexDelayMs, this, [this, store = m_store.get()] {
+        if (m_palette && m_store.get() == store)
+            m_palette->prepare();
+    });
     Q_EMIT ready(true);
 }
 

@@ -15,7 +15,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QScreen>
 #include <cmath>
 
@@ -88,37 +90,17 @@ void PaletteController::show()
     if (m_previous && m_services.x11Windows && isOwnWindow(m_previous->id))
         m_previous.reset();
 
-    if (!m_window) {
-        m_thumbnails = std::make_unique<Thumbnails>(m_services.images);
-        m_model = std::make_unique<PaletteModel>(m_services.store);
-        m_rows = std::make_unique<PaletteRowDelegate>(m_services.icons, *m_thumbnails);
-        m_window = std::make_unique<PaletteWindow>(PaletteWindow::Services {
-            *m_model, *m_rows, m_services.settings, m_services.scheduler, m_services.layout});
-        connect(m_model.get(), &PaletteModel::pasteRequested, this, &PaletteController::paste);
-        connect(m_window.get(), &PaletteWindow::closeRequested, this, &PaletteController::hide);
-        // Leaving the palette for another window hides it.
-        connect(m_window.get(), &PaletteWindow::deactivated, this, &PaletteController::hide);
-        connect(m_window.get(), &PaletteWindow::resizedByUser, this, &PaletteController::saveSize);
-    }
+    makeWindow();
     // An application installed since the last showing gets its icon now.
     m_services.icons.forgetMisses();
     m_window->reset();
 
     const QPoint pointer = QCursor::pos();
-    QScreen *screen = QGuiApplication::screenAt(pointer);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    const QSize size = savedSize(available.size());
+    const QRect available = availableAt(pointer);
     m_window->hide(); // a resize while hidden is not the user's
-    if (m_services.x11Windows) {
-        m_window->resize(size);
+    const QSize size = applySize(available);
+    if (m_services.x11Windows)
         m_window->move(placeNear(pointer, size, available));
-    } else {
-        // A fixed size makes tiling compositors float the palette, and they
-        // centre it.
-        m_window->setFixedSize(size);
-    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -126,6 +108,58 @@ void PaletteController::show()
     if (m_services.x11Windows)
         m_services.workspace.activate(quint64(m_window->winId()));
     m_window->searchField().setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void PaletteController::prepare()
+{
+    if (isVisible())
+        return;
+    makeWindow();
+    m_window->reset();
+    applySize(availableAt(QCursor::pos()));
+    // Laid out at the size it opens at: the rows' heights are kept by width.
+    m_window->ensurePolished();
+    if (QLayout *layout = m_window->layout())
+        layout->activate();
+    m_window->list().doItemsLayout();
+    // Drawn once off screen: the glyphs and icons it shows are then at hand.
+    (void)m_window->grab();
+}
+
+void PaletteController::makeWindow()
+{
+    if (m_window)
+        return;
+    m_thumbnails = std::make_unique<Thumbnails>(m_services.images);
+    m_model = std::make_unique<PaletteModel>(m_services.store);
+    m_rows = std::make_unique<PaletteRowDelegate>(m_services.icons, *m_thumbnails);
+    m_window = std::make_unique<PaletteWindow>(PaletteWindow::Services {
+        *m_model, *m_rows, m_services.settings, m_services.scheduler, m_services.layout});
+    connect(m_model.get(), &PaletteModel::pasteRequested, this, &PaletteController::paste);
+    connect(m_window.get(), &PaletteWindow::closeRequested, this, &PaletteController::hide);
+    // Leaving the palette for another window hides it.
+    connect(m_window.get(), &PaletteWindow::deactivated, this, &PaletteController::hide);
+    connect(m_window.get(), &PaletteWindow::resizedByUser, this, &PaletteController::saveSize);
+}
+
+QRect PaletteController::availableAt(const QPoint &pointer)
+{
+    QScreen *screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QSize PaletteController::applySize(const QRect &available)
+{
+    const QSize size = savedSize(available.size());
+    if (m_services.x11Windows)
+        m_window->resize(size);
+    else
+        // A fixed size makes tiling compositors float the palette, and they
+        // centre it.
+        m_window->setFixedSize(size);
+    return size;
 }
 
 void PaletteController::toggle()

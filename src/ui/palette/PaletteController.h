@@ -67,6 +67,9 @@ public:
     ~PaletteController() override;
 
     void show();
+    // Makes the window and lays its rows out while hidden, so that the first
+    // showing waits no longer than the next.
+    void prepare();
     // The global shortcut's action: hide when shown, else show.
     void toggle();
     void hide();
@@ -85,6 +88,10 @@ Q_SIGNALS:
     void pasteKeystrokeUnavailable();
 
 private:
+    void makeWindow();
+    [[nodiscard]] static QRect availableAt(const QPoint &pointer);
+    // The saved size, given to the window; returned for its placement.
+    QSize applySize(const QRect &available);
     void paste(const ClipItemPtr &item, bool plain);
     void postKeystroke(quint64 showCount, const WindowRef &target, int waitedMs);
     void saveSize(const QSize &size);

@@ -27,6 +27,8 @@ constexpr int kSymbolSize = 18;
 constexpr int kSymbolGap = 24;
 constexpr int kTextLines = 3;
 constexpr int kFileLines = 2;
+// Previews kept: a few listings' worth, a few hundred kilobytes at most.
+constexpr int kCachedPreviews = 1000;
 
 // A desktop icon-theme symbol, else our own drawing of the same picture.
 QIcon symbol(const char *themeName, const char *bundled)
@@ -79,6 +81,7 @@ PaletteRowDelegate::PaletteRowDelegate(AppIconCache &icons, Thumbnails &thumbnai
     : QStyledItemDelegate(parent)
     , m_icons(icons)
     , m_thumbnails(thumbnails)
+    , m_previews(kCachedPreviews)
 { }
 
 QRect PaletteRowDelegate::actionsArea(const QRect &item, const QSize &size)
@@ -126,6 +129,24 @@ QStringList PaletteRowDelegate::previewLines(QString text, const QFont &font, in
     return shown;
 }
 
+QStringList PaletteRowDelegate::preview(
+    const ClipItem &item, const QFont &font, int width, int lines) const
+{
+    // An entry's content never changes; its id, the width and the font say
+    // which lines it shows.
+    const QString key = item.id().toString(QUuid::WithoutBraces) + QLatin1Char('/')
+        + QString::number(width) + QLatin1Char('/') + QString::number(lines) + QLatin1Char('/')
+        + font.key();
+    if (const QStringList *kept = m_previews.object(key))
+        return *kept;
+    const QString text = item.kind() == ClipKind::file
+        ? fileNames(item.text()).join(QStringLiteral(", "))
+        : item.text();
+    QStringList shown = previewLines(text, font, width, lines);
+    m_previews.insert(key, new QStringList(shown));
+    return shown;
+}
+
 QSize PaletteRowDelegate::sizeHint(
     const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -141,8 +162,7 @@ QSize PaletteRowDelegate::sizeHint(
             break;
         case ClipKind::file: {
             const QStringList shown
-                = previewLines(fileNames(item->text()).join(QStringLiteral(", ")), option.font,
-                    textWidth - kSymbolGap, kFileLines);
+                = preview(*item, option.font, textWidth - kSymbolGap, kFileLines);
             content = std::max<int>(kSymbolSize, lineHeight * int(shown.size()));
             break;
         }
@@ -150,7 +170,7 @@ QSize PaletteRowDelegate::sizeHint(
         case ClipKind::richText:
             content = lineHeight
                 * int(std::max<qsizetype>(
-                    1, previewLines(item->text(), option.font, textWidth, kTextLines).size()));
+                    1, preview(*item, option.font, textWidth, kTextLines).size()));
             break;
         }
     }
@@ -186,16 +206,12 @@ void PaletteRowDelegate::paintPreview(QPainter *painter, const ClipItem &item, c
         symbol("text-x-generic", "doc")
             .paint(painter, QRect(content.left(), top, kSymbolSize, kSymbolSize));
         const QRect names = content.adjusted(kSymbolGap, 0, 0, 0);
-        drawLines(painter, names,
-            previewLines(fileNames(item.text()).join(QStringLiteral(", ")), option.font,
-                names.width(), kFileLines),
-            text);
+        drawLines(painter, names, preview(item, option.font, names.width(), kFileLines), text);
         break;
     }
     case ClipKind::text:
     case ClipKind::richText:
-        drawLines(painter, content,
-            previewLines(item.text(), option.font, content.width(), kTextLines), text);
+        drawLines(painter, content, preview(item, option.font, content.width(), kTextLines), text);
         break;
     }
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCache>
 #include <QColor>
+#include <QStringList>
 #include <QStyledItemDelegate>
 
 namespace scrivlet {
@@ -43,11 +45,16 @@ private:
     // The text, thumbnail or file names, in the row's content area.
     void paintPreview(QPainter *painter, const ClipItem &item, const QRect &content,
         const QStyleOptionViewItem &option) const;
+    // previewLines of the entry's text or file names, kept: the list asks
+    // every row's height each time it lays the rows out.
+    [[nodiscard]] QStringList preview(
+        const ClipItem &item, const QFont &font, int width, int lines) const;
 
     AppIconCache &m_icons;
     Thumbnails &m_thumbnails;
     QColor m_accent;
     int m_actionsRow = -1;
+    mutable QCache<QString, QStringList> m_previews;
 };
 
 } // namespace scrivlet

@@ -4,6 +4,7 @@
 #include "ui/palette/HeldKeys.h"
 #include "ui/palette/PaletteRowActions.h"
 #include "ui/palette/PaletteRowDelegate.h"
+#include "ui/palette/Thumbnails.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -267,6 +268,43 @@ TEST_F(PaletteTest, RowsAreAsTallAsWhatTheyDraw)
         for (const QString &line : lines)
             EXPECT_LE(metrics.horizontalAdvance(line), 200) << line.toStdString();
     }
+}
+
+// Row heights are kept between layouts; a prepared palette, a narrower one
+// and a pinned row (whose text has less room) still get the heights a new
+// delegate gives.
+TEST_F(PaletteTest, KeptRowHeightsFollowTheWidthAndThePin)
+{
+    const QString paragraph = QStringLiteral(
+        "Un texte qui tient sur deux lignes quand la palette est large, et sur trois lignes "
+        "quand elle est étroite, avec ce qu'il faut de mots pour cela");
+    history.record(ClipContent::text(paragraph));
+    history.record(ClipContent::text(QStringLiteral("court")));
+    Thumbnails thumbnails(images);
+    const auto heightsMatch = [&](const char *when) {
+        SCOPED_TRACE(when);
+        const QListView &list = window().list();
+        PaletteRowDelegate fresh(icons, thumbnails);
+        QStyleOptionViewItem option;
+        option.initFrom(viewport());
+        option.font = viewport()->font();
+        option.widget = &list;
+        for (int row = 0; row < model().rowCount(); ++row)
+            EXPECT_EQ(list.visualRect(model().index(row)).height(),
+                fresh.sizeHint(option, model().index(row)).height())
+                << "row " << row;
+        return list.visualRect(model().index(1)).height();
+    };
+    defaults.setValue(QStringLiteral("paletteWidth"), 900.0);
+    defaults.setValue(QStringLiteral("paletteHeight"), 400.0);
+    controller.prepare();
+    open({}, {900, 400});
+    const int wide = heightsMatch("prepared, then shown wide");
+    open({}, {360, 400});
+    EXPECT_GT(heightsMatch("shown narrow"), wide);
+    history.store().togglePin(model().entryAt(1));
+    open({}, {360, 400});
+    heightsMatch("pinned");
 }
 
 // Every hint at the foot is whole at the smallest width the window takes.

@@ -36,10 +36,16 @@ X11Workspace::X11Workspace(xcb_connection_t *connection, DesktopEntries &entries
 
 xcb_atom_t X11Workspace::atom(const char *name)
 {
+    if (const auto known = m_atoms.constFind(name); known != m_atoms.constEnd())
+        return *known;
     const xcb_intern_atom_cookie_t cookie
         = xcb_intern_atom(m_connection, 1, uint16_t(std::strlen(name)), name);
     Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    // One that does not exist yet may exist later: asked again then.
+    if (atom != XCB_ATOM_NONE)
+        m_atoms.insert(name, atom);
+    return atom;
 }
 
 QByteArray X11Workspace::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type)

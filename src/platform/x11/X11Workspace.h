@@ -3,6 +3,7 @@
 
 #include "core/services/Workspace.h"
 
+#include <QHash>
 #include <xcb/xcb.h>
 
 namespace scrivlet {
@@ -35,6 +36,8 @@ private:
     [[nodiscard]] QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type);
 
     xcb_connection_t *m_connection;
+    // Interned once: every copy asks for the active window's properties.
+    QHash<QByteArray, xcb_atom_t> m_atoms;
     DesktopEntries &m_entries;
     xcb_window_t m_root = 0;
 };

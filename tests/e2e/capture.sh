@@ -15,11 +15,19 @@ start_scrivlet
 wait_for has_key || fail "no key"
 sleep 0.5
 
-"\$copier" 40 50 Rafale 500 > "\$HOME/copies.txt" || fail "the copier failed"
-wait_for count_is 40 || fail "not every copy was recorded: \$(count) of 40"
-expected=\$(seq 40 -1 1 | sed 's/^/Rafale /')
-actual=\$(entries | cut -f5)
-[ "\$actual" = "\$expected" ] || fail "the copies were recorded out of order: \$actual"
+# A copy replaced before Scrivlet could read it is gone for good; a machine
+# stalled past 50 ms can lose one. Once can be the machine; twice is Scrivlet.
+burst() { # prefix
+    "\$copier" 40 50 "\$1" 500 > "\$HOME/copies.txt" || fail "the copier failed"
+    wait_for recorded_all "\$1" || true
+    [ "\$(recorded "\$1")" = "\$(seq 40 -1 1 | sed "s/^/\$1 /")" ]
+}
+recorded() { entries | cut -f5 | grep "^\$1 " || true; }
+recorded_all() { [ "\$(recorded "\$1" | wc -l)" -eq 40 ]; }
+if ! burst Rafale; then
+    echo "capture: first burst, \$(recorded Rafale | wc -l) of 40 recorded; once more" >&2
+    burst Reprise || fail "not every copy was recorded in order, twice: \$(recorded Reprise | wc -l) of 40: \$(recorded Reprise | tr '\n' ' ')"
+fi
 stop_scrivlet
 echo "capture: 40 copies 50 ms apart, all recorded in order"
 SCRIPT

@@ -180,8 +180,10 @@ std::optional<CommandResponse> SingleInstance::send(
             = ::send(fd, line.constData() + sent, std::size_t(line.size() - sent), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
+        // A refusal can come, and the connection close, before the request
+        // is written: the answer is read all the same.
         if (n <= 0)
-            return fail(QStringLiteral("Scrivlet closed the connection"));
+            break;
         sent += n;
     }
     QByteArray answer;

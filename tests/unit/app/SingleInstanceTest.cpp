@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace scrivlet {
@@ -142,6 +143,41 @@ TEST_F(SingleInstanceTest, NoRequestStopsTheNextOneFromBeingAnswered)
     const auto answer = send("list");
     ASSERT_TRUE(answer);
     EXPECT_TRUE(answer->ok);
+}
+
+// A server that answers at once and closes, before the request is written
+// (as a refusal does): the client still reads the answer.
+TEST_F(SingleInstanceTest, AnAnswerBeforeTheRequestIsWrittenIsStillRead)
+{
+    instance.reset();
+    const QByteArray path = QFile::encodeName(SingleInstance::socketPath());
+    ::unlink(path.constData());
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    std::thread refuser([server] {
+        const int peer = ::accept(server, nullptr, nullptr);
+        const QByteArray line
+            = CommandResponse {false, {}, QStringLiteral("refused: another user's process")}
+                  .toJson()
+            + '\n';
+        (void)::send(peer, line.constData(), std::size_t(line.size()), MSG_NOSIGNAL);
+        ::close(peer);
+    });
+    // Larger than the socket's buffer: the client is still writing when the
+    // server closes.
+    CommandRequest request;
+    request.command = CommandRequest::Command::search;
+    request.query = QString(4 * 1024 * 1024, QLatin1Char('x'));
+    SingleInstance::SendFailure failure;
+    const auto answer = SingleInstance::send(request, &failure, 15000);
+    refuser.join();
+    ::close(server);
+    ASSERT_TRUE(answer) << failure.why.toStdString();
+    EXPECT_EQ(answer->error, "refused: another user's process");
 }
 
 } // namespace
